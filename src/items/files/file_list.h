@@ -1,0 +1,62 @@
+#pragma once
+// The items of all file sections, in one list: files to install and files to
+// remove. An item's number is its position in the list.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "script/reporting_base.h"
+
+namespace dp {
+
+class VariableTable;
+
+// What was found out about one file when its line was read.
+struct FileFacts {
+    uint64_t lastWriteTime = 0;  // FILETIME as a 64-bit number (UTC)
+    uint32_t versionMS = 0;
+    uint32_t versionLS = 0;
+    int32_t hasVersion = 0;
+    int32_t factsOk = 0;
+};
+
+struct FileItem {
+    int32_t rowKey = 0;
+    uint8_t selected = 0;
+    uint8_t system = 0;
+    uint8_t deleteItem = 0;
+    uint8_t font = 0;
+    uint8_t targetExists = 0;
+    uint8_t sourceExists = 0;
+    uint8_t always = 0;
+    uint8_t needsUpdate = 0;
+    uint8_t registerFile = 0;
+    std::string targetPath;
+    std::string sourcePath;
+    std::string targetName;
+    std::string sourceName;
+    std::string targetVersionText;
+    std::string sourceVersionText;
+    std::string targetDetails;
+    std::string sourceDetails;
+};
+
+class FileList : public ReportingBase {
+public:
+    ~FileList() override = default;
+
+    int32_t count() const { return static_cast<int32_t>(items.size()); }
+
+    // Reads one install section ([InstallFiles] and its family). 1 on success
+    // or for an empty section; 0 for a malformed line, OK at the missing-source
+    // prompt, or a confirmed Stop.
+    int ParseInstallSection(const std::string& section, int always, int registerFile, int system,
+                            int font, VariableTable& variables, const std::string& programDirectory);
+    // Reads one delete section ([DeleteFilesFirst] and its family). Always 1.
+    int ParseDeleteSection(const std::string& section, int registerFile, int font,
+                           VariableTable& variables);
+
+    std::vector<FileItem> items;
+};
+
+}  // namespace dp

@@ -1,0 +1,23 @@
+#pragma once
+// Texts that come from the running system: the program's string table and the
+// system's explanation of an error code. On Windows these are LoadStringA and
+// FormatMessageA; the portable core's native build uses the same string table
+// compiled in, and a plain "System error N." text.
+#include <cstdint>
+#include <string>
+
+namespace dp {
+
+// The string-table text with this id, at most 259 characters; "" when the
+// table has no such id.
+std::string LoadMessage(int id);
+
+// The system's text for an error code, as the system gives it (usually ending
+// with a line break); "" when there is none.
+std::string SystemErrorText(uint32_t code);
+
+// The compiled-in string table (the same texts as the resource string table).
+// Returns nullptr for an unknown id.
+const char* BuiltInMessage(int id);
+
+}  // namespace dp

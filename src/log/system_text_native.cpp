@@ -1,0 +1,20 @@
+// Native (non-Windows) build only: see CMakeLists.txt.
+#include <string>
+
+#include "log/system_text.h"
+
+namespace dp {
+
+std::string LoadMessage(int id) {
+    const char* text = BuiltInMessage(id);
+    std::string s = text ? text : "";
+    if (s.size() > 259) s.resize(259);
+    return s;
+}
+
+std::string SystemErrorText(uint32_t code) {
+    if (code == 0) return "The operation completed successfully.\r\n";
+    return "System error " + std::to_string(code) + ".\r\n";
+}
+
+}  // namespace dp

@@ -1,0 +1,33 @@
+#include <windows.h>
+
+#include "app/program_win32.h"
+#include "log/system_text.h"
+
+namespace dp {
+
+std::string LoadMessage(int id) {
+    char buf[260] = {};
+    int n = LoadStringA(ProgramInstance(), static_cast<UINT>(id), buf, sizeof buf);
+    if (n <= 0) {
+        // A module without the string table (a test program): the same texts,
+        // compiled in.
+        const char* text = BuiltInMessage(id);
+        std::string s = text ? text : "";
+        if (s.size() > 259) s.resize(259);
+        return s;
+    }
+    return std::string(buf, static_cast<size_t>(n));
+}
+
+std::string SystemErrorText(uint32_t code) {
+    char* text = nullptr;
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ALLOCATE_BUFFER |
+                                 FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, code, 0x400, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string s;
+    if (n && text) s.assign(text, n);
+    if (text) LocalFree(text);
+    return s;
+}
+
+}  // namespace dp

@@ -1,0 +1,89 @@
+#pragma once
+// The model of one run: options, machine facts and one list per family of
+// script sections.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "items/files/file_list.h"
+#include "items/other_lists.h"
+#include "script/reporting_base.h"
+#include "script/variable_table.h"
+
+namespace dp {
+
+// Layout-compatible with the Win32 OSVERSIONINFOEXA (156 bytes).
+struct OsVersionInfo {
+    uint32_t dwOSVersionInfoSize;
+    uint32_t dwMajorVersion;
+    uint32_t dwMinorVersion;
+    uint32_t dwBuildNumber;
+    uint32_t dwPlatformId;
+    char szCSDVersion[128];
+    uint16_t wServicePackMajor;
+    uint16_t wServicePackMinor;
+    uint16_t wSuiteMask;
+    uint8_t wProductType;
+    uint8_t wReserved;
+};
+static_assert(sizeof(OsVersionInfo) == 156, "OSVERSIONINFOEXA layout");
+
+constexpr uint32_t kPlatformNt = 2;
+
+constexpr int kLogNone = 0;
+constexpr int kLogFull = 1;
+constexpr int kLogShort = 2;
+
+// Largest script or log path (the last byte of a 520-character buffer is the
+// terminator).
+constexpr size_t kMaxPathText = 519;
+
+class InstallScript : public ReportingBase {
+public:
+    // Reads the program directory, the saved dialog placement, the system
+    // version, and builds the variable table (Windows only).
+    InstallScript();
+    // A model with the defaults only, for the given program directory; reads
+    // nothing from the system and leaves the variable table empty.
+    explicit InstallScript(const std::string& programDir);
+    ~InstallScript() override;
+
+    InstallScript(const InstallScript&) = delete;
+    InstallScript& operator=(const InstallScript&) = delete;
+
+    // Loads the script, cuts its sections and parses them (Windows only).
+    int ReadScript(const std::string& scriptPath);
+    // Applies [Parameters]. 1, or 0 for a line without "=" or a confirmed Stop.
+    int ParseParameters(const std::string& section);
+    // Creates the log's directories and writes the run's header (Windows only).
+    int OpenLog();
+
+    uint8_t afterReboot = 0;
+    std::string logPath;
+    int32_t testInstall = 0;
+    int32_t logLevel = kLogShort;
+    int32_t logSizeKB = 2048;
+    DeleteShortcutList deleteShortcutList;
+    std::string commandLine;
+    std::string programDirectory;
+    int32_t rebootRequired = 0;
+    OsVersionInfo osVersion{};
+    FileList fileList;
+    RegEntryList regEntries;
+    RegKeyList regKeys;
+    RunFileList runList;
+    std::unique_ptr<VariableTable> variables;
+    ShortcutList shortcutList;
+    DirectoryList directoryList;
+    FontSubstituteList setFontSubstitutes;
+    FontSubstituteList deleteFontSubstitutes;
+    EndFileList deleteFilesEndList;
+    int32_t windowRect[4] = {20, 20, 600, 400};
+    int32_t columnWidths[9] = {80, 80, 80, 80, 30, 30, 30, 30, 30};
+};
+
+// The one model of the run; set by the script-reading thread right after
+// construction and left set until the driver destroys it.
+extern InstallScript* currentScript;
+
+}  // namespace dp
