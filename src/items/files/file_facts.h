@@ -1,0 +1,24 @@
+#pragma once
+// Reading what the update decision needs to know about one file (Windows only).
+#include <string>
+
+#include "items/files/file_list.h"
+
+namespace dp {
+
+// The texts shown for a file's facts.
+struct FileFactTexts {
+    std::string versionText;  // "FileVersion" of the last translation; empty if none
+    std::string dateText;     // last-write date, "d.m.y"
+    std::string sizeText;     // size in decimal
+};
+
+// Fills facts and texts. 1 on success; 0 with errorText set ("Error opening
+// file ErrCode=%i" and the like) when a step failed.
+int ReadFileFacts(const std::string& path, FileFacts& facts, FileFactTexts& texts,
+                  std::string& errorText);
+
+// Whether anything (a file or a folder) exists under the path.
+bool FileExists(const std::string& path);
+
+}  // namespace dp

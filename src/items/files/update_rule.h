@@ -1,0 +1,48 @@
+#pragma once
+// The update decision for a file item and the texts shown for a file's facts:
+// pure functions, the same on every platform.
+#include <cstdint>
+#include <string>
+
+#include "items/files/file_list.h"
+
+namespace dp {
+
+// Texts of the item fields.
+inline constexpr const char* kNotFoundText = "- not found -";
+inline constexpr const char* kGetErrorText = "- get error -";
+inline constexpr const char* kNeedToBeDeletedText = "- need to be deleted -";
+
+// 1 when the package file must be installed over the target, from the item's
+// sourceExists, targetExists and always flags and the facts of both files.
+int NeedsUpdate(const FileItem& item, const FileFacts& target, const FileFacts& source);
+
+// "d.m.y" without leading zeros, from a FILETIME value (100 ns units since
+// 1 January 1601, UTC; no conversion to local time).
+std::string FormatFileDate(uint64_t fileTime);
+// The size in decimal.
+std::string FormatFileSize(uint64_t size);
+// "size; date".
+std::string FormatFileDetails(const std::string& sizeText, const std::string& dateText);
+
+// Removes spaces, carriage returns and line feeds at both ends.
+std::string& TrimFileField(std::string& text);
+
+// One line of an install section: target "=" source ["," options].
+struct InstallLine {
+    std::string target;
+    std::string source;
+    std::string options;
+    bool always = false;  // the options contain the word "Always" (case matters)
+};
+// Splits at the first "=" and then at the first ","; false when there is no
+// "=". The parts are not trimmed.
+bool SplitInstallLine(const std::string& line, InstallLine& out);
+
+// A path without any backslash names a file in the program's directory
+// (which ends with a backslash).
+std::string CompleteFilePath(const std::string& path, const std::string& programDirectory);
+// The part after the last backslash (the whole text when there is none).
+std::string FileNamePart(const std::string& path);
+
+}  // namespace dp
