@@ -1,0 +1,78 @@
+#include "engine/result_line.h"
+
+#include "items/files/file_list.h"
+
+namespace dp {
+namespace {
+
+std::string Group(const std::string& version, const std::string& details) {
+    std::string g;
+    g.reserve(version.size() + details.size() + 4);
+    g += '(';
+    if (!version.empty()) {
+        g += version;
+        g += "; ";
+    }
+    g += details;
+    g += ')';
+    return g;
+}
+
+}  // namespace
+
+std::string ResultReason(const FileItem& item) {
+    if (item.always) return "";
+    if (item.needsUpdate) return "[By rule]";
+    return "[By user checked]";
+}
+
+std::string SourceGroup(const FileItem& item) {
+    return Group(item.sourceVersionText, item.sourceDetails);
+}
+
+std::string TargetGroup(const FileItem& item) {
+    return Group(item.targetVersionText, item.targetDetails);
+}
+
+std::string FormatResultLine(const FileList& list, int logLevel, int item) {
+    if ((logLevel != 1 && logLevel != 2) || item < 0 || item >= list.count()) return "";
+    const FileItem& it = list.items[static_cast<size_t>(item)];
+
+    if (logLevel == 1 && it.deleteItem) return it.targetPath + " " + TargetGroup(it) + " is deleted";
+
+    if (logLevel == 2) return "Updated " + it.targetPath + " " + SourceGroup(it) + " " + ResultReason(it);
+
+    if (it.targetExists) {
+        return it.targetPath + " " + TargetGroup(it) + " is replaced by " + it.sourcePath + " " +
+               SourceGroup(it) + " " + ResultReason(it);
+    }
+    return it.targetPath + " " + SourceGroup(it) + " is installed";
+}
+
+std::string CopyResultText(const std::string& line, uint32_t errorCode, bool scheduledForReboot) {
+    if (errorCode == 0) return line + "\n";
+    const char* note = errorCode == kErrorDiskFull
+                           ? " [There is not enough space on the disk. File is not installed]"
+                           : scheduledForReboot ? " [After Reboot]" : " [File is not installed]";
+    // "%i": the code as a signed 32-bit number.
+    return line + note + ", error code = " + std::to_string(static_cast<int32_t>(errorCode)) + "\n";
+}
+
+std::string MissingSourceText(const std::string& sourcePath) {
+    return "Error coping: source file not found " + sourcePath + "\n";
+}
+
+int ProgressPosition(int item, int count) {
+    if (count <= 0) return 0;
+    return static_cast<int>(static_cast<int64_t>(item) * 100 / count);
+}
+
+std::string FormatMessageWithPath(const std::string& message, const std::string& value) {
+    size_t at = message.find("%s");
+    if (at == std::string::npos) return message;
+    std::string text = message;
+    text.replace(at, 2, value);
+    return text;
+}
+
+}  // namespace dp
