@@ -1,0 +1,81 @@
+#pragma once
+// Text handling of the installation script: the loaded text, comment and
+// empty-line removal, cutting out a section by its header, the trims used by
+// the section parsers, decimal numbers, and the key/value rules of
+// [Parameters]. Everything here works on plain strings and in linear time.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace dp {
+
+class ReportingBase;
+
+// The script's text from the bytes of its file: a zero byte ends the text.
+std::string ScriptTextFromBytes(std::string_view bytes);
+
+// Every ";" starts a comment that runs up to and including the next line
+// feed: the text before the ";" is joined to the following line, a line that
+// starts with ";" disappears, and a ";" without a line feed after it cuts off
+// the rest of the text.
+void RemoveComments(std::string& text);
+
+// Collapses every run of empty lines: a "\r\n\r\n" becomes "\r\n" until none
+// is left. Only carriage-return-line-feed pairs count as line ends here.
+void RemoveEmptyLines(std::string& text);
+
+// The text of the section with this header (for example "[InstallFiles]"):
+// from right after the first occurrence of the header to the next "[" that
+// is not followed by "HKEY_", or to the end, trimmed with SectionTrim.
+// Returns false, with an empty section, when the header does not occur.
+bool FindSectionText(std::string_view text, std::string_view header, std::string& section);
+
+// FindSectionText that also shows a found header on the initialisation
+// window's section line.
+bool ExtractSection(ReportingBase& reporter, std::string_view header, std::string& section,
+                    std::string_view text);
+
+// The 24 section headers, in the order the script is read.
+constexpr int kSectionCount = 24;
+extern const char* const kSectionHeaders[kSectionCount];
+
+// The trims: each removes characters of its set at the end of the text, then
+// at its beginning, in place, and returns the text.
+//   SectionTrim:        end: space, LF, CR, tab; beginning: space, LF, CR
+//                       (a leading tab stays).
+//   VariableTrim:       space, LF, CR at both ends (variables, program runs,
+//                       shortcuts, the log path).
+//   FontSubstituteTrim: double quote, space, LF, CR, tab at both ends.
+//   RegFileTrim:        space, LF, CR, tab at both ends (registration files).
+std::string& SectionTrim(std::string& text);
+std::string& VariableTrim(std::string& text);
+std::string& FontSubstituteTrim(std::string& text);
+std::string& RegFileTrim(std::string& text);
+
+// A decimal number the way the C library's atoi reads it: leading white
+// space skipped, an optional sign, digits up to the first non-digit; no
+// digits gives 0. Out-of-range values are clamped to the 32-bit range.
+int32_t ParseDecimal(std::string_view text);
+
+// Counts the lines of a text the way the section parsers do: line feeds + 1.
+int32_t CountLines(std::string_view text);
+
+// The fields of the model that [Parameters] can set.
+struct ParameterTargets {
+    int32_t& testInstall;
+    int32_t& logLevel;
+    std::string& logPath;
+    int32_t& logSizeKB;
+};
+
+// Longest LOGFILE value kept (a 520-character buffer with its terminator).
+constexpr size_t kMaxLogFileValue = 519;
+
+// Applies one "key=value" line of [Parameters]. The tests are substring
+// tests in this order and several may apply: INSTALLTYPE/TESTINSTALL,
+// LOG/FULL then LOG/NONE, LOGFILE (value cut to 519 characters, then
+// VariableTrim), LOGSIZE (ParseDecimal).
+void ApplyParameterLine(std::string_view key, std::string_view value, ParameterTargets targets);
+
+}  // namespace dp
