@@ -1,0 +1,75 @@
+#include "app/command_line.h"
+
+#include "log/message_box.h"
+#include "log/system_text.h"
+#include "script/install_script.h"
+#include "script/script_text.h"
+
+namespace dp {
+
+void UpperCaseInPlace(char* text) {
+    if (!text) return;
+    for (; *text; ++text)
+        if (*text >= 'a' && *text <= 'z') *text = static_cast<char>(*text - 'a' + 'A');
+}
+
+void UpperCaseInPlace(std::string& text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+}
+
+std::optional<std::string> OptionValue(std::string_view commandLine, std::string_view option) {
+    size_t at = commandLine.find(option);
+    if (at == std::string_view::npos) return std::nullopt;
+    size_t begin = at + option.size();
+    size_t end = commandLine.find(" -", begin);
+    if (end == std::string_view::npos) end = commandLine.size();
+    return std::string(commandLine.substr(begin, end - begin));
+}
+
+int GetScriptPath(std::string_view commandLine, std::string& path) {
+    std::optional<std::string> value = OptionValue(commandLine, "-C=");
+    if (!value) value = OptionValue(commandLine, "-c=");
+    if (!value) return 0;
+    path = std::move(*value);
+    return 1;
+}
+
+std::string ResolveScriptPath(const std::string& path, const std::string& programDirectory) {
+    if (path.find(":\\") != std::string::npos) return path;
+    if (!path.empty() && path[0] == '\\') return programDirectory + path.substr(1);
+    return programDirectory + path;
+}
+
+int ApplyOptions(InstallScript& script, std::string_view commandLine) {
+    auto has = [&](std::string_view option) {
+        return commandLine.find(option) != std::string_view::npos;
+    };
+    if (has("-LFULL")) script.logLevel = kLogFull;
+    if (has("-LSHORT")) script.logLevel = kLogShort;
+    if (has("-LNONE")) script.logLevel = kLogNone;
+    if (has("-T")) script.testInstall = 1;
+    if (has("-AFTERREBOOT")) script.afterReboot = 1;
+    if (std::optional<std::string> logFile = OptionValue(commandLine, "-LF=")) {
+        // A path that does not fit is not applied: cutting it would send the
+        // log to a file nobody named.
+        if (logFile->size() <= kMaxLogPathOption) script.logPath = std::move(*logFile);
+    }
+    if (std::optional<std::string> logSize = OptionValue(commandLine, "-LSIZE=")) {
+        script.logSizeKB = ParseDecimal(std::string_view(*logSize).substr(0, kMaxLogSizeOption));
+    }
+    return 1;
+}
+
+std::string UsageText() {
+    std::string text;
+    for (int id = 150; id <= 155; ++id) {
+        if (id != 150) text += '\n';
+        text += LoadMessage(id);
+    }
+    return text;
+}
+
+void ShowUsage() { ShowMessageBox(UsageText(), LoadMessage(129), kBoxOk); }
+
+}  // namespace dp
