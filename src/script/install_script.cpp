@@ -1,0 +1,17 @@
+// The parts of the model that need nothing from the system.
+#include "script/install_script.h"
+
+namespace dp {
+
+InstallScript* currentScript = nullptr;
+
+InstallScript::InstallScript(const std::string& programDir)
+    : programDirectory(programDir), variables(std::make_unique<VariableTable>()) {
+    logPath = programDirectory + "kitup.log";
+    variables->programDirectory = programDirectory;
+}
+
+// The lists go in the reverse of their declaration order, as members do.
+InstallScript::~InstallScript() = default;
+
+}  // namespace dp
