@@ -1,0 +1,10 @@
+// Placeholder until the font operations are written (that change replaces this
+// file): font items are copied and deleted as plain files, and nothing more.
+#include "items/fonts.h"
+
+namespace dp {
+
+int InstallFonts(FileList&, VariableTable&) { return 1; }
+int RemoveFonts(FileList&, VariableTable&) { return 1; }
+
+}  // namespace dp
