@@ -1,0 +1,45 @@
+#pragma once
+// Runs a piece of work so that a fault inside it ends only that work: a C++
+// exception, or a processor fault such as an access violation or a division
+// by zero (caught through a structured exception handler of its own).
+//
+// After a processor fault the work's stack frames are left without running
+// their destructors, so whatever it was changing may be half-changed: the
+// caller must give up that work and treat the data it touched as lost.
+#include <exception>
+
+namespace dp {
+
+enum class GuardOutcome {
+    kCompleted,      // the work returned normally
+    kCxxException,   // it threw
+    kProcessorFault  // access violation, division by zero, illegal instruction, ...
+};
+
+namespace detail {
+// Calls fn(context); returns false when a processor fault ended the call.
+// fn must not throw.
+bool CallWithFaultHandler(void (*fn)(void*), void* context);
+}  // namespace detail
+
+template <typename Work>
+GuardOutcome RunGuarded(Work&& work, int& result) {
+    struct Call {
+        Work& work;
+        int& result;
+        bool threw;
+    };
+    Call call{work, result, false};
+    void (*trampoline)(void*) = [](void* p) {
+        Call& c = *static_cast<Call*>(p);
+        try {
+            c.result = c.work();
+        } catch (...) {
+            c.threw = true;
+        }
+    };
+    if (!detail::CallWithFaultHandler(trampoline, &call)) return GuardOutcome::kProcessorFault;
+    return call.threw ? GuardOutcome::kCxxException : GuardOutcome::kCompleted;
+}
+
+}  // namespace dp
