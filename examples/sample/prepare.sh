@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Makes the sample ready to run: builds the package's versioned libraries into
+# the sample folder and puts an older installation of the sample application
+# into the Wine prefix's Program Files folder.
+#   prepare.sh BUILD SAMPLE_DIR      (WINEPREFIX set, as tools/wine-env does)
+set -euo pipefail
+sample="$(cd "${2:?sample folder}" && pwd)"
+: "${WINEPREFIX:?WINEPREFIX must be set}"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+cc=i686-w64-mingw32-gcc
+command -v "$cc" >/dev/null || cc=i686-w64-mingw32-gcc-posix
+rc=i686-w64-mingw32-windres
+
+# library VERSION(a.b.c.d) OUTPUT
+library() {
+    IFS=. read -r v1 v2 v3 v4 <<<"$1"
+    sed -e "s/@V1@/$v1/g" -e "s/@V2@/$v2/g" -e "s/@V3@/$v3/g" -e "s/@V4@/$v4/g" \
+        "$sample/src/sample.rc.in" >"$work/v.rc"
+    "$rc" -O coff -i "$work/v.rc" -o "$work/v.o"
+    "$cc" -shared -O2 -s -static-libgcc -DSAMPLE_VERSION=$((v1 * 100 + v2)) \
+        -o "$2" "$sample/src/sample.c" "$work/v.o"
+}
+
+# The package.
+library 1.2.0.0 "$sample/core.dll"
+library 1.0.0.0 "$sample/plugin.dll"
+touch -d '2024-06-01 12:00 UTC' "$sample"/*.txt "$sample"/settings.ini "$sample"/*.dll
+
+# The older installation.
+programs="$WINEPREFIX/drive_c/Program Files (x86)"
+[ -d "$programs" ] || programs="$WINEPREFIX/drive_c/Program Files"
+app="$programs/Deployator Sample"
+rm -rf "$app"
+mkdir -p "$app"
+library 1.1.0.0 "$app/core.dll"
+cp "$sample/plugin.dll" "$app/plugin.dll"
+cp "$app/core.dll" "$app/obsolete.dll"
+printf 'Deployator Sample license, revision 1.\r\n' >"$app/license.txt"
+printf '[Sample]\r\nGreeting=Hello from the user\r\n' >"$app/settings.ini"
+touch -d '2023-01-01 12:00 UTC' "$app"/*

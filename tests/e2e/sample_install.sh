@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# End to end: deployator.exe installs the sample (examples/sample) under Wine.
+# The package lacks one of its files, and the robot answers the missing-source
+# prompt with Cancel (the file is then not marked: neither installed nor
+# logged); then the files on disk and the log are checked.
+#   sample_install.sh BUILD      (BUILD: the Windows build tree)
+set -euo pipefail
+build="$(cd "${1:?build directory}" && pwd)"
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+source "$root/tools/wine-env" "$build"
+"$root/tools/wine-harness" reset "$build"
+
+dir="$WINEPREFIX/drive_c/e2e/sample"
+wdir='C:\e2e\sample'
+rm -rf "$dir"
+mkdir -p "$dir"
+cp -r "$root/examples/sample/." "$dir/"
+cp "$build/deployator.exe" "$dir/"
+"$dir/prepare.sh" "$build" "$dir"
+rm "$dir/manual.txt"  # the missing source
+
+programs='C:\Program Files (x86)'
+app_u="$WINEPREFIX/drive_c/Program Files (x86)/Deployator Sample"
+if [ ! -d "$app_u" ]; then
+    programs='C:\Program Files'
+    app_u="$WINEPREFIX/drive_c/Program Files/Deployator Sample"
+fi
+app="$programs\\Deployator Sample"
+old_core_size="$(stat -c %s "$app_u/core.dll")"
+
+cat >"$build/wine/sample_install.robot" <<'ROBOT'
+timeout 60
+run -C=setup.ini
+expect-box "" "Source file not found *\\manual.txt. To finish work press Ok, to continue work press Cancel.*"
+press Cancel
+expect-exit 1
+ROBOT
+(cd "$dir" && timeout 300 wine "$build/robot.exe" "$(winepath -w "$build/wine/sample_install.robot")" \
+    "$wdir\\deployator.exe" </dev/null)
+
+fail=0
+check() {  # check DESCRIPTION COMMAND...
+    local what="$1"
+    shift
+    if ! "$@"; then
+        echo "sample_install: FAILED: $what" >&2
+        fail=1
+    fi
+}
+same() { cmp -s "$1" "$2"; }
+absent() { [ ! -e "$1" ]; }
+older() { [ "$(stat -c %Y "$1")" -lt 1700000000 ]; }
+
+check "core.dll replaced by 1.2.0.0" same "$dir/core.dll" "$app_u/core.dll"
+check "plugin.dll (same version) left alone" older "$app_u/plugin.dll"
+check "readme.txt installed" same "$dir/readme.txt" "$app_u/readme.txt"
+check "license.txt replaced (newer, no version)" same "$dir/license.txt" "$app_u/license.txt"
+check "manual.txt (missing source) not installed" absent "$app_u/manual.txt"
+check "settings.ini always installed" same "$dir/settings.ini" "$app_u/settings.ini"
+check "obsolete.dll deleted" absent "$app_u/obsolete.dll"
+
+log="$dir/kitup.log"
+size() { stat -c %s "$dir/$1"; }
+expected="$(cat <<LOG
+
+[DelFilesFirst]
+$app\\obsolete.dll (1.1.0.0; $old_core_size; 1.1.2023) is deleted
+Error deleting file $app\\old-notes.txt. File not found.
+
+
+[Copying file]
+$app\\core.dll (1.1.0.0; $old_core_size; 1.1.2023) is replaced by $wdir\\core.dll (1.2.0.0; $(size core.dll); 1.6.2024) [By rule]
+$app\\readme.txt (1.6.2024; $(size readme.txt); 1.6.2024) is installed
+$app\\license.txt (1.1.2023; 40; 1.1.2023) is replaced by $wdir\\license.txt (1.6.2024; $(size license.txt); 1.6.2024) [By rule]
+$app\\settings.ini (1.1.2023; 40; 1.1.2023) is replaced by $wdir\\settings.ini (1.6.2024; $(size settings.ini); 1.6.2024) 
+
+[AddShortCut]
+LOG
+)"
+# From the line before [DelFilesFirst] to [AddShortCut], line ends made Unix.
+got="$(tr -d '\r' <"$log" | awk '/^\[DelFilesFirst\]$/ { print prev; on = 1 } on { print } /^\[AddShortCut\]$/ { exit } { prev = $0 }')"
+if [ "$got" != "$expected" ]; then
+    echo "sample_install: FAILED: the log's file lines" >&2
+    diff <(echo "$expected") <(echo "$got") >&2 || true
+    fail=1
+fi
+check "log level line" grep -q '^LOGLEVEL = FULL' <(tr -d '\r' <"$log")
+for heading in RunFileFirst DeleteShortcuts DelRegEntries DeleteFontSubstitutes SetFontSubstitutes \
+    ComRegistration RunFileEnd DeleteFileEnd; do
+    check "heading [$heading]" grep -qx "\[$heading\]" <(tr -d '\r' <"$log")
+done
+
+if [ "$fail" -ne 0 ]; then
+    echo "--- $log"
+    cat "$log"
+fi
+exit "$fail"
