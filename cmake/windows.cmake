@@ -45,7 +45,7 @@ target_link_options(win32_tests PRIVATE ${DP_STATIC_LINK})
 # The UI robot: drives deployator.exe from scenario files.
 file(GLOB DP_ROBOT_SOURCES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/robot/*.cpp)
 add_executable(robot ${DP_ROBOT_SOURCES})
-target_link_libraries(robot PRIVATE user32 kernel32 comctl32)
+target_link_libraries(robot PRIVATE user32 kernel32 advapi32 comctl32)
 target_compile_options(robot PRIVATE ${DP_WARNINGS})
 target_compile_definitions(robot PRIVATE NOMINMAX)
 target_link_options(robot PRIVATE ${DP_STATIC_LINK})
