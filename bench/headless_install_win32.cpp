@@ -1,0 +1,40 @@
+// deployator.exe's ordinary run without any window, for timing the installer
+// beside other installers: the script is read as the program reads it (but
+// without the initialisation window, and so without its 100 ms pacing per
+// item), the command line is applied, then the install phase runs on its
+// worker thread and the end phase after it. Message boxes still appear.
+//   bench_headless_install.exe -C=SCRIPT [-LSHORT|-LFULL|-LNONE] [-LF=PATH] ...
+// Exit code: 1 when the install ran, 0 when the script could not be read.
+#include <windows.h>
+
+#include <string>
+
+#include "app/command_line.h"
+#include "app/program_win32.h"
+#include "engine/install_phases_win32.h"
+#include "script/install_script.h"
+
+int main(int argc, char** argv) {
+    std::string commandLine;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) commandLine += ' ';
+        commandLine += argv[i];
+    }
+    dp::UpperCaseInPlace(commandLine);
+    std::string path;
+    if (!dp::GetScriptPath(commandLine, path)) {
+        dp::ShowUsage();
+        return 0;
+    }
+    path = dp::ResolveScriptPath(path, dp::ProgramDirectory());
+
+    dp::InstallScript script;
+    dp::currentScript = &script;
+    if (commandLine.find("-AFTERREBOOT") != std::string::npos) script.afterReboot = 1;
+    if (!script.ReadScript(path)) return 0;
+    dp::ApplyOptions(script, commandLine);
+    script.commandLine = commandLine;
+    int result = dp::RunOrdinaryInstallWithoutWindows(script);
+    dp::currentScript = nullptr;
+    return result;
+}
