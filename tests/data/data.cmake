@@ -1,0 +1,52 @@
+# Test data built with the Windows program: small DLLs with and without
+# version resources, a COM server stand-in, the tmpfs drive helper and the
+# Windows benchmarks. Everything lands beside win32_tests.exe, where the tests
+# look for it (ProgramDirectory()).
+set(DP_DATA_DIR ${PROJECT_SOURCE_DIR}/tests/data)
+set(DP_DATA_OUT ${CMAKE_BINARY_DIR})
+set(DP_DATA_TARGETS)
+
+function(dp_data_dll name)
+  add_library(${name} SHARED ${ARGN})
+  set_target_properties(${name} PROPERTIES PREFIX "" RUNTIME_OUTPUT_DIRECTORY ${DP_DATA_OUT})
+  target_link_options(${name} PRIVATE -static-libgcc -Wl,--kill-at)
+  set(DP_DATA_TARGETS ${DP_DATA_TARGETS} ${name} PARENT_SCOPE)
+endfunction()
+
+# verdll_<name>.dll with FILEVERSION v1.v2.v3.v4 and the FileVersion text.
+function(dp_version_dll name v1 v2 v3 v4 text)
+  set(DP_V1 ${v1})
+  set(DP_V2 ${v2})
+  set(DP_V3 ${v3})
+  set(DP_V4 ${v4})
+  set(DP_VTEXT ${text})
+  set(rc ${CMAKE_BINARY_DIR}/testdata/verdll_${name}.rc)
+  configure_file(${DP_DATA_DIR}/verdll.rc.in ${rc} @ONLY)
+  dp_data_dll(verdll_${name} ${DP_DATA_DIR}/verdll.c ${rc})
+  set(DP_DATA_TARGETS ${DP_DATA_TARGETS} PARENT_SCOPE)
+endfunction()
+
+dp_version_dll(1000 1 0 0 0 "1.0.0.0")
+dp_version_dll(1001 1 0 0 1 "1.0.0.1")
+dp_version_dll(2000 2 0 0 0 "2.0 text")
+dp_data_dll(verdll_two ${DP_DATA_DIR}/verdll.c ${DP_DATA_DIR}/verdll_two.rc)
+dp_data_dll(verdll_none ${DP_DATA_DIR}/verdll.c)
+dp_data_dll(comserver ${DP_DATA_DIR}/comserver.c)
+
+configure_file(${DP_DATA_DIR}/tmpfs_drive.sh ${DP_DATA_OUT}/tmpfs_drive.sh COPYONLY
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+               WORLD_READ WORLD_EXECUTE)
+
+add_dependencies(win32_tests ${DP_DATA_TARGETS})
+
+# Windows benchmarks (run by hand: <build>/win/wine-run <build>/win/bench_<name>.exe).
+file(GLOB DP_WIN_BENCHES CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/bench/*_win32.cpp)
+foreach(b IN LISTS DP_WIN_BENCHES)
+  get_filename_component(name ${b} NAME_WE)
+  string(REGEX REPLACE "_win32$" "" name ${name})
+  add_executable(bench_${name} ${b})
+  target_link_libraries(bench_${name} PRIVATE dpwin)
+  target_compile_options(bench_${name} PRIVATE -O2 ${DP_WARNINGS})
+  target_link_options(bench_${name} PRIVATE ${DP_STATIC_LINK})
+  add_dependencies(bench_${name} ${DP_DATA_TARGETS})
+endforeach()

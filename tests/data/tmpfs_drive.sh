@@ -1,0 +1,25 @@
+#!/bin/sh
+# Gives the Wine prefix a small drive backed by tmpfs, for the disk-full tests.
+#   tmpfs_drive.sh mount LETTER SIZE    e.g. mount q 1m (needs the right to mount)
+#   tmpfs_drive.sh unmount LETTER
+# Started from a test inside Wine: WINEPREFIX is inherited.
+set -u
+link="${WINEPREFIX:?}/dosdevices/$2:"
+case "$1" in
+mount)
+    dir="$(mktemp -d /tmp/dp-tmpfs.XXXXXX)" || exit 1
+    if mount -t tmpfs -o "size=$3" tmpfs "$dir" 2>/dev/null; then
+        ln -sfn "$dir" "$link"
+    else
+        rmdir "$dir"
+        exit 1
+    fi
+    ;;
+unmount)
+    dir="$(readlink "$link" 2>/dev/null || true)"
+    rm -f "$link"
+    case "$dir" in
+    /tmp/dp-tmpfs.*) umount "$dir" && rmdir "$dir" ;;
+    esac
+    ;;
+esac
