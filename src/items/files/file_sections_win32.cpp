@@ -1,0 +1,166 @@
+// Reading the eleven file sections into the file list.
+#include "app/run_flags.h"
+#include "items/files/file_facts.h"
+#include "items/files/file_list.h"
+#include "items/files/update_rule.h"
+#include "log/error_messages.h"
+#include "log/message_box.h"
+#include "log/system_text.h"
+#include "script/variable_table.h"
+
+namespace dp {
+namespace {
+
+constexpr int kMessageSourceNotFound = 144;
+constexpr int kMessageNotFound = 156;
+constexpr int kMessageFinishOrContinue = 157;
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            return lines;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
+// Trims, expands and completes one path field. An undefined variable has
+// been reported by the table; the text stays as far as it was expanded.
+std::string CompletePathField(std::string field, VariableTable& variables,
+                              const std::string& programDirectory) {
+    TrimFileField(field);
+    variables.ExpandVariables(field, false);
+    return CompleteFilePath(field, programDirectory);
+}
+
+// Existence, facts and texts of one file, as an item shows them: the version
+// text (or the date text without a version resource) and "size; date".
+// Returns whether the file exists; the texts of a missing file are left to
+// the caller.
+bool GatherFacts(const std::string& path, FileFacts& facts, std::string& versionText,
+                 std::string& details) {
+    facts = FileFacts{};
+    if (!FileExists(path)) return false;
+    FileFactTexts texts;
+    std::string error;
+    if (ReadFileFacts(path, facts, texts, error)) {
+        versionText = facts.hasVersion ? texts.versionText : texts.dateText;
+        details = FormatFileDetails(texts.sizeText, texts.dateText);
+    } else {
+        versionText = kGetErrorText;
+        details = kGetErrorText;
+    }
+    return true;
+}
+
+void GatherTarget(FileItem& item, FileFacts& facts) {
+    item.targetExists = GatherFacts(item.targetPath, facts, item.targetVersionText,
+                                    item.targetDetails);
+    if (!item.targetExists) {
+        item.targetVersionText = kNotFoundText;
+        item.targetDetails.clear();
+    }
+}
+
+// Asks whether to finish (OK) or to go on without the missing source (Cancel).
+bool UserChoosesToFinish(const std::string& sourcePath) {
+    const std::string text = LoadMessage(kMessageSourceNotFound) + " " + sourcePath + ". " +
+                             LoadMessage(kMessageFinishOrContinue);
+    return ShowErrorText(0, text, kBoxOkCancel) == kAnswerOk;
+}
+
+}  // namespace
+
+int FileList::ParseInstallSection(const std::string& section, int always, int registerFile,
+                                  int system, int font, VariableTable& variables,
+                                  const std::string& programDirectory) {
+    int32_t stop = stopRequested.load();
+    std::string text = section;
+    TrimFileField(text);
+    if (text.empty()) return stop == 1 ? 0 : 1;
+
+    const std::vector<std::string> lines = SplitLines(text);
+    const int total = static_cast<int>(lines.size());
+    items.reserve(items.size() + lines.size());
+
+    int done = 0;
+    for (const std::string& line : lines) {
+        FileItem item;
+        item.rowKey = count();
+        item.always = static_cast<uint8_t>(always ? 1 : 0);
+        item.registerFile = static_cast<uint8_t>(registerFile ? 1 : 0);
+        item.system = static_cast<uint8_t>(system ? 1 : 0);
+        item.font = static_cast<uint8_t>(font ? 1 : 0);
+        item.deleteItem = 0;
+
+        InstallLine parts;
+        if (!SplitInstallLine(line, parts)) return 0;
+        if (parts.always) item.always = 1;
+
+        item.targetPath = CompletePathField(parts.target, variables, programDirectory);
+        item.targetName = FileNamePart(item.targetPath);
+        ShowProgressLine(item.targetPath, kItemLine);
+        PollStop(++done, total, stop);
+        if (stop == 1) return 0;
+        FileFacts targetFacts;
+        GatherTarget(item, targetFacts);
+
+        item.sourcePath = CompletePathField(parts.source, variables, programDirectory);
+        ShowProgressLine(item.sourcePath, kItemLine);
+        item.sourceName = FileNamePart(item.sourcePath);
+        FileFacts sourceFacts;
+        item.sourceExists = GatherFacts(item.sourcePath, sourceFacts, item.sourceVersionText,
+                                        item.sourceDetails);
+        if (!item.sourceExists) {
+            item.sourceVersionText = LoadMessage(kMessageNotFound);
+            item.sourceDetails.clear();
+            if (UserChoosesToFinish(item.sourcePath)) return 0;
+        }
+
+        item.needsUpdate = static_cast<uint8_t>(NeedsUpdate(item, targetFacts, sourceFacts));
+        item.selected = item.needsUpdate;
+        items.push_back(std::move(item));
+    }
+    PollStop(0, total, stop);
+    return stop == 1 ? 0 : 1;
+}
+
+int FileList::ParseDeleteSection(const std::string& section, int registerFile, int font,
+                                 VariableTable& variables) {
+    std::string text = section;
+    TrimFileField(text);
+    if (text.empty()) return 1;
+
+    const std::vector<std::string> lines = SplitLines(text);
+    items.reserve(items.size() + lines.size());
+    for (const std::string& line : lines) {
+        FileItem item;
+        item.rowKey = count();
+        item.sourcePath = " ";
+        item.sourceVersionText = " ";
+        item.sourceDetails = " ";
+        item.sourceName = kNeedToBeDeletedText;
+        item.sourceExists = 0;
+        item.font = static_cast<uint8_t>(font ? 1 : 0);
+        item.registerFile = static_cast<uint8_t>(registerFile ? 1 : 0);
+        item.deleteItem = 1;
+        item.selected = 1;
+        item.needsUpdate = 1;
+        item.always = 0;
+        item.system = 0;
+
+        item.targetPath = CompletePathField(line, variables, variables.programDirectory);
+        item.targetName = FileNamePart(item.targetPath);
+        FileFacts facts;
+        GatherTarget(item, facts);
+        items.push_back(std::move(item));
+    }
+    return 1;
+}
+
+}  // namespace dp

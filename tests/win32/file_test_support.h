@@ -1,0 +1,121 @@
+#pragma once
+// Scratch folders and files for the file-item tests.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/program_win32.h"
+
+namespace dp::test {
+
+// A fresh folder under the temporary directory, removed with its content.
+class ScratchDir {
+public:
+    ScratchDir() {
+        static unsigned counter = 0;
+        char base[MAX_PATH + 1] = {};
+        GetTempPathA(sizeof base, base);
+        path_ = std::string(base) + "dp-files-" + std::to_string(GetCurrentProcessId()) + "-" +
+                std::to_string(++counter);
+        RemoveTree(path_);
+        CreateDirectoryA(path_.c_str(), nullptr);
+    }
+    ~ScratchDir() { RemoveTree(path_); }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
+
+    static void RemoveTree(const std::string& dir) {
+        WIN32_FIND_DATAA data;
+        HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &data);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                const std::string name = data.cFileName;
+                if (name == "." || name == "..") continue;
+                const std::string full = dir + "\\" + name;
+                SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    RemoveTree(full);
+                else
+                    DeleteFileA(full.c_str());
+            } while (FindNextFileA(find, &data));
+            FindClose(find);
+        }
+        RemoveDirectoryA(dir.c_str());
+    }
+
+private:
+    std::string path_;
+};
+
+inline void WriteFileText(const std::string& path, const std::string& text) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+    DWORD written = 0;
+    if (!text.empty()) WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(h);
+}
+
+inline std::string ReadFileText(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "<missing>";
+    std::string text(GetFileSize(h, nullptr), '\0');
+    DWORD read = 0;
+    if (!text.empty()) ReadFile(h, text.data(), static_cast<DWORD>(text.size()), &read, nullptr);
+    CloseHandle(h);
+    text.resize(read);
+    return text;
+}
+
+inline bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+inline uint64_t FileTimeOf(int year, int month, int day, int hour = 12) {
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(year);
+    st.wMonth = static_cast<WORD>(month);
+    st.wDay = static_cast<WORD>(day);
+    st.wHour = static_cast<WORD>(hour);
+    FILETIME ft{};
+    SystemTimeToFileTime(&st, &ft);
+    return (uint64_t{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;
+}
+
+inline void SetWriteTime(const std::string& path, uint64_t time) {
+    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+    FILETIME ft{static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
+    SetFileTime(h, nullptr, nullptr, &ft);
+    CloseHandle(h);
+}
+
+// Copies a test data file (built beside the test program) to dest.
+inline void CopyData(const std::string& name, const std::string& dest) {
+    const std::string from = ProgramDirectory() + name;
+    ASSERT_TRUE(CopyFileA(from.c_str(), dest.c_str(), FALSE)) << from << " " << GetLastError();
+}
+
+// Holds a file open with share mode 0 while it lives.
+class LockedFile {
+public:
+    explicit LockedFile(const std::string& path)
+        : h_(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+    ~LockedFile() {
+        if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+    }
+    LockedFile(const LockedFile&) = delete;
+    LockedFile& operator=(const LockedFile&) = delete;
+    bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE h_;
+};
+
+}  // namespace dp::test
