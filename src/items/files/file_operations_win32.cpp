@@ -1,0 +1,263 @@
+// Copying, deleting and scheduling the deletion of single files.
+#include <windows.h>
+#include <setupapi.h>
+#include <shellapi.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "app/win32_handles_win32.h"
+#include "items/files/file_operations.h"
+#include "items/files/file_operations_win32.h"
+#include "items/files/wininit_edit.h"
+#include "items/other_lists.h"
+#include "log/log_format.h"
+#include "log/message_box.h"
+#include "log/system_text.h"
+
+namespace dp {
+namespace {
+
+constexpr int kMessageCopyError = 140;
+constexpr int kMessageErrorCaption = 129;
+constexpr int kMessageDeletingFile = 169;
+constexpr int kMessageErrorDeletingFile = 170;
+
+bool SetupLibraryCopy(const std::string& source, const std::string& target) {
+    BOOL inUse = FALSE;
+    SetupInstallFileExA(nullptr, nullptr, source.c_str(), nullptr, target.c_str(),
+                        SP_COPY_SOURCE_ABSOLUTE | SP_COPY_IN_USE_NEEDS_REBOOT | SP_COPY_FORCE_IN_USE,
+                        nullptr, nullptr, &inUse);
+    return inUse != FALSE;
+}
+
+std::atomic<InUseCopyFunction> g_inUseCopy{&SetupLibraryCopy};
+
+// Sets the attributes to what is left after removing `clear`, when any of
+// them is set. A path whose attributes cannot be read is left alone.
+void ClearAttributes(const std::string& path, DWORD clear) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & clear)) return;
+    DWORD kept = attributes & ~clear;
+    if (kept == 0) kept = FILE_ATTRIBUTE_NORMAL;
+    SetFileAttributesA(path.c_str(), kept);
+}
+
+void RemoveFile(const std::string& path) {
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(path.c_str());
+}
+
+// Failures of a copy that had begun to write: repeating the copy over the
+// target could leave it truncated.
+bool IsWriteFailure(DWORD error) {
+    switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_WRITE_FAULT:
+    case ERROR_READ_FAULT:
+    case ERROR_CRC:
+    case ERROR_IO_DEVICE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::string TemporaryName(unsigned attempt) {
+    char name[32];
+    const unsigned long stamp = (GetCurrentProcessId() << 16) ^ GetTickCount() ^ (attempt * 0x9e37u);
+    std::snprintf(name, sizeof name, "~dp%08lx.tmp", stamp & 0xffffffffUL);
+    return name;
+}
+
+// Copies the source into a new file beside the target, then puts that file
+// in the target's place, so that a copy failing part-way leaves the target as
+// it was (or absent). 0 on success. On failure nothing of the copy is left;
+// tryPlainCopy says whether the failure happened before anything was written
+// (no room for a temporary name, a folder that is not writable, a target
+// that cannot be replaced), where the plain copy may still succeed.
+DWORD CopyThroughTemporary(const std::string& source, const std::string& target,
+                           bool& tryPlainCopy) {
+    tryPlainCopy = true;
+    const size_t slash = target.find_last_of('\\');
+    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    std::string temporary;
+    DWORD error = ERROR_FILE_EXISTS;
+    for (unsigned attempt = 0; attempt < 64; ++attempt) {
+        temporary = folder + TemporaryName(attempt);
+        if (CopyFileA(source.c_str(), temporary.c_str(), TRUE)) {
+            error = 0;
+            break;
+        }
+        error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+    }
+    if (error != 0) {
+        // The name was ours unless it already existed.
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) RemoveFile(temporary);
+        tryPlainCopy = !IsWriteFailure(error);
+        return error;
+    }
+    if (MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return 0;
+    error = GetLastError();
+    RemoveFile(temporary);
+    return error;
+}
+
+void ReportInUse(const std::string& source, const std::string& target, DWORD error,
+                 std::FILE* log) {
+    const std::string text = LoadMessage(kMessageCopyError) + " " + source + " to " + target +
+                             ". " + SystemErrorText(error) + "\n";
+    if (log)
+        WriteLogText(log, text);
+    else
+        ShowMessageBox(text, LoadMessage(kMessageErrorCaption), kBoxIconInformation);
+}
+
+// Starts regsvr32 to unregister a COM server and waits (bounded) until it is
+// done, so that the server is not deleted while it is being unregistered.
+void UnregisterServer(const std::string& path) {
+    const std::string parameters = "/s /u \"" + path + "\"";
+    SHELLEXECUTEINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    info.hwnd = nullptr;
+    info.lpVerb = nullptr;
+    info.lpFile = "regsvr32.exe";
+    info.lpParameters = parameters.c_str();
+    info.lpDirectory = nullptr;
+    info.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExA(&info)) return;
+    UniqueHandle process(info.hProcess);
+    if (process) WaitForSingleObject(process.get(), kUnregisterWaitMs);
+}
+
+// Sets the end of the file at `size`.
+void CutFile(HANDLE file, DWORD size) {
+    if (SetFilePointer(file, static_cast<LONG>(size), nullptr, FILE_BEGIN) !=
+        INVALID_SET_FILE_POINTER)
+        SetEndOfFile(file);
+}
+
+}  // namespace
+
+InUseCopyFunction SetInUseCopyFunction(InUseCopyFunction function) {
+    return g_inUseCopy.exchange(function ? function : &SetupLibraryCopy);
+}
+
+uint32_t CopyPackageFile(const std::string& source, const std::string& target, std::FILE* log,
+                         int32_t& rebootRequired) {
+    if (source.empty()) return 0;
+    CreateTargetFolder(target);
+
+    bool tryPlainCopy = true;
+    DWORD error = CopyThroughTemporary(source, target, tryPlainCopy);
+    if (error == 0) {
+        ClearAttributes(target, FILE_ATTRIBUTE_READONLY);
+        return 0;
+    }
+    if (!tryPlainCopy) return error;
+
+    if (CopyFileA(source.c_str(), target.c_str(), FALSE)) {
+        ClearAttributes(target, FILE_ATTRIBUTE_READONLY);
+        return 0;
+    }
+    error = GetLastError();
+    if (g_inUseCopy.load()(source, target)) {
+        rebootRequired = 1;
+        ReportInUse(source, target, error, log);
+    }
+    return error;
+}
+
+void CreateTargetFolder(const std::string& targetPath) {
+    const size_t slash = targetPath.find_last_of('\\');
+    if (slash == std::string::npos) return;
+    const std::string folder = targetPath.substr(0, slash);
+    WIN32_FIND_DATAA found;
+    UniqueFind find(FindFirstFileA(folder.c_str(), &found));
+    if (find) return;
+    CreateDirectoryA(folder.c_str(), nullptr);
+}
+
+uint32_t RemoveInstalledFile(const std::string& path, int registerFile, int32_t& rebootRequired) {
+    if (registerFile) UnregisterServer(path);
+    if (DeleteFileA(path.c_str())) return 0;
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return error;
+    DeleteAtReboot(path);
+    rebootRequired = 1;
+    return 0;
+}
+
+std::string WinInitPath() {
+    std::vector<char> buffer(MAX_PATH + 1);
+    UINT n = GetWindowsDirectoryA(buffer.data(), static_cast<UINT>(buffer.size()));
+    if (n >= buffer.size()) {
+        buffer.resize(n + 1);
+        n = GetWindowsDirectoryA(buffer.data(), static_cast<UINT>(buffer.size()));
+    }
+    if (n == 0 || n >= buffer.size()) return {};
+    return std::string(buffer.data(), n) + "\\WinInit.Ini";
+}
+
+int AddRenameDeletion(const std::string& iniPath, const std::string& path) {
+    UniqueFile file(CreateFileA(iniPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return 0;
+    DWORD high = 0;
+    SetLastError(NO_ERROR);
+    const DWORD size = GetFileSize(file.get(), &high);
+    if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return 0;
+    const size_t lineLength = RenameDeleteLine(path).size();
+    // Room for the line and a header; an ini file this large is not edited.
+    const uint64_t mappedSize = uint64_t{size} + lineLength + kRenameHeaderLength;
+    if (high != 0 || mappedSize > 0x7fffffffULL) return 0;
+
+    UniqueHandle mapping(CreateFileMappingA(file.get(), nullptr, PAGE_READWRITE, 0,
+                                            static_cast<DWORD>(mappedSize), nullptr));
+    if (!mapping) {
+        CutFile(file.get(), size);
+        return 0;
+    }
+    UniqueView view(MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, 0));
+    if (!view) {
+        mapping.reset();
+        CutFile(file.get(), size);
+        return 0;
+    }
+    char* text = static_cast<char*>(view.get());
+    const std::string edited = InsertRenameLine(std::string(text, size), path);
+    std::memcpy(text, edited.data(), edited.size());
+    view.reset();
+    mapping.reset();
+    CutFile(file.get(), static_cast<DWORD>(edited.size()));
+    return 1;
+}
+
+int DeleteAtReboot(const std::string& path) {
+    if (MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return 1;
+    const std::string ini = WinInitPath();
+    if (ini.empty()) return 0;
+    return AddRenameDeletion(ini, path);
+}
+
+void ClearReadOnlyAndArchive(const std::string& path) {
+    ClearAttributes(path, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
+}
+
+int DeleteListedFiles(const EndFileList& list, std::FILE* log, int logLevel) {
+    for (const std::string& path : list.paths) {
+        const bool deleted = DeleteFileA(path.c_str()) != FALSE;
+        const DWORD error = deleted ? 0 : GetLastError();
+        if (!log || logLevel == 0) continue;
+        WriteLogText(log, deleted ? FormatLogMessage(0, kMessageDeletingFile, path)
+                                  : FormatLogMessage(error, kMessageErrorDeletingFile, path));
+    }
+    return 1;
+}
+
+}  // namespace dp

@@ -1,0 +1,25 @@
+#pragma once
+// The parts of the file operations that tests reach directly.
+#include <string>
+
+namespace dp {
+
+// The setup library's copy that replaces a target in use at the next reboot
+// (SetupInstallFileExA, copy style 0x340). Returns whether the target was in
+// use. Its own result is not used.
+using InUseCopyFunction = bool (*)(const std::string& source, const std::string& target);
+// Replaces the function (nullptr restores the setup library's); returns the
+// previous one.
+InUseCopyFunction SetInUseCopyFunction(InUseCopyFunction function);
+
+// "WinInit.Ini" in the Windows directory.
+std::string WinInitPath();
+// Puts "NUL=path" first in the [Rename] section of the ini file (created when
+// missing), editing it through a file mapping. 1 done; 0 when the file cannot
+// be opened or mapped (it is then left at its old size).
+int AddRenameDeletion(const std::string& iniPath, const std::string& path);
+
+// Longest wait for the unregistration of a COM server before it is deleted.
+constexpr unsigned kUnregisterWaitMs = 30000;
+
+}  // namespace dp
