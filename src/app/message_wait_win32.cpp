@@ -1,0 +1,36 @@
+#include "app/message_wait_win32.h"
+
+namespace dp {
+namespace {
+
+void ServePending(HWND dialog) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) continue;
+        if (dialog && IsDialogMessageA(dialog, &msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+}  // namespace
+
+bool WaitPumping(HANDLE object, HWND dialog) {
+    for (;;) {
+        DWORD r = MsgWaitForMultipleObjectsEx(1, &object, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (r == WAIT_OBJECT_0) {
+            DiscardQuitMessage();
+            return true;
+        }
+        if (r != WAIT_OBJECT_0 + 1) return false;
+        ServePending(dialog);
+    }
+}
+
+void DiscardQuitMessage() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+}  // namespace dp

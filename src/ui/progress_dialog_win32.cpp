@@ -1,0 +1,131 @@
+#include "ui/progress_dialog_win32.h"
+
+#include <commctrl.h>
+
+#include "app/message_wait_win32.h"
+#include "app/program_win32.h"
+#include "app/run_flags.h"
+#include "engine/install_context.h"
+#include "log/error_messages.h"
+#include "log/message_box.h"
+#include "log/system_text.h"
+#include "resources/resource_ids.h"
+
+namespace dp {
+namespace {
+
+constexpr int kMsgCancel = 110;
+constexpr int kMsgSourceLabel = 116;
+constexpr int kMsgTargetLabel = 117;
+constexpr int kMsgCreationDialog = 134;
+constexpr int kMsgRegisterClass = 143;
+constexpr UINT kClassStyles = CS_DBLCLKS | CS_SAVEBITS | CS_BYTEALIGNWINDOW;  // 0x2808
+constexpr UINT kCloseMessage = WM_APP + 1;  // a worker asks the owner thread to destroy it
+constexpr LONG_PTR kInitialised = 0x44504931;
+
+void SetTextIfLoaded(HWND window, int control, int messageId) {
+    std::string text = LoadMessage(messageId);
+    if (!text.empty()) SetDlgItemTextA(window, control, text.c_str());
+}
+
+// The creation-time texts. Windows sends WM_INITDIALOG to the class's window
+// procedure; Wine does not when the dialog has no dialog procedure. It runs
+// once, from whichever comes first.
+void InitialiseControls(HWND window) {
+    if (GetWindowLongPtrA(window, DWLP_USER) == kInitialised) return;
+    SetWindowLongPtrA(window, DWLP_USER, kInitialised);
+    SetTextIfLoaded(window, IDC_CANCEL_BUTTON, kMsgCancel);
+    SetTextIfLoaded(window, IDC_SOURCE_LABEL, kMsgSourceLabel);
+    SetTextIfLoaded(window, IDC_TARGET_LABEL, kMsgTargetLabel);
+}
+
+bool OwnedByThisThread(HWND window) {
+    return GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId();
+}
+
+}  // namespace
+
+LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            InitialiseControls(window);
+            return TRUE;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDCANCEL) {
+                // The worker sees the flag at its next safe point; the driver
+                // waits for it before anything the worker uses goes away.
+                installCancelled = 1;
+                ShowWindow(window, SW_HIDE);
+                PostQuitMessage(1);
+                return 0;
+            }
+            break;
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            BeginPaint(window, &paint);
+            EndPaint(window, &paint);
+            return 0;
+        }
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        case kCloseMessage:
+            DestroyWindow(window);
+            return 0;
+        default:
+            break;
+    }
+    return DefDlgProcA(window, message, wParam, lParam);
+}
+
+int InstallContext::CreateProgressDialog() {
+    HINSTANCE instance = ProgramInstance();
+    WNDCLASSA windowClass{};
+    windowClass.style = kClassStyles;
+    windowClass.lpfnWndProc = ProgressWindowProc;
+    windowClass.cbClsExtra = 0;
+    windowClass.cbWndExtra = DLGWINDOWEXTRA;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_DEPLOYATOR));
+    windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512) /*IDC_ARROW*/);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(5));
+    windowClass.lpszClassName = kProgressClassName;
+    if (!RegisterClassA(&windowClass)) {
+        DWORD error = GetLastError();
+        // Still registered from an earlier dialog of this run: usable as it is.
+        if (error != ERROR_CLASS_ALREADY_EXISTS) ShowError(error, kMsgRegisterClass, kBoxOk);
+    }
+    HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, nullptr, 0);
+    if (!window) {
+        ShowErrorText(GetLastError(), LoadMessage(kMsgCreationDialog), kBoxOk);
+        return 0;
+    }
+    InitialiseControls(window);
+    SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETSTEP, 1, 0);
+    SetWindowTextA(window, "Deployator");
+    ShowWindow(window, SW_SHOW);
+    progressWindow = window;
+    return 1;
+}
+
+void InstallContext::ShowSectionName(const std::string& text) {
+    if (!progressWindow) return;
+    SetDlgItemTextA(static_cast<HWND>(progressWindow), IDC_SECTION_NAME, text.c_str());
+}
+
+void InstallContext::CloseProgressDialog() {
+    if (HWND window = static_cast<HWND>(progressWindow)) {
+        if (OwnedByThisThread(window)) {
+            DestroyWindow(window);
+            DiscardQuitMessage();
+        } else {
+            // From the install worker: only the owner thread may destroy it.
+            SendMessageA(window, kCloseMessage, 0, 0);
+        }
+        progressWindow = nullptr;
+    }
+    UnregisterClassA(kProgressClassName, ProgramInstance());
+}
+
+}  // namespace dp
