@@ -1,0 +1,9 @@
+#include "items/run_once.h"
+
+namespace dp {
+
+std::string ComposeRunOnceCommand(const std::string& exePath, const std::string& commandLine) {
+    return "\"" + exePath + "\" " + commandLine + " -AFTERREBOOT";
+}
+
+}  // namespace dp
