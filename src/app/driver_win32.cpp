@@ -1,13 +1,241 @@
+// The program's run from the entry point to the exit code: the common
+// controls, the script-reading thread under the initialisation window, and
+// then one of the three courses (after a reboot, ordinary, test install).
 #include "app/driver_win32.h"
 
+#include <commctrl.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "app/command_line.h"
+#include "app/message_wait_win32.h"
 #include "app/program_win32.h"
+#include "app/run_flags.h"
+#include "app/win32_handles_win32.h"
+#include "engine/install_context.h"
+#include "engine/install_phases_win32.h"
+#include "log/error_messages.h"
+#include "log/message_box.h"
+#include "script/install_script.h"
+#include "ui/init_window_win32.h"
 
 namespace dp {
+namespace {
+
+constexpr int kMsgCreationDialog = 134;
+constexpr int kMsgClosingApplication = 135;
+constexpr int kMsgCreationThread = 138;
+constexpr int kMsgRestart = 162;
+constexpr int kMsgOldCommonControls = 163;
+constexpr int kMsgReadingIni = 164;
+constexpr int kMsgLoadingCommonControls = 167;
+
+// Destroys the model at the end of the run and forgets it.
+struct ScriptDeleter {
+    void operator()(InstallScript* script) const {
+        if (currentScript == script) currentScript = nullptr;
+        delete script;
+    }
+};
+using ScriptOwner = std::unique_ptr<InstallScript, ScriptDeleter>;
+
+bool Contains(const char* text, const char* what) { return std::strstr(text, what) != nullptr; }
+
+// The system's copy of the command line shows the arguments upper-cased too
+// (the log header reports it), whether or not the runtime handed WinMain a
+// pointer into that copy.
+void UpperCaseSystemCommandLine(const char* arguments) {
+    char* full = GetCommandLineA();
+    if (!full) return;
+    size_t fullLen = std::strlen(full);
+    size_t argLen = std::strlen(arguments);
+    if (arguments >= full && arguments <= full + fullLen) return;  // the same buffer
+    if (argLen == 0 || argLen > fullLen || _stricmp(full + fullLen - argLen, arguments) != 0) return;
+    UpperCaseInPlace(full + fullLen - argLen);
+}
+
+}  // namespace
+
+HMODULE LoadCommonControls() {
+    // From the system directory only: a COMCTL32.DLL placed beside the program
+    // (or in the current directory) is never loaded.
+    HMODULE library = LoadSystemLibrary("comctl32.dll");
+    if (!library) {
+        ShowError(GetLastError(), kMsgLoadingCommonControls, kBoxOk);
+        return nullptr;
+    }
+    using InitEx = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    using Init = void(WINAPI*)();
+    if (auto initEx = reinterpret_cast<InitEx>(
+            reinterpret_cast<void*>(GetProcAddress(library, "InitCommonControlsEx")))) {
+        INITCOMMONCONTROLSEX classes{8, 0xFF};
+        initEx(&classes);
+        classes.dwICC = ICC_LISTVIEW_CLASSES;
+        initEx(&classes);
+        return library;
+    }
+    if (auto init = reinterpret_cast<Init>(
+            reinterpret_cast<void*>(GetProcAddress(library, "InitCommonControls")))) {
+        init();
+        return library;
+    }
+    FreeLibrary(library);
+    return nullptr;
+}
+
+DWORD WINAPI ScriptThreadProc(LPVOID parameter) {
+    const char* commandLine = static_cast<const char*>(parameter);
+    std::string path;
+    if (!GetScriptPath(commandLine, path)) {
+        ShowUsage();
+        return 0;
+    }
+    path = ResolveScriptPath(path, ProgramDirectory());
+    currentScript = new InstallScript();
+    if (Contains(commandLine, "-AFTERREBOOT")) currentScript->afterReboot = 1;
+    if (!currentScript->ReadScript(path)) {
+        if (stopRequested.load() != 1) ShowError(0, kMsgReadingIni, kBoxOk);
+        return 0;
+    }
+    return 1;
+}
+
+int RunInstallThread(InstallContext& context) {
+    HWND dialog = static_cast<HWND>(context.progressWindow);
+    UniqueHandle thread(
+        CreateThread(nullptr, 0, InstallThreadProc, &context, CREATE_SUSPENDED, nullptr));
+    if (!thread || ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+        DWORD error = GetLastError();
+        // A thread that was created but never resumed holds nothing; it ends
+        // with the process.
+        ShowError(error, kMsgCreationThread, kBoxOk);
+        return 0;
+    }
+    // The worker is waited for to its end even after a Cancel: it stops at its
+    // next safe point, and nothing it uses may go away before.
+    WaitPumping(thread.get(), dialog);
+    return 1;
+}
+
+void Reboot(uint32_t platform) {
+    if (platform == kPlatformNt) {
+        HANDLE token = nullptr;
+        if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+            UniqueHandle owned(token);
+            TOKEN_PRIVILEGES privileges{};
+            if (LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid)) {
+                privileges.PrivilegeCount = 1;
+                privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+                AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+            }
+        }
+        ExitWindowsEx(EWX_REBOOT, 0);
+        return;
+    }
+    if (!ExitWindowsEx(EWX_REBOOT, 0)) ShowError(GetLastError(), kMsgClosingApplication, kBoxOk);
+}
+
+namespace {
+
+// The module selection dialog of test-install mode decides whether anything is
+// installed. Until it exists, the course goes on as if the user had not chosen
+// Update: nothing is installed.
+bool SelectModules(InstallScript&) { return false; }
+
+enum class InstallOutcome { Finished, RebootPrompt, NoDialog };
+
+// The install phase on its worker under the progress dialog, then the end
+// phase, unless the install was cancelled or needs a reboot.
+InstallOutcome RunInstallCourse(InstallScript& script) {
+    InstallContext context(&script);
+    if (!context.CreateProgressDialog()) return InstallOutcome::NoDialog;
+    RunInstallThread(context);
+    if (installCancelled.load()) {
+        // The worker has stopped; only now may its dialog go.
+        context.CloseProgressDialog();
+        return InstallOutcome::Finished;
+    }
+    if (script.rebootRequired) {
+        context.CloseProgressDialog();  // already closed by the phase; harmless
+        return InstallOutcome::RebootPrompt;
+    }
+    context.RunEndPhase();
+    context.CloseProgressDialog();
+    return InstallOutcome::Finished;
+}
+
+int RebootPrompt(const InstallScript& script) {
+    if (ShowError(0, kMsgRestart, kBoxOkCancel) == kAnswerOk) Reboot(script.osVersion.dwPlatformId);
+    return 1;
+}
+
+// True when the user chose to stop because the common controls are too old.
+bool CommonControlsTooOld() {
+    int major = 0;
+    int minor = 0;
+    VariableTable::GetShellVersion(minor, major);
+    if (major > 4 || (major == 4 && minor >= 71)) return false;
+    return ShowError(0, kMsgOldCommonControls, kBoxOkCancel) == kAnswerOk;
+}
+
+}  // namespace
 
 int RunProgram(HINSTANCE instance, char* commandLine) {
     SetProgramInstance(instance);
-    (void)commandLine;
-    return 0;
+    static char empty[1] = "";
+    if (!commandLine) commandLine = empty;
+    UpperCaseSystemCommandLine(commandLine);
+    UpperCaseInPlace(commandLine);
+
+    UniqueModule commonControls(LoadCommonControls());
+    if (!commonControls) return 0;
+
+    HWND initWindow = nullptr;
+    if (!Contains(commandLine, "-AFTERREBOOT")) initWindow = CreateInitWindow(instance);
+
+    UniqueHandle thread(
+        CreateThread(nullptr, 0, ScriptThreadProc, commandLine, CREATE_SUSPENDED, nullptr));
+    if (!thread || ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+        DWORD error = GetLastError();
+        EndInitWindow(initWindow);
+        ShowError(error, kMsgCreationThread, kBoxOk);
+        return 0;
+    }
+    WaitPumping(thread.get(), initWindow);
+    DWORD read = 0;
+    GetExitCodeThread(thread.get(), &read);
+    thread.reset();
+    EndInitWindow(initWindow);
+    // The reading thread has ended: the model is the main thread's from here.
+    ScriptOwner script(currentScript);
+    if (read == 0) return 0;
+
+    ApplyOptions(*script, commandLine);
+    script->commandLine = commandLine;
+
+    if (script->afterReboot) {
+        InstallContext context(script.get());
+        context.RunEndPhase();
+        return 1;
+    }
+    if (!script->testInstall) {
+        InstallOutcome outcome = RunInstallCourse(*script);
+        if (outcome == InstallOutcome::NoDialog) {
+            ShowError(0, kMsgCreationDialog, kBoxOk);
+            return 0;
+        }
+        if (outcome == InstallOutcome::RebootPrompt) return RebootPrompt(*script);
+        return 1;
+    }
+    if (CommonControlsTooOld()) return 1;
+    if (SelectModules(*script)) {
+        InstallOutcome outcome = RunInstallCourse(*script);
+        if (outcome == InstallOutcome::NoDialog) return 0;
+        if (outcome == InstallOutcome::RebootPrompt) return RebootPrompt(*script);
+    }
+    return 1;
 }
 
 }  // namespace dp

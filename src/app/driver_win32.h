@@ -1,10 +1,31 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
+
 namespace dp {
+
+class InstallContext;
 
 // The whole run, from the entry point to the exit code (0 or 1). The command
 // line is the argument text the system passed (upper-cased in place here).
 int RunProgram(HINSTANCE instance, char* commandLine);
+
+// Loads comctl32.dll from the system directory and registers its window
+// classes; the library, or nullptr (after message 167 when it cannot be loaded).
+HMODULE LoadCommonControls();
+
+// Entry of the script-reading thread; the parameter is the upper-cased command
+// line. Creates the model (currentScript) and reads the script: 1 when read,
+// 0 otherwise (after the usage box or message 164; silent after a Stop).
+DWORD WINAPI ScriptThreadProc(LPVOID commandLine);
+
+// Runs the install phase on a worker thread and serves the progress dialog's
+// messages until the worker has ended (after a Cancel too: the phase stops at
+// its next safe point). 1, or 0 after message 138 when it cannot start.
+int RunInstallThread(InstallContext& context);
+
+// Restarts the computer (platform: the osVersion platform id; 2 is the NT family).
+void Reboot(uint32_t platform);
 
 }  // namespace dp
