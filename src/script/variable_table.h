@@ -3,6 +3,7 @@
 // variables and the entries of [Strings].
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "script/reporting_base.h"
@@ -10,6 +11,14 @@
 namespace dp {
 
 constexpr int kPredefinedCount = 15;
+
+// Names of the predefined variables, entries 0 to 14 in this order.
+extern const char* const kPredefinedNames[kPredefinedCount];
+
+// Message shown when an expansion keeps coming back to a variable it is already
+// expanding ("Variable refers to itself").
+constexpr int kMsgUndefinedVariable = 160;
+constexpr int kMsgSelfReference = 182;
 
 class VariableTable : public ReportingBase {
 public:
@@ -23,14 +32,23 @@ public:
 
     int32_t count() const { return static_cast<int32_t>(names.size()); }
 
+    // Removes every entry.
+    void Clear();
+    // Appends an entry with the given name, definition and value; returns its index.
+    int AddEntry(const std::string& name, const std::string& definition, const std::string& value);
+
     // Reads [Strings]: one entry per line "name = default[, registry reference]".
     int ParseStringsSection(const std::string& section);
     // Computes the value of entry index from its definition.
     int ResolveDefinition(int index);
     // The value of the first entry whose name matches without regard to case.
     const std::string* FindValue(const std::string& name) const;
+    // Index of that entry, or -1.
+    int FindIndex(const std::string& name) const;
     // Replaces every %NAME% reference. Strict (tolerant false): an undefined
     // name is reported and the result is 0. The text keeps what was replaced.
+    // A reference that comes back to a variable being expanded (directly or
+    // through others) is reported as a self-reference and fails the same way.
     int ExpandVariables(std::string& text, bool tolerant);
     // 1 when the path equals one of the predefined values (case-insensitive).
     int IsPredefinedFolder(const std::string& path) const;
@@ -42,6 +60,18 @@ public:
     std::vector<std::string> definitions;
     std::vector<std::string> values;
     std::string programDirectory;
+
+private:
+    // Expansion of a text that belongs to entry `owner` (-1: to no entry).
+    int Expand(std::string& text, bool tolerant, int owner);
+
+    // Case-folded name -> first entry with that name; covers names[0, indexed_).
+    mutable std::unordered_map<std::string, int> index_;
+    mutable size_t indexed_ = 0;
 };
+
+// "6.0.2900.2180" -> major 6, minor 0. Leaves both untouched when the text
+// holds no ".". Each number is read as a decimal integer (atoi).
+void ParseMajorMinor(const std::string& versionText, int& minor, int& major);
 
 }  // namespace dp

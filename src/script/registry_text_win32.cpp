@@ -1,0 +1,41 @@
+#include <windows.h>
+
+#include "app/win32_handles_win32.h"
+#include "script/registry_text.h"
+
+namespace dp {
+namespace {
+
+HKEY RootKey(RegistryRoot root) {
+    switch (root) {
+        case RegistryRoot::ClassesRoot: return HKEY_CLASSES_ROOT;
+        case RegistryRoot::CurrentConfig: return HKEY_CURRENT_CONFIG;
+        case RegistryRoot::CurrentUser: return HKEY_CURRENT_USER;
+        case RegistryRoot::LocalMachine: return HKEY_LOCAL_MACHINE;
+        case RegistryRoot::Users: return HKEY_USERS;
+        case RegistryRoot::PerformanceData: return HKEY_PERFORMANCE_DATA;
+        case RegistryRoot::DynData: return HKEY_DYN_DATA;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool PlatformReadRegistryText(RegistryRoot root, const std::string& subkey,
+                              const std::string& valueName, std::string& out) {
+    UniqueKey key;
+    if (RegOpenKeyExA(RootKey(root), subkey.c_str(), 0, KEY_QUERY_VALUE, key.put()) !=
+        ERROR_SUCCESS)
+        return false;
+    char buf[kRegistryTextBuffer] = {};
+    DWORD size = sizeof buf;
+    if (RegQueryValueExA(key.get(), valueName.c_str(), nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(buf), &size) != ERROR_SUCCESS)
+        return false;
+    size_t n = 0;
+    while (n < size && n < sizeof buf && buf[n] != '\0') ++n;
+    out.assign(buf, n);
+    return true;
+}
+
+}  // namespace dp
