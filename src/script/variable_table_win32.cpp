@@ -1,0 +1,275 @@
+#include "script/variable_table_win32.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/program_win32.h"
+#include "app/win32_handles_win32.h"
+
+namespace dp {
+namespace {
+
+constexpr char kShellFolders[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr DWORD kValueBlock = 262;  // what the shell function may write
+
+template <typename F>
+F ProcAddress(HMODULE module, const char* name) {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// GetWindowsDirectoryA / GetSystemDirectoryA without a length limit.
+std::string DirectoryFrom(UINT(WINAPI* get)(LPSTR, UINT)) {
+    std::vector<char> buf(kValueBlock);
+    for (int tries = 0; tries < 4; ++tries) {
+        UINT n = get(buf.data(), static_cast<UINT>(buf.size()));
+        if (n == 0) return {};
+        if (n < buf.size()) return std::string(buf.data(), n);
+        buf.resize(n + 1);
+    }
+    return {};
+}
+
+std::string EnvironmentText(const char* name) {
+    std::vector<char> buf(kValueBlock);
+    for (int tries = 0; tries < 4; ++tries) {
+        DWORD n = GetEnvironmentVariableA(name, buf.data(), static_cast<DWORD>(buf.size()));
+        if (n == 0) return {};
+        if (n < buf.size()) return std::string(buf.data(), n);
+        buf.resize(n + 1);
+    }
+    return {};
+}
+
+std::string TempPath() {
+    std::vector<char> buf(kValueBlock);
+    for (int tries = 0; tries < 4; ++tries) {
+        DWORD n = GetTempPathA(static_cast<DWORD>(buf.size()), buf.data());
+        if (n == 0) return {};
+        if (n < buf.size()) return std::string(buf.data(), n);
+        buf.resize(n + 1);
+    }
+    return {};
+}
+
+// A text value of a key opened for reading; false when the key or value is
+// missing. The text ends at its first zero byte.
+bool RegistryText(HKEY root, const char* subkey, const char* value, std::string& out) {
+    UniqueKey key;
+    if (RegOpenKeyExA(root, subkey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
+    std::vector<char> buf(kValueBlock);
+    for (int tries = 0; tries < 4; ++tries) {
+        DWORD size = static_cast<DWORD>(buf.size());
+        LONG rc = RegQueryValueExA(key.get(), value, nullptr, nullptr,
+                                   reinterpret_cast<BYTE*>(buf.data()), &size);
+        if (rc == ERROR_MORE_DATA) {
+            buf.assign(size + 1, '\0');
+            continue;
+        }
+        if (rc != ERROR_SUCCESS) return false;
+        size_t n = 0;
+        while (n < size && n < buf.size() && buf[n] != '\0') ++n;
+        out.assign(buf.data(), n);
+        return true;
+    }
+    return false;
+}
+
+std::string ShellFolderValue(HKEY root, const char* value) {
+    std::string text;
+    RegistryText(root, kShellFolders, value, text);
+    return text;
+}
+
+bool ShellFolder(ShellFolderFunction shell, int folder, BOOL create, std::string& out) {
+    char buf[kValueBlock] = {};
+    if (!shell(nullptr, buf, folder, create)) return false;
+    buf[kValueBlock - 1] = '\0';
+    out = buf;
+    return true;
+}
+
+std::string ShellFolder(ShellFolderFunction shell, int folder, BOOL create = TRUE) {
+    std::string text;
+    ShellFolder(shell, folder, create, text);
+    return text;
+}
+
+// GetUserProfileDirectoryA of userenv.dll, loaded at run time; false when the
+// library or the function cannot be had, or the call fails.
+bool UserProfileDirectory(std::string& out) {
+    using Fn = BOOL(WINAPI*)(HANDLE, LPSTR, LPDWORD);
+    UniqueModule userenv(LoadSystemLibrary("userenv.dll"));
+    if (!userenv) return false;
+    Fn get = ProcAddress<Fn>(userenv.get(), "GetUserProfileDirectoryA");
+    if (!get) return false;
+    UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
+    DWORD size = kValueBlock;
+    std::vector<char> buf(size);
+    if (!get(token.get(), buf.data(), &size)) {
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) return false;
+        buf.assign(size + 1, '\0');
+        if (!get(token.get(), buf.data(), &size)) return false;
+    }
+    out = buf.data();
+    return true;
+}
+
+}  // namespace
+
+void FillPredefined(VariableTable& table, const PredefinedSystem& system) {
+    enum {
+        kWindows, kSystem, kProgramFiles, kTemp, kUserTemp, kDesktop, kUserDesktop, kStartMenu,
+        kUserStartMenu, kFonts, kUserTemplates, kTemplates, kUserPrograms, kCommonPrograms,
+        kCommonAppData
+    };
+    const ShellFolderFunction shell = system.shellFunction;
+    const bool nt = system.nt;
+    std::string v[kPredefinedCount];
+
+    v[kWindows] = DirectoryFrom(GetWindowsDirectoryA);
+    v[kSystem] = DirectoryFrom(GetSystemDirectoryA);
+    RegistryText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                 "ProgramFilesDir", v[kProgramFiles]);
+    v[kTemp] = EnvironmentText("TEMP");
+    v[kUserTemp] = TempPath();
+
+    std::string windowsPath = v[kWindows];
+    if (!windowsPath.empty() && windowsPath.back() == '\\') windowsPath.pop_back();
+
+    // Fonts, and the two template folders, each with its own fallbacks.
+    if (shell) {
+        v[kFonts] = ShellFolder(shell, 0x14 /*CSIDL_FONTS*/);
+        v[kUserTemplates] = ShellFolder(shell, 0x15 /*CSIDL_TEMPLATES*/);
+        if (!nt || !ShellFolder(shell, 0x2D /*CSIDL_COMMON_TEMPLATES*/, FALSE, v[kTemplates]))
+            ShellFolder(shell, 0x15 /*CSIDL_TEMPLATES*/, FALSE, v[kTemplates]);
+    } else {
+        if (!RegistryText(HKEY_CURRENT_USER, kShellFolders, "Fonts", v[kFonts]))
+            v[kFonts] = windowsPath + "\\FONTS";
+        if (!RegistryText(HKEY_CURRENT_USER, kShellFolders, "Templates", v[kUserTemplates])) {
+            std::string profile;
+            if (nt && UserProfileDirectory(profile))
+                v[kUserTemplates] = profile + "\\Templates";
+            else
+                v[kUserTemplates] = windowsPath + "\\ShellNew";
+        }
+        bool read = nt ? RegistryText(HKEY_LOCAL_MACHINE, kShellFolders, "Common Templates",
+                                      v[kTemplates])
+                       : RegistryText(HKEY_CURRENT_USER, kShellFolders, "Templates", v[kTemplates]);
+        if (!read) v[kTemplates] = windowsPath + "\\ShellNew";
+    }
+
+    // The shell folders as a group.
+    if (shell) {
+        if (nt) {
+            v[kDesktop] = ShellFolder(shell, 0x19 /*CSIDL_COMMON_DESKTOPDIRECTORY*/);
+            v[kStartMenu] = ShellFolder(shell, 0x16 /*CSIDL_COMMON_STARTMENU*/);
+            v[kCommonPrograms] = ShellFolder(shell, 0x17 /*CSIDL_COMMON_PROGRAMS*/);
+        } else {
+            v[kDesktop] = ShellFolder(shell, 0x10 /*CSIDL_DESKTOPDIRECTORY*/);
+            v[kStartMenu] = ShellFolder(shell, 0x0B /*CSIDL_STARTMENU*/);
+            v[kCommonPrograms] = ShellFolder(shell, 0x02 /*CSIDL_PROGRAMS*/);
+        }
+        v[kUserDesktop] = ShellFolder(shell, 0x10 /*CSIDL_DESKTOPDIRECTORY*/);
+        v[kUserStartMenu] = ShellFolder(shell, 0x0B /*CSIDL_STARTMENU*/);
+        v[kUserPrograms] = ShellFolder(shell, 0x02 /*CSIDL_PROGRAMS*/);
+        v[kCommonAppData] = ShellFolder(shell, 0x23 /*CSIDL_COMMON_APPDATA*/);
+        if (v[kCommonAppData].empty())
+            v[kCommonAppData] = ShellFolderValue(HKEY_LOCAL_MACHINE, "Common AppData");
+    } else {
+        if (nt) {
+            v[kDesktop] = ShellFolderValue(HKEY_LOCAL_MACHINE, "Common Desktop");
+            v[kStartMenu] = ShellFolderValue(HKEY_LOCAL_MACHINE, "Common Start Menu");
+            v[kCommonPrograms] = ShellFolderValue(HKEY_LOCAL_MACHINE, "Common Programs");
+        } else {
+            v[kDesktop] = ShellFolderValue(HKEY_CURRENT_USER, "Desktop");
+            v[kStartMenu] = ShellFolderValue(HKEY_CURRENT_USER, "Start Menu");
+            v[kCommonPrograms] = ShellFolderValue(HKEY_CURRENT_USER, "Programs");
+        }
+        v[kCommonAppData] = ShellFolderValue(HKEY_LOCAL_MACHINE, "Common AppData");
+        v[kUserDesktop] = ShellFolderValue(HKEY_CURRENT_USER, "Desktop");
+        v[kUserStartMenu] = ShellFolderValue(HKEY_CURRENT_USER, "Start Menu");
+        v[kUserPrograms] = ShellFolderValue(HKEY_CURRENT_USER, "Programs");
+    }
+
+    // Every folder ends with a backslash; a folder that could not be found
+    // stays empty rather than pretending to be the root of a drive.
+    table.Clear();
+    table.programDirectory = ProgramDirectory();
+    for (int i = 0; i < kPredefinedCount; ++i) {
+        if (!v[i].empty() && v[i].back() != '\\') v[i] += '\\';
+        table.AddEntry(kPredefinedNames[i], std::string(), v[i]);
+    }
+}
+
+PredefinedSystem DetectPredefinedSystem() {
+    PredefinedSystem system;
+    OSVERSIONINFOEXA info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info))) {
+        info = OSVERSIONINFOEXA{};
+        info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+        if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info))) info = OSVERSIONINFOEXA{};
+    }
+    system.nt = info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+
+    int minor = 0;
+    int major = 0;
+    VariableTable::GetShellVersion(minor, major);
+    if (major > 4 || (major == 4 && minor >= 71)) {
+        // Stays loaded for the rest of the run.
+        if (HMODULE shell32 = LoadSystemLibrary("shell32.dll"))
+            system.shellFunction = ProcAddress<ShellFolderFunction>(shell32, "SHGetSpecialFolderPathA");
+    }
+    return system;
+}
+
+void VariableTable::InitPredefined() { FillPredefined(*this, DetectPredefinedSystem()); }
+
+void VariableTable::GetShellVersion(int& minor, int& major) {
+    using SizeFn = DWORD(WINAPI*)(LPCSTR, LPDWORD);
+    using InfoFn = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
+    using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+
+    std::string systemDir = DirectoryFrom(GetSystemDirectoryA);
+    if (systemDir.empty()) return;
+    std::string path = systemDir + "\\shell32.dll";
+
+    UniqueModule version(LoadSystemLibrary("version.dll"));
+    if (!version) return;
+    auto getSize = ProcAddress<SizeFn>(version.get(), "GetFileVersionInfoSizeA");
+    auto getInfo = ProcAddress<InfoFn>(version.get(), "GetFileVersionInfoA");
+    auto query = ProcAddress<QueryFn>(version.get(), "VerQueryValueA");
+    if (!getSize || !getInfo || !query) return;
+
+    DWORD handle = 0;
+    DWORD size = getSize(path.c_str(), &handle);
+    if (size == 0) return;
+    std::vector<char> data(size);
+    if (!getInfo(path.c_str(), 0, size, data.data())) return;
+
+    void* translations = nullptr;
+    UINT translationBytes = 0;
+    if (!query(data.data(), "\\VarFileInfo\\Translation", &translations, &translationBytes) ||
+        !translations)
+        return;
+    std::string found;
+    const WORD* pairs = static_cast<const WORD*>(translations);
+    const UINT pairCount = translationBytes / (2 * sizeof(WORD));
+    for (UINT k = 0; k < pairCount; ++k) {
+        char key[64];
+        std::snprintf(key, sizeof key, "\\StringFileInfo\\%04x%04x\\FileVersion", pairs[2 * k],
+                      pairs[2 * k + 1]);
+        void* text = nullptr;
+        UINT length = 0;
+        if (query(data.data(), key, &text, &length) && text && length > 0)
+            found.assign(static_cast<const char*>(text),
+                         strnlen(static_cast<const char*>(text), length));
+    }
+    if (found.empty()) return;
+    ParseMajorMinor(found, minor, major);
+}
+
+}  // namespace dp
