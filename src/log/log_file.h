@@ -1,0 +1,52 @@
+#pragma once
+// The log file: the run's header, and cutting the closed file down to its
+// maximum size.
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace dp {
+
+class VariableTable;
+
+// What the header's date line shows.
+struct LogHeaderFacts {
+    int day = 0;
+    int month = 0;
+    int year = 0;
+    int hour = 0;
+    int minute = 0;
+    std::string computer;     // "" when the system cannot give it
+    std::string user;         // "" when the system cannot give it
+    std::string commandLine;  // the process's command line as the system reports it
+};
+
+// The header: an empty line, 70 "=", the date line, the command line and, for
+// FULL or SHORT, the level line. Each line is flushed. Nothing when log is null.
+void WriteLogHeader(std::FILE* log, const LogHeaderFacts& facts, int logLevel);
+
+// "%s = %s\n" for each of the fifteen predefined variables (fewer when the
+// table holds fewer). Each line is flushed.
+void WritePredefinedVariables(std::FILE* log, const VariableTable& variables);
+
+// The directories of a log path that may have to be created: the text before
+// each backslash from the second one on ("C:\A\B\x.log" -> "C:\A", "C:\A\B").
+std::vector<std::string> LogDirectories(const std::string& logPath);
+
+// Bytes to keep of a log file with the given maximum in kilobytes (a negative
+// maximum keeps nothing).
+int64_t LogSizeLimit(int32_t maxKB);
+
+// ---- Windows only ----------------------------------------------------------
+
+// The date, computer, user and command line of the running process.
+LogHeaderFacts CurrentLogHeaderFacts();
+// WriteLogHeader with the running process's facts.
+void WriteLogHeader(std::FILE* log, int logLevel);
+// Cuts the closed log file to its last maxKB * 1024 bytes, in place: the file
+// is never deleted, so a failure leaves the log as it was (or with its tail
+// partly moved) but never without it.
+void LimitLogSize(const std::string& logPath, int32_t maxKB);
+
+}  // namespace dp

@@ -1,0 +1,101 @@
+#include <windows.h>
+
+#include <vector>
+
+#include "app/win32_handles_win32.h"
+#include "log/error_messages.h"
+#include "log/log_file.h"
+#include "log/message_box.h"
+#include "script/install_script.h"
+
+namespace dp {
+
+LogHeaderFacts CurrentLogHeaderFacts() {
+    LogHeaderFacts facts;
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    facts.day = now.wDay;
+    facts.month = now.wMonth;
+    facts.year = now.wYear;
+    facts.hour = now.wHour;
+    facts.minute = now.wMinute;
+
+    char computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD computerSize = sizeof computer;
+    if (GetComputerNameA(computer, &computerSize)) facts.computer = computer;
+
+    char user[257] = {};
+    DWORD userSize = sizeof user;
+    if (GetUserNameA(user, &userSize)) facts.user = user;
+
+    const char* commandLine = GetCommandLineA();
+    facts.commandLine = commandLine ? commandLine : "";
+    return facts;
+}
+
+void WriteLogHeader(std::FILE* log, int logLevel) {
+    if (!log) return;
+    WriteLogHeader(log, CurrentLogHeaderFacts(), logLevel);
+}
+
+int InstallScript::OpenLog() {
+    if (logLevel == kLogNone) return 1;
+
+    for (const std::string& dir : LogDirectories(logPath)) {
+        WIN32_FIND_DATAA found;
+        UniqueFind find(FindFirstFileA(dir.c_str(), &found));
+        if (find) continue;
+        if (!CreateDirectoryA(dir.c_str(), nullptr))
+            ShowErrorDetail(GetLastError(), 148, dir, kBoxOk | kBoxIconInformation);
+    }
+    if (afterReboot) return 1;
+
+    std::FILE* log = std::fopen(logPath.c_str(), "a+");
+    if (!log) {
+        ShowErrorDetail(0, 149, logPath, kBoxOk | kBoxIconInformation);
+        return 0;
+    }
+    WriteLogHeader(log, logLevel);
+    if (variables) WritePredefinedVariables(log, *variables);
+    std::fclose(log);
+    return 1;
+}
+
+void LimitLogSize(const std::string& logPath, int32_t maxKB) {
+    UniqueFile file(CreateFileA(logPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) return;
+    const int64_t limit = LogSizeLimit(maxKB);
+    if (size.QuadPart <= limit) return;
+
+    // Move the last `limit` bytes to the front, chunk by chunk (the source is
+    // always ahead of the destination), then cut the file after them. The
+    // file is never deleted: a failure on the way leaves the log longer than
+    // its limit, not gone.
+    const int64_t start = size.QuadPart - limit;
+    std::vector<char> chunk(static_cast<size_t>(limit < (1 << 20) ? (limit > 0 ? limit : 1) : (1 << 20)));
+    int64_t moved = 0;
+    while (moved < limit) {
+        DWORD want = static_cast<DWORD>(
+            limit - moved < static_cast<int64_t>(chunk.size()) ? limit - moved : chunk.size());
+        LARGE_INTEGER at{};
+        at.QuadPart = start + moved;
+        DWORD got = 0;
+        if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) ||
+            !ReadFile(file.get(), chunk.data(), want, &got, nullptr) || got != want)
+            return;
+        at.QuadPart = moved;
+        DWORD written = 0;
+        if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) ||
+            !WriteFile(file.get(), chunk.data(), got, &written, nullptr) || written != got)
+            return;
+        moved += got;
+    }
+    LARGE_INTEGER end{};
+    end.QuadPart = limit;
+    if (SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN)) SetEndOfFile(file.get());
+}
+
+}  // namespace dp
