@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -65,6 +66,20 @@ void RemoveTree(const std::string& dir) {
         FindClose(h);
     }
     RemoveDirectoryA(dir.c_str());
+}
+
+constexpr char kRunOnceKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+// Whether the RunOnce entry of the program exists; removes it, so that no
+// later start of the Wine server runs the tests again.
+bool TakeRunOnceEntry() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunOnceKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    bool found = RegQueryValueExA(key, "Deployator", nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+    RegDeleteValueA(key, "Deployator");
+    RegCloseKey(key);
+    return found;
 }
 
 struct Box {
@@ -129,7 +144,7 @@ protected:
                       const std::string& sourceVersion, const std::string& targetVersion) {
         FileItem it;
         it.rowKey = script_->fileList.count();
-        it.targetPath = app_ + name;
+        it.targetPath = (targetDir_.empty() ? app_ : targetDir_) + name;
         it.sourcePath = pkg_ + name;
         it.targetName = it.sourceName = name;
         it.sourceExists = 1;
@@ -191,7 +206,49 @@ protected:
         always.always = 1;
     }
 
-    std::string root_, pkg_, app_;
+    // Five files of `size` bytes into `folder`, the third over an old target;
+    // the disk fills at the third (for real, or through the copy fake).
+    void DiskFullOnTheThirdOfFive(const std::string& folder, size_t size) {
+        targetDir_ = folder;
+        const std::string older = "old third";
+        for (int i = 1; i <= 5; ++i) {
+            const std::string name = "f" + std::to_string(i) + ".txt";
+            DeleteFileA((folder + name).c_str());
+            Install(name, std::string(size, char('0' + i)), i == 3 ? &older : nullptr, "1.1.2024", "1.1.2023");
+        }
+        script_->logLevel = kLogShort;
+        InstallContext context(script_.get());
+        EXPECT_EQ(installCancelled.load(), 0);
+        EXPECT_EQ(context.RunInstallPhase(), 0);
+
+        EXPECT_EQ(installCancelled.load(), 1);
+        EXPECT_EQ(ReadAll(folder + "f1.txt"), std::string(size, '1'));
+        EXPECT_EQ(ReadAll(folder + "f2.txt"), std::string(size, '2'));
+        EXPECT_EQ(ReadAll(folder + "f3.txt"), "old third");
+        EXPECT_FALSE(Exists(folder + "f4.txt"));
+        EXPECT_FALSE(Exists(folder + "f5.txt"));
+
+        ASSERT_EQ(boxes_.size(), 1u);
+        EXPECT_EQ(boxes_[0].text, "File " + pkg_ +
+                                      "f3.txt is not installed because there is not enough space on the disk.\n"
+                                      "Installation will be cancelled.\nPlease free disk space and run installation "
+                                      "again.");
+        EXPECT_EQ(boxes_[0].caption, "");
+        EXPECT_EQ(boxes_[0].style, kBoxOk);
+
+        const std::string log = ReadAll(script_->logPath);
+        const std::string last = OnDisk("Updated " + folder + "f3.txt (1.1.2024; " + std::to_string(size) +
+                                        "; 1.1.2024) [By rule] [There is not enough space on the disk. File is "
+                                        "not installed], error code = 112\n");
+        ASSERT_GE(log.size(), last.size());
+        EXPECT_EQ(log.substr(log.size() - last.size()), last);
+
+        // A new context clears the flag.
+        InstallContext next(script_.get());
+        EXPECT_EQ(installCancelled.load(), 0);
+    }
+
+    std::string root_, pkg_, app_, targetDir_;
     std::unique_ptr<InstallScript> script_;
     std::vector<Box> boxes_;
     MessageBoxHandler oldBox_;
@@ -273,44 +330,30 @@ TEST_F(EngineTest, FullShortAndNoneLogEveryHandledItemInOrder) {
 }
 
 TEST_F(EngineTest, DiskFullOnTheThirdOfFiveStopsThereAndCancels) {
-    const std::string older = "old third";
-    for (int i = 1; i <= 5; ++i) {
-        Install("f" + std::to_string(i) + ".txt", "new " + std::to_string(i), i == 3 ? &older : nullptr, "1.1.2024",
-                "1.1.2023");
-    }
-    script_->logLevel = kLogShort;
     g_failOnCall = 3;
     g_failCode = 112;
     SetCopyFunctionForTesting(&FakeCopy);
-    InstallContext context(script_.get());
-    EXPECT_EQ(installCancelled.load(), 0);
-    EXPECT_EQ(context.RunInstallPhase(), 0);
-
-    EXPECT_EQ(installCancelled.load(), 1);
-    EXPECT_EQ(ReadAll(app_ + "f1.txt"), "new 1");
-    EXPECT_EQ(ReadAll(app_ + "f2.txt"), "new 2");
-    EXPECT_EQ(ReadAll(app_ + "f3.txt"), "old third");
-    EXPECT_FALSE(Exists(app_ + "f4.txt"));
-    EXPECT_FALSE(Exists(app_ + "f5.txt"));
+    DiskFullOnTheThirdOfFive(app_, 5);
     EXPECT_EQ(g_copyCalls, 3);
+}
 
-    ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].text, "File " + pkg_ +
-                                  "f3.txt is not installed because there is not enough space on the disk.\n"
-                                  "Installation will be cancelled.\nPlease free disk space and run installation again.");
-    EXPECT_EQ(boxes_[0].caption, "");
-    EXPECT_EQ(boxes_[0].style, kBoxOk);
-
-    const std::string log = ReadAll(script_->logPath);
-    const std::string last = OnDisk("Updated " + app_ +
-                                    "f3.txt (1.1.2024; 5; 1.1.2024) [By rule] [There is not enough space on the "
-                                    "disk. File is not installed], error code = 112\n");
-    ASSERT_GE(log.size(), last.size());
-    EXPECT_EQ(log.substr(log.size() - last.size()), last);
-
-    // A new context clears the flag.
-    InstallContext next(script_.get());
-    EXPECT_EQ(installCancelled.load(), 0);
+// The same on a real drive of 1 MB (tmpfs_drive.sh, beside the tests; skipped
+// where nothing can be mounted).
+TEST_F(EngineTest, RealDiskFullOnTheThirdOfFive) {
+    const std::string helper = ProgramDirectory() + "tmpfs_drive.sh";
+    if (!Exists(helper) || helper.find(' ') != std::string::npos) GTEST_SKIP() << "no tmpfs_drive.sh";
+    std::system((helper + " mount q 1m").c_str());
+    ULARGE_INTEGER freeBytes{}, total{}, totalFree{};
+    for (int i = 0; i < 40; ++i) {
+        if (GetDiskFreeSpaceExA("Q:\\", &freeBytes, &total, &totalFree) && total.QuadPart <= 2u * 1024 * 1024) break;
+        Sleep(50);
+    }
+    if (total.QuadPart == 0 || total.QuadPart > 2u * 1024 * 1024) GTEST_SKIP() << "cannot mount a tmpfs drive";
+    struct Unmount {
+        std::string command;
+        ~Unmount() { std::system(command.c_str()); }
+    } unmount{helper + " unmount q"};
+    DiskFullOnTheThirdOfFive("Q:\\", 400 * 1024);
 }
 
 TEST_F(EngineTest, DiskFullWithoutLogStillAsks) {
@@ -357,8 +400,9 @@ TEST_F(EngineTest, FailedCopyIsAfterRebootOnlyWhenScheduled) {
         EXPECT_NE(log.find(OnDisk("Updated " + app_ + "x.txt (1.1.2024; 1; 1.1.2024) [By rule]" + c.note)),
                   std::string::npos)
             << log;
-        // A reboot postpones the end phase.
+        // A reboot postpones the end phase to the start after the reboot.
         EXPECT_EQ(log.find("[ComRegistration]") != std::string::npos, c.rebootAfter == 0);
+        EXPECT_EQ(TakeRunOnceEntry(), c.rebootAfter != 0);
     }
 }
 
@@ -481,9 +525,10 @@ TEST_F(EngineTest, ProgressShowsMarkedItemsAndMovesForEveryItem) {
     DestroyWindow(dialog);
     UnregisterClassA("DpEngineRecorder", wc.hInstance);
 
-    std::vector<std::string> paths;
+    std::vector<std::string> paths, sections;
     std::vector<int> positions;
     for (const Shown& s : shown) {
+        if (s.id == IDC_SECTION_NAME) sections.push_back(s.text);
         if (s.id == IDC_PROGRESS_BAR) positions.push_back(s.position);
         if (s.id == IDC_SOURCE_PATH || s.id == IDC_TARGET_PATH) paths.push_back(s.text);
     }
@@ -492,6 +537,12 @@ TEST_F(EngineTest, ProgressShowsMarkedItemsAndMovesForEveryItem) {
                                                 pkg_ + "p3.txt", app_ + "p3.txt"};
     EXPECT_EQ(paths, wantPaths);
     EXPECT_EQ(positions, (std::vector<int>{0, 0, 25, 50, 75}));
+    const std::vector<std::string> wantSections = {
+        "[RunFileFirst]",       "[DeleteShortcuts]",       "[DelRegEntries]",
+        "[DelFilesFirst]",      "[InstallFiles]",          "[Delete/CreateDirectory]",
+        "[InstallRegEntries]",  "[AddShortCut]",           "[DeleteFontSubstitutes]",
+        "[SetFontSubstitutes]"};
+    EXPECT_EQ(sections, wantSections);
     EXPECT_EQ(ReadAll(script_->logPath).find("p2.txt"), std::string::npos);
 }
 
