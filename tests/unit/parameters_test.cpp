@@ -24,18 +24,6 @@ Fields Parse(const std::string& section, int* result = nullptr) {
     return {script.testInstall, script.logLevel, script.logPath, script.logSizeKB};
 }
 
-TEST(Parameters, DefaultsOfAFreshModel) {
-    InstallScript script("C:\\Setup\\");
-    EXPECT_EQ(script.programDirectory, "C:\\Setup\\");
-    EXPECT_EQ(script.logPath, "C:\\Setup\\kitup.log");
-    EXPECT_EQ(script.logLevel, kLogShort);
-    EXPECT_EQ(script.logSizeKB, 2048);
-    EXPECT_EQ(script.testInstall, 0);
-    EXPECT_EQ(script.afterReboot, 0);
-    ASSERT_TRUE(script.variables);
-    EXPECT_EQ(script.variables->count(), 0);
-}
-
 TEST(Parameters, EachKeyAndItsSubstringRules) {
     const std::string dflt = "C:\\Setup\\kitup.log";
     struct Case {

@@ -167,15 +167,6 @@ TEST(Sections, ExtractShowsOnlyFoundHeaders) {
     EXPECT_EQ(sink.lines, std::vector<std::string>{"1:[Strings]"});
 }
 
-TEST(Sections, OrderOfTheHeaders) {
-    EXPECT_STREQ(kSectionHeaders[0], "[Parameters]");
-    EXPECT_STREQ(kSectionHeaders[1], "[Strings]");
-    EXPECT_STREQ(kSectionHeaders[4], "[InstallFiles]");
-    EXPECT_STREQ(kSectionHeaders[18], "[InstallShortcuts]");
-    EXPECT_STREQ(kSectionHeaders[19], "[DeleteShortcuts]");
-    EXPECT_STREQ(kSectionHeaders[23], "[RunFileEnd]");
-}
-
 TEST(Trims, EachSetAtEachEnd) {
     struct Case {
         std::string& (*trim)(std::string&);
