@@ -241,6 +241,7 @@ private:
     bool failed_ = false;
     int shot_ = 0;
     std::set<DWORD> knownPids_;
+    DWORD startTick_ = GetTickCount();
 };
 
 void Robot::Fail(const char* fmt, ...) {
@@ -388,7 +389,7 @@ bool Robot::Execute(const std::string& rawLine, int lineNo) {
         }
         return true;
     };
-    std::printf("robot: %d: %s\n", lineNo, line.c_str());
+    std::printf("robot: %6.2f s  %d: %s\n", (GetTickCount() - startTick_) / 1000.0, lineNo, line.c_str());
     std::fflush(stdout);
 
     if (cmd == "timeout") {
@@ -560,7 +561,8 @@ bool Robot::Execute(const std::string& rawLine, int lineNo) {
         }
         DWORD code = 0;
         GetExitCodeProcess(process_, &code);
-        std::printf("robot: the program ended with exit code %lu\n", code);
+        std::printf("robot: %6.2f s  the program ended with exit code %lu\n",
+                    (GetTickCount() - startTick_) / 1000.0, code);
         if (static_cast<int>(code) != want) {
             Fail("line %d: exit code %lu, expected %d", lineNo, code, want);
             return false;
@@ -683,7 +685,21 @@ bool Robot::Execute(const std::string& rawLine, int lineNo) {
 
 }  // namespace
 
+// "robot.exe --keep-desktop": holds a hidden window and pumps its messages
+// until it is ended (by tools/run-scenario's harness, or by a simulated
+// reboot). While a window exists, Wine keeps its desktop process running, so
+// that each program started by a scenario does not start it anew (1-2 s each).
+int KeepDesktop() {
+    HWND window = CreateWindowExA(0, "STATIC", "dp-desktop-keeper", WS_POPUP, 0, 0, 1, 1, nullptr,
+                                  nullptr, nullptr, nullptr);
+    if (!window) return 1;
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--keep-desktop") return KeepDesktop();
     if (argc < 3) {
         std::fprintf(stderr, "usage: robot SCENARIO EXE\n");
         return 2;
