@@ -2,7 +2,8 @@
 
 #include <cstddef>
 #include <cstring>
-#include <deque>
+#include <functional>
+#include <memory>
 #include <string_view>
 
 #include "app/run_flags.h"
@@ -22,12 +23,6 @@ std::string TrimVariableText(std::string_view text) {
 
 char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-std::string FoldedName(std::string_view name) {
-    std::string folded(name);
-    for (char& c : folded) c = FoldCase(c);
-    return folded;
-}
-
 bool EqualNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
@@ -41,6 +36,16 @@ constexpr size_t kMaxReplacements = 1000000;
 constexpr size_t kMaxExpandedText = size_t{16} << 20;
 
 }  // namespace
+
+size_t VariableTable::NameHash::operator()(std::string_view name) const {
+    uint64_t h = 14695981039346656037ull;  // FNV-1a over the folded name
+    for (char c : name) h = (h ^ static_cast<unsigned char>(FoldCase(c))) * 1099511628211ull;
+    return static_cast<size_t>(h ^ (h >> 32));
+}
+
+bool VariableTable::NameEqual::operator()(std::string_view a, std::string_view b) const {
+    return EqualNoCase(a, b);
+}
 
 const char* const kPredefinedNames[kPredefinedCount] = {
     "WINDOWS_PATH",   "WINDOWS_SYSTEM_PATH", "PROGRAM_FILES_PATH",  "TEMP_PATH",
@@ -71,8 +76,8 @@ int VariableTable::FindIndex(const std::string& name) const {
         indexed_ = 0;
     }
     for (; indexed_ < names.size(); ++indexed_)
-        index_.emplace(FoldedName(names[indexed_]), static_cast<int>(indexed_));  // first wins
-    auto it = index_.find(FoldedName(name));
+        index_.emplace(names[indexed_], static_cast<int>(indexed_));  // the first one stays
+    auto it = index_.find(std::string_view(name));
     if (it == index_.end()) return -1;
     // The index is only a shortcut: confirm against the entry itself.
     int i = it->second;
@@ -128,8 +133,14 @@ int VariableTable::Expand(std::string& text, bool tolerant, int owner) {
     };
 
     std::vector<Node> nodes{{owner, -1, 0}};
-    const std::string source = text;
-    std::deque<std::string> movedBack;  // storage of output stretches read again
+    if (text.find('%') == std::string::npos) return 1;
+    // The caller's text is rebuilt at the end; until then its old content is
+    // read in place (copied when it is itself one of the values).
+    const std::less<const std::string*> before;
+    const bool isValue = !values.empty() && !before(&text, values.data()) &&
+                         before(&text, values.data() + values.size());
+    const std::string source = isValue ? text : std::move(text);
+    std::vector<std::unique_ptr<std::string>> movedBack;  // output stretches read again
     std::vector<Piece> pending;         // back() is read next
     size_t pendingSize = source.size();
     if (!source.empty()) pending.push_back({source.data(), source.size(), 0});
@@ -245,8 +256,8 @@ int VariableTable::Expand(std::string& text, bool tolerant, int owner) {
         if (signs.empty()) continue;
         const size_t resume = signs.back();
         signs.pop_back();
-        movedBack.emplace_back(out, resume);
-        const std::string& stretch = movedBack.back();
+        movedBack.push_back(std::make_unique<std::string>(out, resume));
+        const std::string& stretch = *movedBack.back();
         size_t runEnd = out.size();
         while (!runs.empty()) {
             size_t runStart = runs.size() > 1 ? runs[runs.size() - 2].end : 0;

@@ -3,6 +3,7 @@
 // variables and the entries of [Strings].
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -65,8 +66,18 @@ private:
     // Expansion of a text that belongs to entry `owner` (-1: to no entry).
     int Expand(std::string& text, bool tolerant, int owner);
 
-    // Case-folded name -> first entry with that name; covers names[0, indexed_).
-    mutable std::unordered_map<std::string, int> index_;
+    // Names compared as the C library's case-insensitive comparison does
+    // (ASCII letters folded), usable with a std::string_view for lookups.
+    struct NameHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view name) const;
+    };
+    struct NameEqual {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const;
+    };
+    // Name -> first entry with that name; covers names[0, indexed_).
+    mutable std::unordered_map<std::string, int, NameHash, NameEqual> index_;
     mutable size_t indexed_ = 0;
 };
 
