@@ -28,23 +28,28 @@ std::string ProgramDirectory() {
 }
 
 HMODULE LoadSystemLibrary(const char* name) {
-    // LOAD_LIBRARY_SEARCH_SYSTEM32 where the loader knows it (Windows 7 with
-    // KB2533623 and later); otherwise the full path in the system directory.
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (kernel && GetProcAddress(kernel, "AddDllDirectory")) {
-        if (HMODULE h = LoadLibraryExA(name, nullptr, 0x00000800 /*LOAD_LIBRARY_SEARCH_SYSTEM32*/))
-            return h;
-    }
+    // Always by its full path in the system directory: a bare name would also
+    // match a module of that name already loaded from anywhere (a copy planted
+    // beside the program and pulled in as another DLL's dependency), which a
+    // full path never does. Its own dependencies come from the system
+    // directory too: LOAD_LIBRARY_SEARCH_SYSTEM32 where the loader knows it
+    // (Windows 7 with KB2533623 and later), else the altered search path that
+    // starts in the DLL's own directory.
     std::vector<char> dir(MAX_PATH + 1);
     UINT n = GetSystemDirectoryA(dir.data(), static_cast<UINT>(dir.size()));
     if (n >= dir.size()) {
         dir.resize(n + 1);
         n = GetSystemDirectoryA(dir.data(), static_cast<UINT>(dir.size()));
     }
-    if (n == 0) return nullptr;
+    if (n == 0 || n >= dir.size()) return nullptr;
     std::string path(dir.data(), n);
-    path += '\\';
+    if (path.back() != '\\') path += '\\';
     path += name;
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    if (kernel && GetProcAddress(kernel, "AddDllDirectory")) {
+        if (HMODULE h = LoadLibraryExA(path.c_str(), nullptr, 0x00000800 /*LOAD_LIBRARY_SEARCH_SYSTEM32*/))
+            return h;
+    }
     return LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
