@@ -248,17 +248,20 @@ DWORD RunChild(const std::string& filter) {
     return code;
 }
 
-// Makes Wine report Windows 98 to processes started while it lives.
+// Makes Wine report Windows 98 to this test program's processes started while
+// it lives (the setting of this program's name only, not of the whole prefix).
+constexpr char kWineAppKey[] = "Software\\Wine\\AppDefaults\\win32_tests.exe";
+
 class ReportedAsWin98 {
 public:
-    ReportedAsWin98() : old_(RegText(HKEY_CURRENT_USER, "Software\\Wine", "Version")) {
+    ReportedAsWin98() : old_(RegText(HKEY_CURRENT_USER, kWineAppKey, "Version")) {
         Set("win98");
         SetEnvironmentVariableA("DP_CHILD_9X", "1");
     }
     ~ReportedAsWin98() {
         SetEnvironmentVariableA("DP_CHILD_9X", nullptr);
         HKEY key;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Wine", 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kWineAppKey, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
             return;
         if (old_)
             RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(old_->c_str()),
@@ -271,7 +274,7 @@ public:
 private:
     static void Set(const char* text) {
         HKEY key;
-        ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Wine", &key), ERROR_SUCCESS);
+        ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, kWineAppKey, &key), ERROR_SUCCESS);
         RegSetValueExA(key, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
                        static_cast<DWORD>(strlen(text) + 1));
         RegCloseKey(key);
