@@ -29,6 +29,8 @@
 //   hold PATH / release           keep a file open without sharing / close it
 //   expect-reg KEY VALUE GLOB     a registry value (HKLM\... or HKCU\...) exists and matches
 //   expect-no-reg KEY VALUE       the value does not exist
+//   cpu-mark / expect-main-cpu MS  the program's main thread uses at most MS ms of
+//                                 processor time from the mark on
 //   sleep MS, echo TEXT, screenshot LABEL, timeout SECONDS
 #include <windows.h>
 #include <commctrl.h>
@@ -210,6 +212,7 @@ public:
     Robot(std::string exe) : exe_(std::move(exe)) {}
     ~Robot() {
         if (process_) CloseHandle(process_);
+        if (thread_) CloseHandle(thread_);
         if (held_ != INVALID_HANDLE_VALUE) CloseHandle(held_);
     }
 
@@ -234,6 +237,9 @@ private:
 
     std::string exe_;
     HANDLE process_ = nullptr;
+    HANDLE thread_ = nullptr;  // the program's main thread
+    double cpuMark_ = 0;
+    DWORD wallMark_ = 0;
     DWORD pid_ = 0;
     HWND current_ = nullptr;
     HANDLE held_ = INVALID_HANDLE_VALUE;
@@ -300,20 +306,42 @@ bool Robot::Run(const std::string& args) {
     if (!args.empty()) cmd += " " + args;
     std::vector<char> buf(cmd.begin(), cmd.end());
     buf.push_back(0);
+    // The program (and whatever it starts, such as Wine's desktop process)
+    // gets NUL for its standard handles, never the robot's: a long-lived
+    // process holding the test runner's pipe would keep the test from ending.
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE nul = CreateFileA("NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             &inherit, OPEN_EXISTING, 0, nullptr);
     STARTUPINFOA si{};
     si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = si.hStdOutput = si.hStdError = nul;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(exe_.c_str(), buf.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi)) {
-        Fail("cannot start %s (error %lu)", cmd.c_str(), GetLastError());
+    BOOL started = CreateProcessA(exe_.c_str(), buf.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                  nullptr, &si, &pi);
+    DWORD error = GetLastError();
+    if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
+    if (!started) {
+        Fail("cannot start %s (error %lu)", cmd.c_str(), error);
         return false;
     }
-    CloseHandle(pi.hThread);
+    if (thread_) CloseHandle(thread_);
+    thread_ = pi.hThread;  // kept for the processor-time measures
     process_ = pi.hProcess;
     pid_ = pi.dwProcessId;
     knownPids_.insert(pid_);
     std::printf("robot: started %s (pid %lu)\n", cmd.c_str(), pid_);
     return true;
+}
+
+// Processor time (kernel + user) of a thread, in milliseconds.
+double ThreadCpuMs(HANDLE thread) {
+    FILETIME created, exited, kernel, user;
+    if (!thread || !GetThreadTimes(thread, &created, &exited, &kernel, &user)) return 0;
+    auto ms = [](FILETIME f) {
+        return ((static_cast<unsigned long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime) / 10000.0;
+    };
+    return ms(kernel) + ms(user);
 }
 
 bool ParseKey(const std::string& rootAndPath, HKEY& root, std::string& path) {
@@ -626,6 +654,23 @@ bool Robot::Execute(const std::string& rawLine, int lineNo) {
         }
         return true;
     }
+    if (cmd == "cpu-mark") {
+        cpuMark_ = ThreadCpuMs(thread_);
+        wallMark_ = GetTickCount();
+        return true;
+    }
+    if (cmd == "expect-main-cpu") {
+        // The program's main thread since cpu-mark: at most N ms of processor time.
+        if (!needs(1)) return false;
+        double used = ThreadCpuMs(thread_) - cpuMark_;
+        DWORD wall = GetTickCount() - wallMark_;
+        std::printf("robot: main thread used %.0f ms of processor time in %lu ms\n", used, wall);
+        if (used > std::atof(arg(1).c_str())) {
+            Fail("line %d: the main thread used %.0f ms, more than %s ms", lineNo, used, arg(1).c_str());
+            return false;
+        }
+        return true;
+    }
     if (cmd == "hold") {
         if (!needs(1)) return false;
         if (held_ != INVALID_HANDLE_VALUE) CloseHandle(held_);
@@ -685,21 +730,28 @@ bool Robot::Execute(const std::string& rawLine, int lineNo) {
 
 }  // namespace
 
-// "robot.exe --keep-desktop": holds a hidden window and pumps its messages
+// "robot.exe --keep-desktop [READY-FILE]": holds a hidden window and pumps its messages
 // until it is ended (by tools/run-scenario's harness, or by a simulated
 // reboot). While a window exists, Wine keeps its desktop process running, so
 // that each program started by a scenario does not start it anew (1-2 s each).
-int KeepDesktop() {
+// Once the window exists (and with it the desktop process), the file named by
+// the second argument is created, so that the caller can wait for it.
+int KeepDesktop(const char* readyFile) {
     HWND window = CreateWindowExA(0, "STATIC", "dp-desktop-keeper", WS_POPUP, 0, 0, 1, 1, nullptr,
                                   nullptr, nullptr, nullptr);
     if (!window) return 1;
+    if (readyFile) {
+        HANDLE f = CreateFileA(readyFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+    }
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
     return 0;
 }
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::string(argv[1]) == "--keep-desktop") return KeepDesktop();
+    if (argc >= 2 && std::string(argv[1]) == "--keep-desktop")
+        return KeepDesktop(argc >= 3 ? argv[2] : nullptr);
     if (argc < 3) {
         std::fprintf(stderr, "usage: robot SCENARIO EXE\n");
         return 2;
