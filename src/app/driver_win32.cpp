@@ -20,6 +20,7 @@
 #include "log/message_box.h"
 #include "script/install_script.h"
 #include "ui/init_window_win32.h"
+#include "ui/progress_dialog_win32.h"
 
 namespace dp {
 namespace {
@@ -144,6 +145,26 @@ namespace {
 // Update: nothing is installed.
 bool SelectModules(InstallScript&) { return false; }
 
+DWORD WINAPI EndPhaseThreadProc(LPVOID context) {
+    static_cast<InstallContext*>(context)->RunEndPhase();
+    return 0;
+}
+
+// The end phase of an ordinary run, while its progress dialog is shown. It
+// may wait for programs of [RunFileEnd] and for COM servers, so it runs on a
+// worker while this thread keeps the dialog alive; it is not cancellable.
+// The threads still take turns: this one only serves the dialog meanwhile.
+void RunEndPhaseServingDialog(InstallContext& context) {
+    HWND dialog = static_cast<HWND>(context.progressWindow);
+    DisableProgressCancel(dialog);
+    UniqueHandle thread(CreateThread(nullptr, 0, EndPhaseThreadProc, &context, 0, nullptr));
+    if (!thread) {
+        context.RunEndPhase();
+        return;
+    }
+    WaitPumping(thread.get(), dialog);
+}
+
 enum class InstallOutcome { Finished, RebootPrompt, NoDialog };
 
 // The install phase on its worker under the progress dialog, then the end
@@ -161,7 +182,7 @@ InstallOutcome RunInstallCourse(InstallScript& script) {
         context.CloseProgressDialog();  // already closed by the phase; harmless
         return InstallOutcome::RebootPrompt;
     }
-    context.RunEndPhase();
+    RunEndPhaseServingDialog(context);
     context.CloseProgressDialog();
     return InstallOutcome::Finished;
 }
@@ -171,16 +192,12 @@ int RebootPrompt(const InstallScript& script) {
     return 1;
 }
 
-// True when the user chose to stop because the common controls are too old.
-bool CommonControlsTooOld() {
-    int major = 0;
-    int minor = 0;
-    VariableTable::GetShellVersion(minor, major);
+}  // namespace
+
+bool StopForOldCommonControls(int major, int minor) {
     if (major > 4 || (major == 4 && minor >= 71)) return false;
     return ShowError(0, kMsgOldCommonControls, kBoxOkCancel) == kAnswerOk;
 }
-
-}  // namespace
 
 int RunProgram(HINSTANCE instance, char* commandLine) {
     SetProgramInstance(instance);
@@ -229,7 +246,10 @@ int RunProgram(HINSTANCE instance, char* commandLine) {
         if (outcome == InstallOutcome::RebootPrompt) return RebootPrompt(*script);
         return 1;
     }
-    if (CommonControlsTooOld()) return 1;
+    int major = 0;
+    int minor = 0;
+    VariableTable::GetShellVersion(minor, major);
+    if (StopForOldCommonControls(major, minor)) return 1;
     if (SelectModules(*script)) {
         InstallOutcome outcome = RunInstallCourse(*script);
         if (outcome == InstallOutcome::NoDialog) return 0;

@@ -25,6 +25,10 @@ DWORD WINAPI ScriptThreadProc(LPVOID commandLine);
 // its next safe point). 1, or 0 after message 138 when it cannot start.
 int RunInstallThread(InstallContext& context);
 
+// The version check of test-install mode: below 4.71 (0.0 when unknown) it
+// asks with message 163 whether to stop; true when the user chose OK (stop).
+bool StopForOldCommonControls(int major, int minor);
+
 // Restarts the computer (platform: the osVersion platform id; 2 is the NT family).
 void Reboot(uint32_t platform);
 

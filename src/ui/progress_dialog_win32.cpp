@@ -22,6 +22,7 @@ constexpr int kMsgRegisterClass = 143;
 constexpr UINT kClassStyles = CS_DBLCLKS | CS_SAVEBITS | CS_BYTEALIGNWINDOW;  // 0x2808
 constexpr UINT kCloseMessage = WM_APP + 1;  // a worker asks the owner thread to destroy it
 constexpr LONG_PTR kInitialised = 0x44504931;
+constexpr char kNoCancelProperty[] = "DeployatorNoCancel";
 
 void SetTextIfLoaded(HWND window, int control, int messageId) {
     std::string text = LoadMessage(messageId);
@@ -52,6 +53,7 @@ LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LP
             return TRUE;
         case WM_COMMAND:
             if (LOWORD(wParam) == IDCANCEL) {
+                if (GetPropA(window, kNoCancelProperty)) return 0;
                 // The worker sees the flag at its next safe point; the driver
                 // waits for it before anything the worker uses goes away.
                 installCancelled = 1;
@@ -67,6 +69,7 @@ LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LP
             return 0;
         }
         case WM_DESTROY:
+            RemovePropA(window, kNoCancelProperty);
             PostQuitMessage(0);
             return 0;
         case kCloseMessage:
@@ -76,6 +79,12 @@ LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LP
             break;
     }
     return DefDlgProcA(window, message, wParam, lParam);
+}
+
+void DisableProgressCancel(HWND window) {
+    if (!window) return;
+    SetPropA(window, kNoCancelProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(1)));
+    EnableWindow(GetDlgItem(window, IDCANCEL), FALSE);
 }
 
 int InstallContext::CreateProgressDialog() {

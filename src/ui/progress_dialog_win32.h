@@ -14,4 +14,8 @@ constexpr char kProgressClassName[] = "InstWndClass";
 // install worker has stopped.
 LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// From here on the dialog cannot be cancelled (the end phase runs to its end):
+// the Cancel button is disabled and Esc and the close box are ignored.
+void DisableProgressCancel(HWND window);
+
 }  // namespace dp

@@ -205,6 +205,18 @@ TEST_F(ProgressWindows, CancelAndEscFlagTheInstallAndLeaveTheDialogToTheDriver) 
     }
 }
 
+TEST_F(ProgressWindows, CancelIsIgnoredOnceDisabledForTheEndPhase) {
+    InstallContext context(nullptr);
+    ASSERT_EQ(context.CreateProgressDialog(), 1);
+    HWND dialog = static_cast<HWND>(context.progressWindow);
+    DisableProgressCancel(dialog);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)));
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_EQ(installCancelled.load(), 0);
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    context.CloseProgressDialog();
+}
+
 TEST_F(ProgressWindows, WorkerClosesTheDialogThroughTheMainThread) {
     InstallContext context(nullptr);
     ASSERT_EQ(context.CreateProgressDialog(), 1);
@@ -259,6 +271,34 @@ TEST_F(ProgressWindows, WaitingForAWorkerUsesNoProcessorTime) {
                 "(drawing the bar)\n", busy, waited);
     EXPECT_LT(busy, 0.5 * waited);
     context.CloseProgressDialog();
+}
+
+TEST(Driver, CommonControlsVersionCheck) {
+    struct Case {
+        int major, minor;
+        int answer;  // to message 163, if it is asked
+        bool asked, stop;
+    } cases[] = {
+        {6, 0, kAnswerOk, false, false},    {5, 0, kAnswerOk, false, false},
+        {4, 71, kAnswerOk, false, false},   {4, 72, kAnswerOk, false, false},
+        {4, 70, kAnswerOk, true, true},     {4, 70, kAnswerCancel, true, false},
+        {3, 99, kAnswerOk, true, true},     {0, 0, kAnswerCancel, true, false},  // unknown
+    };
+    for (const Case& c : cases) {
+        std::string seen;
+        auto old = SetMessageBoxHandler([&](const std::string& text, const std::string& caption, unsigned style) {
+            seen = caption + "|" + text + "|" + std::to_string(style);
+            return c.answer;
+        });
+        bool stop = StopForOldCommonControls(c.major, c.minor);
+        SetMessageBoxHandler(old);
+        SCOPED_TRACE(std::to_string(c.major) + "." + std::to_string(c.minor));
+        EXPECT_EQ(stop, c.stop);
+        EXPECT_EQ(!seen.empty(), c.asked);
+        if (c.asked)
+            EXPECT_EQ(seen, "|That for normal work Deployator it's required comctl32.dll version greate 4.71. "
+                            "Choice Ok to interrupt, or Cancel to continue work .|1");
+    }
 }
 
 TEST(RunOnce, CommandQuotesTheProgramPath) {
