@@ -1,6 +1,8 @@
 // What the install phase itself costs beside the copies it makes: the same
 // N small files copied by a bare CopyFileA loop, by a CopyPackageFile loop,
-// and by the install phase at log levels NONE, SHORT and FULL.
+// and by the install phase at log levels NONE, SHORT and FULL. The files lie
+// in folders of 100, as in the peer benchmark's payload S (a folder of
+// thousands makes every new name cost a scan of the folder under Wine).
 //   bench_install_phase.exe [N] [FILE_BYTES]      (default 2000 files of 4 KiB)
 #include <windows.h>
 
@@ -28,7 +30,11 @@ void RemoveFolder(const std::string& dir) {
     if (h != INVALID_HANDLE_VALUE) {
         do {
             std::string name = f.cFileName;
-            if (name != "." && name != "..") DeleteFileA((dir + "\\" + name).c_str());
+            if (name == "." || name == "..") continue;
+            if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveFolder(dir + "\\" + name);
+            else
+                DeleteFileA((dir + "\\" + name).c_str());
         } while (FindNextFileA(h, &f));
         FindClose(h);
     }
@@ -50,7 +56,9 @@ int main(int argc, char** argv) {
     std::vector<std::string> names;
     std::string data(bytes, 'x');
     for (int i = 0; i < n; ++i) {
-        names.push_back("f" + std::to_string(i) + ".dat");
+        const std::string folder = "d" + std::to_string(i / 100);
+        if (i % 100 == 0) CreateDirectoryA((src + "\\" + folder).c_str(), nullptr);
+        names.push_back(folder + "\\f" + std::to_string(i) + ".dat");
         data[0] = static_cast<char>(i);
         FILE* f = std::fopen((src + "\\" + names.back()).c_str(), "wb");
         std::fwrite(data.data(), 1, data.size(), f);
@@ -60,6 +68,7 @@ int main(int argc, char** argv) {
     auto run = [&](const char* what, auto body) {
         RemoveFolder(dst);
         CreateDirectoryA(dst.c_str(), nullptr);
+        for (int i = 0; i < n; i += 100) CreateDirectoryA((dst + "\\d" + std::to_string(i / 100)).c_str(), nullptr);
         const double t0 = Seconds();
         body();
         const double t = Seconds() - t0;
