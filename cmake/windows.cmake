@@ -71,6 +71,9 @@ endfunction()
 dp_wine_test(core_tests_wine COMMAND core_tests_win --gtest_brief=1)
 dp_wine_test(win32_tests COMMAND win32_tests --gtest_brief=1)
 
+# End-to-end runs of deployator.exe driven by shell scripts.
+include(${PROJECT_SOURCE_DIR}/tests/e2e/e2e.cmake)
+
 # The exe imports only known DLLs, and ships alone (no MinGW runtime DLLs).
 add_test(NAME exe_imports COMMAND ${PROJECT_SOURCE_DIR}/tools/check-imports $<TARGET_FILE:deployator>)
 
