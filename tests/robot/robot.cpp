@@ -716,6 +716,10 @@ bool Robot::Execute(const std::string& rawLine, int lineNo) {
         // with a .done file once the screen has been saved.
         const char* dir = std::getenv("DP_SHOT_DIR");
         if (!dir || !*dir) return true;
+        // A window that has just appeared is given time to paint. (Under Wine
+        // without a window manager, a box of one thread that lies wholly over
+        // a window of another thread is captured black although it works.)
+        Sleep(300);
         std::string base = std::string(dir) + "\\" + std::to_string(++shot_) + "-" +
                            (tok.size() > 1 ? arg(1) : std::string("shot"));
         HANDLE f = CreateFileA((base + ".req").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
