@@ -18,6 +18,11 @@ struct FileFactTexts {
 int ReadFileFacts(const std::string& path, FileFacts& facts, FileFactTexts& texts,
                   std::string& errorText);
 
+// Version resources are read straight from plain executable images, and
+// through the system's version library for everything else. With true, every
+// file goes through the library (to compare the two).
+void SetVersionLibraryOnly(bool libraryOnly);
+
 // Whether anything (a file or a folder) exists under the path.
 bool FileExists(const std::string& path);
 

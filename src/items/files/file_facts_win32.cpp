@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "app/win32_handles_win32.h"
 #include "items/files/file_facts.h"
 #include "items/files/update_rule.h"
+#include "items/files/version_resource.h"
 
 namespace dp {
 namespace {
@@ -53,8 +55,64 @@ std::string ErrorText(const char* what, DWORD code) {
     return text;
 }
 
-// Reads the version resource, when the file has one. 0 with errorText set
-// when a step failed.
+std::atomic<bool> g_libraryOnly{false};
+
+// Reads an open file at given offsets.
+class HandleReader : public ByteReader {
+public:
+    explicit HandleReader(HANDLE file) : file_(file) {}
+    bool Read(uint64_t offset, void* out, size_t size) override {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD read = 0;
+        if (size > 0xffffffffu) return false;
+        return ReadFile(file_, out, static_cast<DWORD>(size), &read, &at) && read == size;
+    }
+
+private:
+    HANDLE file_;
+};
+
+std::string ToSystemCodePage(const std::u16string& text) {
+    if (text.empty()) return {};
+    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+    const int wideLength = static_cast<int>(text.size());
+    const int n = WideCharToMultiByte(CP_ACP, 0, wide, wideLength, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return {};
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide, wideLength, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+// Reads the version resource straight from the image. Returns false when the
+// system library has to judge the file.
+bool ReadVersionFromImage(HANDLE file, FileFacts& facts, std::string& versionText) {
+    HandleReader reader(file);
+    std::vector<uint8_t> block;
+    switch (FindImageVersionResource(reader, block)) {
+    case VersionLookup::none:
+        facts.hasVersion = 0;
+        return true;
+    case VersionLookup::found: {
+        const VersionFacts version = ReadVersionFacts(block);
+        if (!version.hasTranslation) return false;  // the library reports the failed query
+        versionText = ToSystemCodePage(version.fileVersion);
+        if (version.hasFixed) {
+            facts.versionMS = version.versionMS;
+            facts.versionLS = version.versionLS;
+        }
+        facts.hasVersion = 1;
+        return true;
+    }
+    case VersionLookup::undecided:
+        break;
+    }
+    return false;
+}
+
+// Reads the version resource through the system's version library, when the
+// file has one. 0 with errorText set when a step failed.
 int ReadVersion(const std::string& path, FileFacts& facts, std::string& versionText,
                 std::string& errorText) {
     const VersionLibrary& lib = Version();
@@ -106,6 +164,19 @@ int ReadVersion(const std::string& path, FileFacts& facts, std::string& versionT
     return 1;
 }
 
+// Only executable images (which begin with "MZ" or "ZM") and files packed by
+// the LZ expander ("SZDD", "KWAJ") can carry a version resource; asking the
+// version library about anything else is costly and always answers "none".
+bool MayHoldVersionResource(HANDLE file) {
+    unsigned char head[2] = {};
+    DWORD read = 0;
+    if (!ReadFile(file, head, sizeof head, &read, nullptr)) return true;  // let the library decide
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    if (read < sizeof head) return false;
+    const auto is = [&](const char* magic) { return head[0] == magic[0] && head[1] == magic[1]; };
+    return is("MZ") || is("ZM") || is("SZ") || is("KW");
+}
+
 }  // namespace
 
 int ReadFileFacts(const std::string& path, FileFacts& facts, FileFactTexts& texts,
@@ -118,7 +189,10 @@ int ReadFileFacts(const std::string& path, FileFacts& facts, FileFactTexts& text
         errorText = ErrorText("opening file", GetLastError());
         return 0;
     }
-    if (!ReadVersion(path, facts, texts.versionText, errorText)) return 0;
+    if (MayHoldVersionResource(file.get()) &&
+        (g_libraryOnly.load() || !ReadVersionFromImage(file.get(), facts, texts.versionText)) &&
+        !ReadVersion(path, facts, texts.versionText, errorText))
+        return 0;
 
     FILETIME lastWrite{};
     if (!GetFileTime(file.get(), nullptr, nullptr, &lastWrite)) {
@@ -143,6 +217,8 @@ int ReadFileFacts(const std::string& path, FileFacts& facts, FileFactTexts& text
     facts.factsOk = 1;
     return 1;
 }
+
+void SetVersionLibraryOnly(bool libraryOnly) { g_libraryOnly = libraryOnly; }
 
 bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
