@@ -369,6 +369,27 @@ TEST_F(FileSections, MalformedEmptyAndLongLines) {
     EXPECT_EQ(list.items[0].needsUpdate, 1);
 }
 
+TEST_F(FileSections, FieldsAreTrimmedThenExpandedThenCompleted) {
+    WriteFileText(dir / "pkg.src", "x");
+    variables.AddEntry("PKG", "", dir.path());
+    variables.AddEntry("NAME", "", "bare.dll");
+    ScriptedBoxes boxes({kAnswerCancel});
+    ASSERT_EQ(list.ParseInstallSection(" %NAME% = %PKG%\\pkg.src \n%UNDEFINED%\\t.dll=%PKG%\\pkg.src",
+                                       0, 0, 0, 0, variables, Dir()),
+              1);
+    ASSERT_EQ(list.ParseDeleteSection(" %NAME%\r", 0, 0, variables), 1);
+    ASSERT_EQ(list.count(), 3);
+    // A value without backslash is completed after expansion.
+    EXPECT_EQ(list.items[0].targetPath, Dir() + "bare.dll");
+    EXPECT_EQ(list.items[0].sourcePath, dir / "pkg.src");
+    EXPECT_EQ(list.items[0].sourceExists, 1);
+    // An undefined name is reported and the text stays as far as it was expanded.
+    EXPECT_EQ(list.items[1].targetPath, "%UNDEFINED%\\t.dll");
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_NE(boxes.shown[0].text.find("UNDEFINED"), std::string::npos);
+    EXPECT_EQ(list.items[2].targetPath, Dir() + "bare.dll");
+}
+
 // Records the progress calls and confirms a Stop at a chosen poll.
 class RecordingSink : public ProgressSink {
 public:
