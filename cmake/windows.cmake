@@ -22,7 +22,7 @@ target_link_libraries(dpwin PUBLIC ${DP_SYSTEM_LIBS})
 
 set(DP_RC ${PROJECT_SOURCE_DIR}/src/resources/deployator.rc)
 set_source_files_properties(${DP_RC} PROPERTIES OBJECT_DEPENDS
-  "${PROJECT_SOURCE_DIR}/src/resources/deployator.ico;${PROJECT_SOURCE_DIR}/src/resources/messages.def;${PROJECT_SOURCE_DIR}/src/resources/resource_ids.h")
+  "${PROJECT_SOURCE_DIR}/src/resources/deployator.ico;${PROJECT_SOURCE_DIR}/src/resources/deployator.manifest;${PROJECT_SOURCE_DIR}/src/resources/messages.def;${PROJECT_SOURCE_DIR}/src/resources/resource_ids.h")
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${PROJECT_SOURCE_DIR}/src/resources")
 
 add_executable(deployator WIN32 ${DP_WINMAIN} ${DP_RC})

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "app/fault_guard_win32.h"
 #include "app/message_wait_win32.h"
 #include "app/program_win32.h"
 #include "app/run_flags.h"
@@ -55,6 +56,25 @@ void UpperCaseSystemCommandLine(const char* arguments) {
     if (arguments >= full && arguments <= full + fullLen) return;  // the same buffer
     if (argLen == 0 || argLen > fullLen || _stricmp(full + fullLen - argLen, arguments) != 0) return;
     UpperCaseInPlace(full + fullLen - argLen);
+}
+
+// An installer is often started from a download folder where anyone can drop a
+// DLL: no library that the system loads on the program's behalf (setup
+// library, shell, COM) may be taken from the program's or the current
+// directory. Libraries loaded by full path (COM servers) are not affected.
+void RestrictDllSearchToSystem() {
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    if (!kernel) return;
+    using SetDefaultDirs = BOOL(WINAPI*)(DWORD);
+    using SetDllDir = BOOL(WINAPI*)(LPCSTR);
+    if (auto setDefault = reinterpret_cast<SetDefaultDirs>(
+            reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")))) {
+        if (setDefault(0x00000800 /*LOAD_LIBRARY_SEARCH_SYSTEM32*/)) return;
+    }
+    // Older systems: at least take the current directory out of the search.
+    if (auto setDir = reinterpret_cast<SetDllDir>(
+            reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA"))))
+        setDir("");
 }
 
 }  // namespace
@@ -200,6 +220,7 @@ bool StopForOldCommonControls(int major, int minor) {
 }
 
 int RunProgram(HINSTANCE instance, char* commandLine) {
+    RestrictDllSearchToSystem();
     SetProgramInstance(instance);
     static char empty[1] = "";
     if (!commandLine) commandLine = empty;
@@ -227,7 +248,12 @@ int RunProgram(HINSTANCE instance, char* commandLine) {
     EndInitWindow(initWindow);
     // The reading thread has ended: the model is the main thread's from here.
     ScriptOwner script(currentScript);
-    if (read == 0) return 0;
+    if (read == 0) {
+        // After a processor fault in a section the model may be half-built:
+        // the run ends without destroying it.
+        if (ProcessorFaultOccurred()) (void)script.release();
+        return 0;
+    }
 
     ApplyOptions(*script, commandLine);
     script->commandLine = commandLine;

@@ -1,5 +1,7 @@
 #include "app/fault_guard_win32.h"
 
+#include <atomic>
+
 #include <windows.h>
 #include <excpt.h>
 
@@ -76,5 +78,14 @@ bool CallWithFaultHandler(void (*fn)(void*), void* context) {
 }
 #endif
 
+namespace {
+std::atomic<bool> g_processorFault{false};
+}
+
+void NoteProcessorFault() { g_processorFault.store(true); }
+
 }  // namespace detail
+
+bool ProcessorFaultOccurred() { return detail::g_processorFault.load(); }
+
 }  // namespace dp

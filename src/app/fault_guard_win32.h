@@ -20,7 +20,13 @@ namespace detail {
 // Calls fn(context); returns false when a processor fault ended the call.
 // fn must not throw.
 bool CallWithFaultHandler(void (*fn)(void*), void* context);
+void NoteProcessorFault();
 }  // namespace detail
+
+// Whether any guarded work of this process ended in a processor fault. After
+// one, the process must not tear down the data that work touched (its
+// destructors could fault again): it ends without destroying it.
+bool ProcessorFaultOccurred();
 
 template <typename Work>
 GuardOutcome RunGuarded(Work&& work, int& result) {
@@ -38,7 +44,10 @@ GuardOutcome RunGuarded(Work&& work, int& result) {
             c.threw = true;
         }
     };
-    if (!detail::CallWithFaultHandler(trampoline, &call)) return GuardOutcome::kProcessorFault;
+    if (!detail::CallWithFaultHandler(trampoline, &call)) {
+        detail::NoteProcessorFault();
+        return GuardOutcome::kProcessorFault;
+    }
     return call.threw ? GuardOutcome::kCxxException : GuardOutcome::kCompleted;
 }
 

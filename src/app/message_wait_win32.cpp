@@ -22,8 +22,21 @@ bool WaitPumping(HANDLE object, HWND dialog) {
             DiscardQuitMessage();
             return true;
         }
-        if (r != WAIT_OBJECT_0 + 1) return false;
-        ServePending(dialog);
+        if (r == WAIT_OBJECT_0 + 1) {
+            ServePending(dialog);
+            continue;
+        }
+        // The combined wait failed: never run ahead of the worker. Wait for it
+        // in short steps, serving the windows between them.
+        for (;;) {
+            DWORD single = WaitForSingleObject(object, 50);
+            if (single == WAIT_OBJECT_0) {
+                DiscardQuitMessage();
+                return true;
+            }
+            if (single == WAIT_FAILED) return false;  // not a waitable handle at all
+            ServePending(dialog);
+        }
     }
 }
 
