@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # End to end: deployator.exe installs the sample (examples/sample) under Wine.
-# The package lacks one of its files, and the robot answers the missing-source
-# prompt with Cancel (the file is then not marked: neither installed nor
-# logged); then the files on disk and the log are checked.
+# The package lacks manual.txt, and the robot answers the missing-source
+# prompt with Cancel (the file is then neither installed nor logged); then the
+# files on disk and the log's file lines are checked.
 #   sample_install.sh BUILD      (BUILD: the Windows build tree)
 set -euo pipefail
 build="$(cd "${1:?build directory}" && pwd)"
@@ -17,7 +17,7 @@ mkdir -p "$dir"
 cp -r "$root/examples/sample/." "$dir/"
 cp "$build/deployator.exe" "$dir/"
 "$dir/prepare.sh" "$build" "$dir"
-rm "$dir/manual.txt"  # the missing source
+rm "$dir/manual.txt"
 
 programs='C:\Program Files (x86)'
 app_u="$WINEPREFIX/drive_c/Program Files (x86)/Deployator Sample"
@@ -40,24 +40,12 @@ ROBOT
 
 fail=0
 check() {  # check DESCRIPTION COMMAND...
-    local what="$1"
-    shift
-    if ! "$@"; then
-        echo "sample_install: FAILED: $what" >&2
-        fail=1
-    fi
+    "${@:2}" || { echo "sample_install: FAILED: $1" >&2; fail=1; }
 }
-same() { cmp -s "$1" "$2"; }
-absent() { [ ! -e "$1" ]; }
-older() { [ "$(stat -c %Y "$1")" -lt 1700000000 ]; }
-
-check "core.dll replaced by 1.2.0.0" same "$dir/core.dll" "$app_u/core.dll"
-check "plugin.dll (same version) left alone" older "$app_u/plugin.dll"
-check "readme.txt installed" same "$dir/readme.txt" "$app_u/readme.txt"
-check "license.txt replaced (newer, no version)" same "$dir/license.txt" "$app_u/license.txt"
-check "manual.txt (missing source) not installed" absent "$app_u/manual.txt"
-check "settings.ini always installed" same "$dir/settings.ini" "$app_u/settings.ini"
-check "obsolete.dll deleted" absent "$app_u/obsolete.dll"
+# core.dll 1.2.0.0 over 1.1.0.0, license.txt newer without version, settings.ini always.
+for f in core.dll readme.txt license.txt settings.ini; do check "$f installed" cmp -s "$dir/$f" "$app_u/$f"; done
+for f in manual.txt obsolete.dll; do check "$f absent" test ! -e "$app_u/$f"; done
+check "plugin.dll (same version) left alone" test "$(stat -c %Y "$app_u/plugin.dll")" -lt 1700000000
 
 log="$dir/kitup.log"
 size() { stat -c %s "$dir/$1"; }
@@ -84,14 +72,5 @@ if [ "$got" != "$expected" ]; then
     diff <(echo "$expected") <(echo "$got") >&2 || true
     fail=1
 fi
-check "log level line" grep -q '^LOGLEVEL = FULL' <(tr -d '\r' <"$log")
-for heading in RunFileFirst DeleteShortcuts DelRegEntries DeleteFontSubstitutes SetFontSubstitutes \
-    ComRegistration RunFileEnd DeleteFileEnd; do
-    check "heading [$heading]" grep -qx "\[$heading\]" <(tr -d '\r' <"$log")
-done
-
-if [ "$fail" -ne 0 ]; then
-    echo "--- $log"
-    cat "$log"
-fi
+[ "$fail" -eq 0 ] || cat "$log"
 exit "$fail"

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace dp {
@@ -14,19 +15,12 @@ void Put16(Bytes& b, size_t at, uint32_t v) {
     b[at + 1] = static_cast<uint8_t>(v >> 8);
 }
 void Put32(Bytes& b, size_t at, uint32_t v) {
-    Put16(b, at, v & 0xffff);
+    Put16(b, at, v);
     Put16(b, at + 2, v >> 16);
 }
-void Pad4(Bytes& b) {
-    while (b.size() % 4) b.push_back(0);
-}
+void Pad4(Bytes& b) { b.resize((b.size() + 3) / 4 * 4); }
 void AppendText(Bytes& b, const std::u16string& text) {
-    for (char16_t c : text) {
-        b.push_back(static_cast<uint8_t>(c));
-        b.push_back(static_cast<uint8_t>(c >> 8));
-    }
-    b.push_back(0);
-    b.push_back(0);
+    for (char16_t c : text + u'\0') b.insert(b.end(), {static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8)});
 }
 
 // One node of a 32-bit version block.
@@ -64,15 +58,13 @@ Bytes Translations(std::initializer_list<std::pair<uint16_t, uint16_t>> pairs) {
         Put16(v, v.size() - 4, lang);
         Put16(v, v.size() - 2, cp);
     }
-    return VNode(u"VarFileInfo", {}, 0, 1,
-                 {VNode(u"Translation", v, static_cast<uint16_t>(v.size()), 0)});
+    return VNode(u"VarFileInfo", {}, 0, 1, {VNode(u"Translation", v, static_cast<uint16_t>(v.size()), 0)});
 }
 Bytes StringTable(const std::u16string& key, const std::vector<Bytes>& strings) {
     return VNode(key, {}, 0, 1, strings);
 }
-Bytes VersionBlock(const std::vector<Bytes>& tables, const Bytes& translation,
-                   uint32_t ms = 0x00020001, uint32_t ls = 0x00040003) {
-    return VNode(u"VS_VERSION_INFO", Fixed(ms, ls), 52, 0,
+Bytes VersionBlock(const std::vector<Bytes>& tables, const Bytes& translation) {
+    return VNode(u"VS_VERSION_INFO", Fixed(0x00020001, 0x00040003), 52, 0,
                  {VNode(u"StringFileInfo", {}, 0, 1, tables), translation});
 }
 
@@ -154,21 +146,16 @@ Bytes Image(const std::vector<Bytes>& blocks, const ImageOptions& o = {}) {
     return img;
 }
 
-class MemoryReader : public ByteReader {
-public:
-    explicit MemoryReader(const Bytes& bytes) : bytes_(bytes) {}
-    bool Read(uint64_t offset, void* out, size_t size) override {
-        if (offset > bytes_.size() || size > bytes_.size() - offset) return false;
-        if (size) std::memcpy(out, bytes_.data() + offset, size);
-        return true;
-    }
-
-private:
-    const Bytes& bytes_;
-};
-
 VersionLookup Lookup(const Bytes& image, Bytes& block) {
-    MemoryReader reader(image);
+    struct : ByteReader {
+        const Bytes* bytes;
+        bool Read(uint64_t at, void* out, size_t size) override {
+            if (at > bytes->size() || size > bytes->size() - at) return false;
+            std::copy_n(bytes->data() + at, size, static_cast<uint8_t*>(out));
+            return true;
+        }
+    } reader;
+    reader.bytes = &image;
     return FindImageVersionResource(reader, block);
 }
 
@@ -177,37 +164,28 @@ const Bytes kUsualBlock = VersionBlock(
      StringTable(u"040704E4", {TextNode(u"FileVersion", u"2.1.4.3 last")})},
     Translations({{0x409, 1200}, {0x407, 1252}}));
 
-TEST(VersionResource, FoundInImageWithLastTranslationAndFixedPart) {
-    Bytes block;
-    ASSERT_EQ(Lookup(Image({kUsualBlock}), block), VersionLookup::found);
-    EXPECT_EQ(block, kUsualBlock);
-    const VersionFacts facts = ReadVersionFacts(block);
-    EXPECT_TRUE(facts.hasTranslation);
-    EXPECT_EQ(facts.fileVersion, u"2.1.4.3 last");  // key "040704E4" matched without case
-    EXPECT_TRUE(facts.hasFixed);
+TEST(VersionResource, FactsOfBlocks) {
+    const VersionFacts facts = ReadVersionFacts(kUsualBlock);
+    EXPECT_TRUE(facts.hasTranslation && facts.hasFixed);
+    EXPECT_EQ(facts.fileVersion, u"2.1.4.3 last");  // the last translation; key "040704E4" matched without case
     EXPECT_EQ(facts.versionMS, 0x00020001u);
     EXPECT_EQ(facts.versionLS, 0x00040003u);
-}
-
-TEST(VersionResource, TranslationsAndTextsEdgeCases) {
+    auto fileVersion = [](const Bytes& text, uint16_t length,
+                          std::initializer_list<std::pair<uint16_t, uint16_t>> translations) {
+        return ReadVersionFacts(VersionBlock({StringTable(u"040904b0", {VNode(u"FileVersion", text, length, 1)})},
+                                             Translations(translations)))
+            .fileVersion;
+    };
+    Bytes text;
+    AppendText(text, u"1.2.3.4");
     // The last translation has no string table: the earlier text stays.
-    Bytes block = VersionBlock({StringTable(u"040904b0", {TextNode(u"FileVersion", u"5.0")})},
-                               Translations({{0x409, 1200}, {0x407, 1252}}));
-    EXPECT_EQ(ReadVersionFacts(block).fileVersion, u"5.0");
-    // An empty text, and a value length that stops short of the terminator.
-    block = VersionBlock({StringTable(u"040904b0", {VNode(u"FileVersion", {0, 0}, 0, 1)})},
-                         Translations({{0x409, 1200}}));
-    EXPECT_EQ(ReadVersionFacts(block).fileVersion, u"");
-    Bytes shortValue;
-    AppendText(shortValue, u"1.2.3.4");
-    block = VersionBlock({StringTable(u"040904b0", {VNode(u"FileVersion", shortValue, 3, 1)})},
-                         Translations({{0x409, 1200}}));
-    EXPECT_EQ(ReadVersionFacts(block).fileVersion, u"1.2");
+    EXPECT_EQ(fileVersion(text, 8, {{0x409, 1200}, {0x407, 1252}}), u"1.2.3.4");
+    EXPECT_EQ(fileVersion({0, 0}, 0, {{0x409, 1200}}), u"");
+    EXPECT_EQ(fileVersion(text, 3, {{0x409, 1200}}), u"1.2");  // the value length stops short of the terminator
     // No translation list: the caller asks the library, which reports the failed query.
-    block = VNode(u"VS_VERSION_INFO", Fixed(1, 2), 52, 0,
-                  {VNode(u"StringFileInfo", {}, 0, 1,
-                         {StringTable(u"040904b0", {TextNode(u"FileVersion", u"x")})})});
-    EXPECT_FALSE(ReadVersionFacts(block).hasTranslation);
+    const Bytes noTranslation = VNode(u"VS_VERSION_INFO", Fixed(1, 2), 52, 0,
+                                      {VNode(u"StringFileInfo", {}, 0, 1, {StringTable(u"040904b0", {})})});
+    EXPECT_FALSE(ReadVersionFacts(noTranslation).hasTranslation);
 
     VersionValue value;
     EXPECT_TRUE(QueryVersionValue(kUsualBlock, "\\", value));
@@ -218,45 +196,36 @@ TEST(VersionResource, TranslationsAndTextsEdgeCases) {
     EXPECT_FALSE(QueryVersionValue(kUsualBlock, "\\StringFileInfo\\040904b", value));
 }
 
-TEST(VersionResource, ImagesWithoutVersionResource) {
-    Bytes block;
-    ImageOptions noResources;
-    noResources.withResources = false;
-    EXPECT_EQ(Lookup(Image({}, noResources), block), VersionLookup::none);
-    ImageOptions fewDirectories;
-    fewDirectories.directoryCount = 2;
-    EXPECT_EQ(Lookup(Image({kUsualBlock}, fewDirectories), block), VersionLookup::none);
-    ImageOptions otherTypes;
-    otherTypes.withVersionType = false;
-    EXPECT_EQ(Lookup(Image({}, otherTypes), block), VersionLookup::none);
-}
-
-TEST(VersionResource, CasesLeftToTheSystemLibrary) {
-    Bytes block;
+TEST(VersionResource, ImagesFoundNoneAndLeftToTheSystemLibrary) {
     const Bytes usual = Image({kUsualBlock});
+    Bytes childTooLong = kUsualBlock, ne = usual;
+    Put16(childTooLong, 92, 0x7000);  // the first node below StringFileInfo
+    ne[0x40] = 'N';
+    const auto none = VersionLookup::none, undecided = VersionLookup::undecided;
     const struct {
         const char* name;
         Bytes image;
+        VersionLookup result;
     } cases[] = {
-        {"empty file", {}},
-        {"text file", Bytes{'h', 'e', 'l', 'l', 'o'}},
-        {"truncated image", Bytes(usual.begin(), usual.end() - 8)},
-        {"two languages", Image({kUsualBlock, kUsualBlock})},
-        {"language resources apart", Image({kUsualBlock}, {true, true, true})},
-        {"version resource not named 1", Image({kUsualBlock}, {true, true, false, 2})},
-        {"wrong root key", Image({VNode(u"VS_VERSION", Fixed(1, 1), 52, 0)})},
-        {"child longer than its parent",
-         Image({[] {
-             Bytes b = kUsualBlock;
-             Put16(b, 92, 0x7000);  // first node below StringFileInfo
-             return b;
-         }()})},
+        {"usual", usual, VersionLookup::found},
+        {"no resources", Image({}, {.withResources = false}), none},
+        {"too few data directories", Image({kUsualBlock}, {.directoryCount = 2}), none},
+        {"resources of other types only", Image({}, {.withVersionType = false}), none},
+        {"empty file", {}, undecided},
+        {"text file", Bytes{'h', 'e', 'l', 'l', 'o'}, undecided},
+        {"not a PE image", ne, undecided},
+        {"truncated image", Bytes(usual.begin(), usual.end() - 8), undecided},
+        {"two languages", Image({kUsualBlock, kUsualBlock}), undecided},
+        {"language resources apart", Image({kUsualBlock}, {.muiType = true}), undecided},
+        {"version resource not named 1", Image({kUsualBlock}, {.versionName = 2}), undecided},
+        {"wrong root key", Image({VNode(u"VS_VERSION", Fixed(1, 1), 52, 0)}), undecided},
+        {"child longer than its parent", Image({childTooLong}), undecided},
     };
-    for (const auto& c : cases) EXPECT_EQ(Lookup(c.image, block), VersionLookup::undecided) << c.name;
-
-    Bytes ne = usual;
-    ne[0x40] = 'N';
-    EXPECT_EQ(Lookup(ne, block), VersionLookup::undecided);
+    Bytes block;
+    for (const auto& c : cases) {
+        EXPECT_EQ(Lookup(c.image, block), c.result) << c.name;
+        if (c.result == VersionLookup::found) EXPECT_EQ(block, kUsualBlock);
+    }
 }
 
 }  // namespace

@@ -1,12 +1,16 @@
 #pragma once
-// Scratch folders and files for the file-item tests.
+// Scratch folders, files and scripted message boxes for the Win32 tests.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "app/program_win32.h"
+#include "log/message_box.h"
 
 namespace dp::test {
 
@@ -34,14 +38,11 @@ public:
         HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &data);
         if (find != INVALID_HANDLE_VALUE) {
             do {
-                const std::string name = data.cFileName;
+                const std::string name = data.cFileName, full = dir + "\\" + name;
                 if (name == "." || name == "..") continue;
-                const std::string full = dir + "\\" + name;
                 SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    RemoveTree(full);
-                else
-                    DeleteFileA(full.c_str());
+                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(full);
+                else DeleteFileA(full.c_str());
             } while (FindNextFileA(find, &data));
             FindClose(find);
         }
@@ -53,35 +54,26 @@ private:
 };
 
 inline void WriteFileText(const std::string& path, const std::string& text) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
-    DWORD written = 0;
-    if (!text.empty()) WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(h);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    ASSERT_TRUE(static_cast<bool>(out << text)) << path;
 }
 
+// The file's bytes, or "<missing>".
 inline std::string ReadFileText(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return "<missing>";
-    std::string text(GetFileSize(h, nullptr), '\0');
-    DWORD read = 0;
-    if (!text.empty()) ReadFile(h, text.data(), static_cast<DWORD>(text.size()), &read, nullptr);
-    CloseHandle(h);
-    text.resize(read);
-    return text;
+    std::ifstream in(path, std::ios::binary);
+    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
 }
 
 inline bool Exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-inline uint64_t FileTimeOf(int year, int month, int day, int hour = 12) {
+inline uint64_t FileTimeOf(int year, int month, int day) {
     SYSTEMTIME st{};
     st.wYear = static_cast<WORD>(year);
     st.wMonth = static_cast<WORD>(month);
     st.wDay = static_cast<WORD>(day);
-    st.wHour = static_cast<WORD>(hour);
+    st.wHour = 12;
     FILETIME ft{};
     SystemTimeToFileTime(&st, &ft);
     return (uint64_t{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;
@@ -116,6 +108,29 @@ public:
 
 private:
     HANDLE h_;
+};
+
+// Answers message boxes from a list (OK once it runs out) and records them.
+class ScriptedBoxes {
+public:
+    struct Box {
+        std::string text, caption;
+        unsigned style;
+    };
+    explicit ScriptedBoxes(std::vector<int> answers = {}) : answers_(std::move(answers)) {
+        old_ = SetMessageBoxHandler([this](const std::string& text, const std::string& caption, unsigned style) {
+            shown.push_back({text, caption, style});
+            return shown.size() <= answers_.size() ? answers_[shown.size() - 1] : kAnswerOk;
+        });
+    }
+    ~ScriptedBoxes() { SetMessageBoxHandler(old_); }
+    ScriptedBoxes(const ScriptedBoxes&) = delete;
+    ScriptedBoxes& operator=(const ScriptedBoxes&) = delete;
+    std::vector<Box> shown;
+
+private:
+    std::vector<int> answers_;
+    MessageBoxHandler old_;
 };
 
 }  // namespace dp::test
