@@ -107,6 +107,33 @@ DWORD CopyThroughTemporary(const std::string& source, const std::string& target,
     return error;
 }
 
+enum class TargetFound { exists, missingInFolder, folderMissing };
+
+// Whether the target exists; when it does not, whether the system found its
+// folder (only "file not found" says so: every other answer leaves the folder
+// to CreateTargetFolder).
+TargetFound TargetState(const std::string& target) {
+    if (GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES) return TargetFound::exists;
+    return GetLastError() == ERROR_FILE_NOT_FOUND ? TargetFound::missingInFolder
+                                                  : TargetFound::folderMissing;
+}
+
+// Copies the source to a target that did not exist. The copy refuses to
+// overwrite, so a file that appeared meanwhile gives ERROR_FILE_EXISTS and is
+// left to the replacing way; a copy that fails part-way removes the partial
+// file, which only it can have created. 0 on success; tryPlainCopy as for
+// CopyThroughTemporary.
+DWORD CopyToNewTarget(const std::string& source, const std::string& target, bool& tryPlainCopy) {
+    tryPlainCopy = true;
+    if (CopyFileA(source.c_str(), target.c_str(), TRUE)) return 0;
+    const DWORD error = GetLastError();
+    if (IsWriteFailure(error)) {
+        RemoveFile(target);
+        tryPlainCopy = false;
+    }
+    return error;
+}
+
 void ReportInUse(const std::string& source, const std::string& target, DWORD error,
                  std::FILE* log) {
     const std::string text = LoadMessage(kMessageCopyError) + " " + source + " to " + target +
@@ -151,10 +178,24 @@ InUseCopyFunction SetInUseCopyFunction(InUseCopyFunction function) {
 uint32_t CopyPackageFile(const std::string& source, const std::string& target, std::FILE* log,
                          int32_t& rebootRequired) {
     if (source.empty()) return 0;
-    CreateTargetFolder(target);
-
+    // A target that is missing while its folder exists (the usual case of a
+    // first install) is copied straight to its name; everything else takes
+    // the general way below.
     bool tryPlainCopy = true;
-    DWORD error = CopyThroughTemporary(source, target, tryPlainCopy);
+    DWORD error = ERROR_FILE_EXISTS;
+    switch (TargetState(target)) {
+    case TargetFound::missingInFolder:
+        error = CopyToNewTarget(source, target, tryPlainCopy);
+        break;
+    case TargetFound::folderMissing:
+        CreateTargetFolder(target);
+        error = CopyToNewTarget(source, target, tryPlainCopy);
+        break;
+    case TargetFound::exists:
+        break;
+    }
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+        error = CopyThroughTemporary(source, target, tryPlainCopy);
     if (error == 0) {
         ClearAttributes(target, FILE_ATTRIBUTE_READONLY);
         return 0;
