@@ -57,11 +57,16 @@ std::string ErrorText(const char* what, DWORD code) {
 
 std::atomic<bool> g_libraryOnly{false};
 
-// Reads an open file at given offsets.
+// Reads an open file at given offsets; the bytes of its head, read once
+// beforehand, come from memory (a small image lies there whole).
 class HandleReader : public ByteReader {
 public:
-    explicit HandleReader(HANDLE file) : file_(file) {}
+    HandleReader(HANDLE file, const std::vector<uint8_t>& head) : file_(file), head_(head) {}
     bool Read(uint64_t offset, void* out, size_t size) override {
+        if (offset <= head_.size() && size <= head_.size() - offset) {
+            if (size) std::memcpy(out, head_.data() + offset, size);
+            return true;
+        }
         OVERLAPPED at{};
         at.Offset = static_cast<DWORD>(offset);
         at.OffsetHigh = static_cast<DWORD>(offset >> 32);
@@ -72,7 +77,12 @@ public:
 
 private:
     HANDLE file_;
+    const std::vector<uint8_t>& head_;
 };
+
+// How much of a file's beginning is read in one call: the headers of any
+// image, and the whole of a small one.
+constexpr DWORD kHeadBytes = 8192;
 
 std::string ToSystemCodePage(const std::u16string& text) {
     if (text.empty()) return {};
@@ -87,8 +97,9 @@ std::string ToSystemCodePage(const std::u16string& text) {
 
 // Reads the version resource straight from the image. Returns false when the
 // system library has to judge the file.
-bool ReadVersionFromImage(HANDLE file, FileFacts& facts, std::string& versionText) {
-    HandleReader reader(file);
+bool ReadVersionFromImage(HANDLE file, const std::vector<uint8_t>& head, FileFacts& facts,
+                          std::string& versionText) {
+    HandleReader reader(file, head);
     std::vector<uint8_t> block;
     switch (FindImageVersionResource(reader, block)) {
     case VersionLookup::none:
@@ -164,15 +175,25 @@ int ReadVersion(const std::string& path, FileFacts& facts, std::string& versionT
     return 1;
 }
 
+// Reads the head of a newly opened file. False when it cannot be read.
+bool ReadHead(HANDLE file, std::vector<uint8_t>& head) {
+    head.resize(kHeadBytes);
+    DWORD read = 0;
+    if (!ReadFile(file, head.data(), kHeadBytes, &read, nullptr)) {
+        head.clear();
+        return false;
+    }
+    head.resize(read);
+    return true;
+}
+
 // Only executable images (which begin with "MZ" or "ZM") and files packed by
 // the LZ expander ("SZDD", "KWAJ") can carry a version resource; asking the
 // version library about anything else is costly and always answers "none".
-bool MayHoldVersionResource(HANDLE file) {
-    unsigned char head[2] = {};
-    DWORD read = 0;
-    if (!ReadFile(file, head, sizeof head, &read, nullptr)) return true;  // let the library decide
-    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
-    if (read < sizeof head) return false;
+// A head that could not be read leaves the decision to the library.
+bool MayHoldVersionResource(bool headRead, const std::vector<uint8_t>& head) {
+    if (!headRead) return true;
+    if (head.size() < 2) return false;
     const auto is = [&](const char* magic) { return head[0] == magic[0] && head[1] == magic[1]; };
     return is("MZ") || is("ZM") || is("SZ") || is("KW");
 }
@@ -189,8 +210,10 @@ int ReadFileFacts(const std::string& path, FileFacts& facts, FileFactTexts& text
         errorText = ErrorText("opening file", GetLastError());
         return 0;
     }
-    if (MayHoldVersionResource(file.get()) &&
-        (g_libraryOnly.load() || !ReadVersionFromImage(file.get(), facts, texts.versionText)) &&
+    std::vector<uint8_t> head;
+    const bool headRead = ReadHead(file.get(), head);
+    if (MayHoldVersionResource(headRead, head) &&
+        (g_libraryOnly.load() || !ReadVersionFromImage(file.get(), head, facts, texts.versionText)) &&
         !ReadVersion(path, facts, texts.versionText, errorText))
         return 0;
 
