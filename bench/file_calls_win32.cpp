@@ -1,7 +1,8 @@
 // What the single Win32 calls of reading facts and copying files cost under
 // Wine, per file, for small files in folders of 100: the variants are run in
 // turns (ABAB...) so that a change of load on a shared machine hits all alike.
-//   bench_file_calls.exe [N] [ROUNDS]     (default 1000 files of 4 KiB, 3 rounds)
+//   bench_file_calls.exe [N] [ROUNDS] [DLL]  (default 1000 files of 4 KiB, 3 rounds)
+// With DLL (a versioned image), the facts of N copies of it are read as well.
 // Prints the best round of each variant in microseconds per file.
 #include <windows.h>
 
@@ -11,6 +12,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "items/files/file_facts.h"
 
 namespace {
 
@@ -147,6 +150,24 @@ int main(int argc, char** argv) {
              CloseHandle(in);
          }, true},
     };
+    auto facts = [](const std::string& path) {
+        dp::FileFacts f;
+        dp::FileFactTexts t;
+        std::string error;
+        dp::ReadFileFacts(path, f, t, error);
+    };
+    variants.push_back({"ReadFileFacts (data file)", [&](auto& s, auto&) { facts(s); }, false});
+    if (argc > 3) {
+        for (const std::string& name : names) CopyFileA(argv[3], (src + "\\" + name + ".dll").c_str(), FALSE);
+        variants.push_back({"open+Read8K+close (DLL)", [&](auto& s, auto&) {
+                                HANDLE h = open(s + ".dll");
+                                char b[8192];
+                                DWORD r;
+                                ReadFile(h, b, sizeof b, &r, nullptr);
+                                CloseHandle(h);
+                            }, false});
+        variants.push_back({"ReadFileFacts (DLL)", [&](auto& s, auto&) { facts(s + ".dll"); }, false});
+    }
     for (int round = 0; round < rounds; ++round) {
         for (Variant& v : variants) {
             if (v.freshTargets) freshTargets();
