@@ -197,6 +197,17 @@ TEST(RemoveInstalledFile, MissingDeletedAndInUse) {
     EXPECT_EQ(reboot, 1);
     EXPECT_TRUE(Exists(dir / "busy.dll"));
     EXPECT_TRUE(TakePendingDeletion(dir / "busy.dll"));
+
+    // When not even the reboot can be asked to delete it, the deletion fails
+    // with its own error and no reboot is requested for it.
+    reboot = 0;
+    auto old = SetRebootDeletionFunction([](const std::string&) { return 0; });
+    {
+        test::LockedFile lock(dir / "busy.dll");
+        EXPECT_EQ(RemoveInstalledFile(dir / "busy.dll", 0, reboot), 32u);
+    }
+    SetRebootDeletionFunction(old);
+    EXPECT_EQ(reboot, 0);
 }
 
 TEST(RemoveInstalledFile, ComServerIsUnregisteredBeforeItIsDeleted) {

@@ -34,6 +34,7 @@ bool SetupLibraryCopy(const std::string& source, const std::string& target) {
 }
 
 std::atomic<InUseCopyFunction> g_inUseCopy{&SetupLibraryCopy};
+std::atomic<RebootDeletionFunction> g_rebootDeletion{&DeleteAtReboot};
 
 // Sets the attributes to what is left after removing `clear`, when any of
 // them is set. A path whose attributes cannot be read is left alone.
@@ -175,6 +176,10 @@ InUseCopyFunction SetInUseCopyFunction(InUseCopyFunction function) {
     return g_inUseCopy.exchange(function ? function : &SetupLibraryCopy);
 }
 
+RebootDeletionFunction SetRebootDeletionFunction(RebootDeletionFunction function) {
+    return g_rebootDeletion.exchange(function ? function : &DeleteAtReboot);
+}
+
 uint32_t CopyPackageFile(const std::string& source, const std::string& target, std::FILE* log,
                          int32_t& rebootRequired) {
     if (source.empty()) return 0;
@@ -229,7 +234,9 @@ uint32_t RemoveInstalledFile(const std::string& path, int registerFile, int32_t&
     if (DeleteFileA(path.c_str())) return 0;
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return error;
-    DeleteAtReboot(path);
+    // A deletion that could not even be scheduled is a failure, reported with
+    // the deletion's own error: the file stays, and no reboot would remove it.
+    if (!g_rebootDeletion.load()(path)) return error;
     rebootRequired = 1;
     return 0;
 }

@@ -12,6 +12,12 @@ using InUseCopyFunction = bool (*)(const std::string& source, const std::string&
 // previous one.
 InUseCopyFunction SetInUseCopyFunction(InUseCopyFunction function);
 
+// The scheduling of a deletion at the next reboot used by RemoveInstalledFile
+// (DeleteAtReboot by default). Returns 1 when scheduled.
+using RebootDeletionFunction = int (*)(const std::string& path);
+// Replaces the function (nullptr restores DeleteAtReboot); returns the previous one.
+RebootDeletionFunction SetRebootDeletionFunction(RebootDeletionFunction function);
+
 // "WinInit.Ini" in the Windows directory.
 std::string WinInitPath();
 // Puts "NUL=path" first in the [Rename] section of the ini file (created when
