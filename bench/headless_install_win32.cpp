@@ -13,21 +13,13 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench_util_win32.h"
 #include "app/command_line.h"
 #include "app/program_win32.h"
 #include "engine/install_phases_win32.h"
 #include "script/install_script.h"
 
-namespace {
-
-double Seconds() {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-}  // namespace
+using dp::bench::Seconds;
 
 int main(int argc, char** argv) {
     const bool times = std::getenv("DP_BENCH_TIMES") != nullptr;

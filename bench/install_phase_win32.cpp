@@ -11,37 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "bench_util_win32.h"
 #include "engine/install_context.h"
 #include "items/files/file_operations.h"
 #include "script/install_script.h"
 
-namespace {
-
-double Seconds() {
-    LARGE_INTEGER now, frequency;
-    QueryPerformanceCounter(&now);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-void RemoveFolder(const std::string& dir) {
-    WIN32_FIND_DATAA f;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &f);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = f.cFileName;
-            if (name == "." || name == "..") continue;
-            if (f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveFolder(dir + "\\" + name);
-            else
-                DeleteFileA((dir + "\\" + name).c_str());
-        } while (FindNextFileA(h, &f));
-        FindClose(h);
-    }
-    RemoveDirectoryA(dir.c_str());
-}
-
-}  // namespace
+using dp::bench::Seconds;
+using dp::bench::RemoveFolder;
 
 int main(int argc, char** argv) {
     const int n = argc > 1 ? std::atoi(argv[1]) : 2000;
@@ -53,22 +29,10 @@ int main(int argc, char** argv) {
     CreateDirectoryA(root.c_str(), nullptr);
     CreateDirectoryA(src.c_str(), nullptr);
 
-    std::vector<std::string> names;
-    std::string data(bytes, 'x');
-    for (int i = 0; i < n; ++i) {
-        const std::string folder = "d" + std::to_string(i / 100);
-        if (i % 100 == 0) CreateDirectoryA((src + "\\" + folder).c_str(), nullptr);
-        names.push_back(folder + "\\f" + std::to_string(i) + ".dat");
-        data[0] = static_cast<char>(i);
-        FILE* f = std::fopen((src + "\\" + names.back()).c_str(), "wb");
-        std::fwrite(data.data(), 1, data.size(), f);
-        std::fclose(f);
-    }
+    const std::vector<std::string> names = dp::bench::WritePayload(src, n, bytes);
 
     auto run = [&](const char* what, auto body) {
-        RemoveFolder(dst);
-        CreateDirectoryA(dst.c_str(), nullptr);
-        for (int i = 0; i < n; i += 100) CreateDirectoryA((dst + "\\d" + std::to_string(i / 100)).c_str(), nullptr);
+        dp::bench::FreshTargetFolders(dst, n);
         const double t0 = Seconds();
         body();
         const double t = Seconds() - t0;

@@ -2,6 +2,7 @@
 
 #include "log/message_box.h"
 #include "log/system_text.h"
+#include "resources/message_ids.h"
 #include "script/install_script.h"
 #include "script/script_text.h"
 
@@ -63,13 +64,13 @@ int ApplyOptions(InstallScript& script, std::string_view commandLine) {
 
 std::string UsageText() {
     std::string text;
-    for (int id = 150; id <= 155; ++id) {
-        if (id != 150) text += '\n';
+    for (int id = kMsgNoIniFile; id <= kMsgUsageLogSize; ++id) {
+        if (id != kMsgNoIniFile) text += '\n';
         text += LoadMessage(id);
     }
     return text;
 }
 
-void ShowUsage() { ShowMessageBox(UsageText(), LoadMessage(129), kBoxOk); }
+void ShowUsage() { ShowMessageBox(UsageText(), LoadMessage(kMsgErrorCaption), kBoxOk); }
 
 }  // namespace dp

@@ -19,20 +19,13 @@
 #include "engine/install_phases_win32.h"
 #include "log/error_messages.h"
 #include "log/message_box.h"
+#include "resources/message_ids.h"
 #include "script/install_script.h"
 #include "ui/init_window_win32.h"
 #include "ui/progress_dialog_win32.h"
 
 namespace dp {
 namespace {
-
-constexpr int kMsgCreationDialog = 134;
-constexpr int kMsgClosingApplication = 135;
-constexpr int kMsgCreationThread = 138;
-constexpr int kMsgRestart = 162;
-constexpr int kMsgOldCommonControls = 163;
-constexpr int kMsgReadingIni = 164;
-constexpr int kMsgLoadingCommonControls = 167;
 
 // Destroys the model at the end of the run and forgets it.
 struct ScriptDeleter {
@@ -84,7 +77,7 @@ HMODULE LoadCommonControls() {
     // (or in the current directory) is never loaded.
     HMODULE library = LoadSystemLibrary("comctl32.dll");
     if (!library) {
-        ShowError(GetLastError(), kMsgLoadingCommonControls, kBoxOk);
+        ShowError(GetLastError(), kMsgErrorLoadingCommonControls, kBoxOk);
         return nullptr;
     }
     using InitEx = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
@@ -117,7 +110,7 @@ DWORD WINAPI ScriptThreadProc(LPVOID parameter) {
     currentScript = new InstallScript();
     if (Contains(commandLine, "-AFTERREBOOT")) currentScript->afterReboot = 1;
     if (!currentScript->ReadScript(path)) {
-        if (stopRequested.load() != 1) ShowError(0, kMsgReadingIni, kBoxOk);
+        if (stopRequested.load() != 1) ShowError(0, kMsgErrorReadingIni, kBoxOk);
         return 0;
     }
     return 1;
@@ -131,7 +124,7 @@ int RunInstallThread(InstallContext& context) {
         DWORD error = GetLastError();
         // A thread that was created but never resumed holds nothing; it ends
         // with the process.
-        ShowError(error, kMsgCreationThread, kBoxOk);
+        ShowError(error, kMsgErrorCreatingThread, kBoxOk);
         return 0;
     }
     // The worker is waited for to its end even after a Cancel: it stops at its
@@ -155,7 +148,7 @@ void Reboot(uint32_t platform) {
         ExitWindowsEx(EWX_REBOOT, 0);
         return;
     }
-    if (!ExitWindowsEx(EWX_REBOOT, 0)) ShowError(GetLastError(), kMsgClosingApplication, kBoxOk);
+    if (!ExitWindowsEx(EWX_REBOOT, 0)) ShowError(GetLastError(), kMsgErrorClosingApplication, kBoxOk);
 }
 
 namespace {
@@ -208,7 +201,7 @@ InstallOutcome RunInstallCourse(InstallScript& script) {
 }
 
 int RebootPrompt(const InstallScript& script) {
-    if (ShowError(0, kMsgRestart, kBoxOkCancel) == kAnswerOk) Reboot(script.osVersion.dwPlatformId);
+    if (ShowError(0, kMsgRestartRequired, kBoxOkCancel) == kAnswerOk) Reboot(script.osVersion.dwPlatformId);
     return 1;
 }
 
@@ -238,7 +231,7 @@ int RunProgram(HINSTANCE instance, char* commandLine) {
     if (!thread || ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
         DWORD error = GetLastError();
         EndInitWindow(initWindow);
-        ShowError(error, kMsgCreationThread, kBoxOk);
+        ShowError(error, kMsgErrorCreatingThread, kBoxOk);
         return 0;
     }
     WaitPumping(thread.get(), initWindow);
@@ -266,7 +259,7 @@ int RunProgram(HINSTANCE instance, char* commandLine) {
     if (!script->testInstall) {
         InstallOutcome outcome = RunInstallCourse(*script);
         if (outcome == InstallOutcome::NoDialog) {
-            ShowError(0, kMsgCreationDialog, kBoxOk);
+            ShowError(0, kMsgErrorCreatingDialog, kBoxOk);
             return 0;
         }
         if (outcome == InstallOutcome::RebootPrompt) return RebootPrompt(*script);

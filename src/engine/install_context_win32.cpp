@@ -24,16 +24,13 @@
 #include "log/log_file.h"
 #include "log/message_box.h"
 #include "log/system_text.h"
+#include "resources/message_ids.h"
 #include "script/install_script.h"
 
 namespace dp {
 
 namespace {
 
-constexpr int kMsgErrorCaption = 129;
-constexpr int kMsgLogNotCreated = 149;
-constexpr int kMsgErrorDeletingFile = 170;
-constexpr int kMsgDiskFull = 181;
 constexpr uint32_t kErrorFileNotFound = 2;
 
 struct LogCloser {
@@ -75,7 +72,7 @@ int InstallContext::RunInstallPhase() {
     if (logging) {
         logStream.reset(std::fopen(s.logPath.c_str(), "a+"));
         if (!logStream) {
-            ShowMessageBox(LoadMessage(kMsgLogNotCreated), LoadMessage(kMsgErrorCaption), kBoxOk);
+            ShowMessageBox(LoadMessage(kMsgErrorCreatingLog), LoadMessage(kMsgErrorCaption), kBoxOk);
             return 0;
         }
     }
@@ -238,7 +235,7 @@ int RunOrdinaryInstallWithoutWindows(InstallScript& script) {
     InstallContext context(&script);
     UniqueHandle thread(CreateThread(nullptr, 0, InstallThreadProc, &context, CREATE_SUSPENDED, nullptr));
     if (!thread || ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
-        ShowError(GetLastError(), 138, kBoxOk);
+        ShowError(GetLastError(), kMsgErrorCreatingThread, kBoxOk);
         return 0;
     }
     // The context and the model stay alive until the worker has ended.

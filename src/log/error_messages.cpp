@@ -2,6 +2,7 @@
 
 #include "log/message_box.h"
 #include "log/system_text.h"
+#include "resources/message_ids.h"
 
 namespace dp {
 namespace {
@@ -11,7 +12,7 @@ std::string Cut(std::string text) {
     return text;
 }
 
-std::string CaptionFor(uint32_t errorCode) { return errorCode ? LoadMessage(129) : std::string(); }
+std::string CaptionFor(uint32_t errorCode) { return errorCode ? LoadMessage(kMsgErrorCaption) : std::string(); }
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include "log/error_messages.h"
 #include "log/log_file.h"
 #include "log/message_box.h"
+#include "resources/message_ids.h"
 #include "script/install_script.h"
 
 namespace dp {
@@ -46,13 +47,13 @@ int InstallScript::OpenLog() {
         UniqueFind find(FindFirstFileA(dir.c_str(), &found));
         if (find) continue;
         if (!CreateDirectoryA(dir.c_str(), nullptr))
-            ShowErrorDetail(GetLastError(), 148, dir, kBoxOk | kBoxIconInformation);
+            ShowErrorDetail(GetLastError(), kMsgErrorCreatingDirectory, dir, kBoxOk | kBoxIconInformation);
     }
     if (afterReboot) return 1;
 
     std::FILE* log = std::fopen(logPath.c_str(), "a+");
     if (!log) {
-        ShowErrorDetail(0, 149, logPath, kBoxOk | kBoxIconInformation);
+        ShowErrorDetail(0, kMsgErrorCreatingLog, logPath, kBoxOk | kBoxIconInformation);
         return 0;
     }
     WriteLogHeader(log, logLevel);

@@ -12,15 +12,12 @@
 #include "app/win32_handles_win32.h"
 #include "log/error_messages.h"
 #include "log/message_box.h"
+#include "resources/message_ids.h"
 #include "script/install_script.h"
 #include "script/script_text.h"
 
 namespace dp {
 namespace {
-
-constexpr int kMsgErrorOpeningScript = 146;
-constexpr int kMsgErrorReadingSection = 147;
-constexpr int kMsgFaultReadingSection = 168;
 
 // Row numbers (counted from 1) of the sections in kSectionHeaders.
 constexpr int kRowParameters = 1;
@@ -37,7 +34,7 @@ bool LoadScriptFile(const std::string& path, std::string& text) {
         UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) {
-            ShowErrorDetail(GetLastError(), kMsgErrorOpeningScript, path, kBoxOk);
+            ShowErrorDetail(GetLastError(), kMsgErrorOpeningIni, path, kBoxOk);
             return false;
         }
         DWORD high = 0;
@@ -46,7 +43,7 @@ bool LoadScriptFile(const std::string& path, std::string& text) {
     }
     std::FILE* stream = std::fopen(path.c_str(), "rb");
     if (!stream) {
-        ShowError(0, kMsgErrorOpeningScript, kBoxOk);
+        ShowError(0, kMsgErrorOpeningIni, kBoxOk);
         return false;
     }
     std::string bytes;
@@ -54,7 +51,7 @@ bool LoadScriptFile(const std::string& path, std::string& text) {
         bytes.resize(size);
     } catch (const std::exception&) {  // bad_alloc, length_error: too big to hold
         std::fclose(stream);
-        ShowError(0, kMsgErrorOpeningScript, kBoxOk);
+        ShowError(0, kMsgErrorOpeningIni, kBoxOk);
         return false;
     }
     // The file may have shrunk since its size was taken: keep what was read.
@@ -133,13 +130,13 @@ int InstallScript::ReadScript(const std::string& scriptPath) {
             // A fault ends the reading as a failed section. [Strings] has no
             // message of its own for it; the driver's "Error reading" follows.
             if (row == kRowParameters || (row != kRowStrings && stopRequested.load() != 1))
-                ShowErrorDetail(0, kMsgFaultReadingSection, header, kBoxOk);
+                ShowErrorDetail(0, kMsgFaultReadingIniSection, header, kBoxOk);
             if (outcome == GuardOutcome::kProcessorFault) (void)buffers.release();
             return 0;
         }
         if (result == 0) {
             if (stopRequested.load() != 1)
-                ShowErrorDetail(0, kMsgErrorReadingSection, header, kBoxOk);
+                ShowErrorDetail(0, kMsgErrorReadingIniSection, header, kBoxOk);
             return 0;
         }
 

@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "resources/message_ids.h"
 #include "script/reporting_base.h"
 
 namespace dp {
@@ -15,11 +16,6 @@ constexpr int kPredefinedCount = 15;
 
 // Names of the predefined variables, entries 0 to 14 in this order.
 extern const char* const kPredefinedNames[kPredefinedCount];
-
-// Message shown when an expansion keeps coming back to a variable it is already
-// expanding ("Variable refers to itself").
-constexpr int kMsgUndefinedVariable = 160;
-constexpr int kMsgSelfReference = 182;
 
 class VariableTable : public ReportingBase {
 public:

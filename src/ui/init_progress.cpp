@@ -3,13 +3,10 @@
 #include "app/run_flags.h"
 #include "log/message_box.h"
 #include "log/system_text.h"
+#include "resources/message_ids.h"
 
 namespace dp {
 namespace {
-constexpr int kMsgReadingSection = 177;
-constexpr int kMsgCheckingItem = 178;
-constexpr int kMsgStopping = 179;
-constexpr int kMsgConfirmStop = 180;
 constexpr int kItemPauseMs = 100;
 constexpr int kStopPauseMs = 500;
 }  // namespace
@@ -29,11 +26,11 @@ int ProgressPercent(int64_t done, int64_t total, int current) {
 void PollStopOn(InitWindowView& view, int done, int total, int32_t& stop) {
     if (stop == 1) return;
     if (stopRequested.load() == 1) {
-        int answer = ShowMessageBox(LoadMessage(kMsgConfirmStop), LoadMessage(kMsgStopping),
+        int answer = ShowMessageBox(LoadMessage(kMsgConfirmStopInit), LoadMessage(kMsgStoppingInit),
                                     kBoxYesNo | kBoxIconQuestion);
         if (answer == kAnswerYes) {
             view.SetSectionLine("");
-            view.SetItemLine(LoadMessage(kMsgStopping));
+            view.SetItemLine(LoadMessage(kMsgStoppingInit));
             stop = 1;
             view.Pause(kStopPauseMs);
             return;

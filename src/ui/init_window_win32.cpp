@@ -5,14 +5,13 @@
 #include "app/message_wait_win32.h"
 #include "app/run_flags.h"
 #include "log/system_text.h"
+#include "resources/message_ids.h"
 #include "resources/resource_ids.h"
 #include "script/reporting_base.h"
 #include "ui/init_progress.h"
 
 namespace dp {
 namespace {
-
-constexpr int kMsgInitializing = 124;
 
 // The window seen from the script-reading thread: every change is a message
 // sent to the window, which the main thread serves while it waits.

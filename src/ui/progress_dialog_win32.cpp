@@ -9,16 +9,12 @@
 #include "log/error_messages.h"
 #include "log/message_box.h"
 #include "log/system_text.h"
+#include "resources/message_ids.h"
 #include "resources/resource_ids.h"
 
 namespace dp {
 namespace {
 
-constexpr int kMsgCancel = 110;
-constexpr int kMsgSourceLabel = 116;
-constexpr int kMsgTargetLabel = 117;
-constexpr int kMsgCreationDialog = 134;
-constexpr int kMsgRegisterClass = 143;
 constexpr UINT kClassStyles = CS_DBLCLKS | CS_SAVEBITS | CS_BYTEALIGNWINDOW;  // 0x2808
 constexpr UINT kCloseMessage = WM_APP + 1;  // a worker asks the owner thread to destroy it
 constexpr LONG_PTR kInitialised = 0x44504931;
@@ -36,8 +32,8 @@ void InitialiseControls(HWND window) {
     if (GetWindowLongPtrA(window, DWLP_USER) == kInitialised) return;
     SetWindowLongPtrA(window, DWLP_USER, kInitialised);
     SetTextIfLoaded(window, IDC_CANCEL_BUTTON, kMsgCancel);
-    SetTextIfLoaded(window, IDC_SOURCE_LABEL, kMsgSourceLabel);
-    SetTextIfLoaded(window, IDC_TARGET_LABEL, kMsgTargetLabel);
+    SetTextIfLoaded(window, IDC_SOURCE_LABEL, kMsgSourceFileLabel);
+    SetTextIfLoaded(window, IDC_TARGET_LABEL, kMsgTargetFileLabel);
 }
 
 bool OwnedByThisThread(HWND window) {
@@ -102,11 +98,11 @@ int InstallContext::CreateProgressDialog() {
     if (!RegisterClassA(&windowClass)) {
         DWORD error = GetLastError();
         // Still registered from an earlier dialog of this run: usable as it is.
-        if (error != ERROR_CLASS_ALREADY_EXISTS) ShowError(error, kMsgRegisterClass, kBoxOk);
+        if (error != ERROR_CLASS_ALREADY_EXISTS) ShowError(error, kMsgErrorRegistrationOfWindowClass, kBoxOk);
     }
     HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, nullptr, 0);
     if (!window) {
-        ShowErrorText(GetLastError(), LoadMessage(kMsgCreationDialog), kBoxOk);
+        ShowErrorText(GetLastError(), LoadMessage(kMsgErrorCreatingDialog), kBoxOk);
         return 0;
     }
     InitialiseControls(window);

@@ -16,14 +16,10 @@
 #include "log/log_format.h"
 #include "log/message_box.h"
 #include "log/system_text.h"
+#include "resources/message_ids.h"
 
 namespace dp {
 namespace {
-
-constexpr int kMessageCopyError = 140;
-constexpr int kMessageErrorCaption = 129;
-constexpr int kMessageDeletingFile = 169;
-constexpr int kMessageErrorDeletingFile = 170;
 
 bool SetupLibraryCopy(const std::string& source, const std::string& target) {
     BOOL inUse = FALSE;
@@ -137,12 +133,12 @@ DWORD CopyToNewTarget(const std::string& source, const std::string& target, bool
 
 void ReportInUse(const std::string& source, const std::string& target, DWORD error,
                  std::FILE* log) {
-    const std::string text = LoadMessage(kMessageCopyError) + " " + source + " to " + target +
+    const std::string text = LoadMessage(kMsgErrorCopyingFile) + " " + source + " to " + target +
                              ". " + SystemErrorText(error) + "\n";
     if (log)
         WriteLogText(log, text);
     else
-        ShowMessageBox(text, LoadMessage(kMessageErrorCaption), kBoxIconInformation);
+        ShowMessageBox(text, LoadMessage(kMsgErrorCaption), kBoxIconInformation);
 }
 
 // Starts regsvr32 to unregister a COM server and waits (bounded) until it is
@@ -302,8 +298,8 @@ int DeleteListedFiles(const EndFileList& list, std::FILE* log, int logLevel) {
         const bool deleted = DeleteFileA(path.c_str()) != FALSE;
         const DWORD error = deleted ? 0 : GetLastError();
         if (!log || logLevel == 0) continue;
-        WriteLogText(log, deleted ? FormatLogMessage(0, kMessageDeletingFile, path)
-                                  : FormatLogMessage(error, kMessageErrorDeletingFile, path));
+        WriteLogText(log, deleted ? FormatLogMessage(0, kMsgDeletingFile, path)
+                                  : FormatLogMessage(error, kMsgErrorDeletingFile, path));
     }
     return 1;
 }

@@ -6,14 +6,11 @@
 #include "log/error_messages.h"
 #include "log/message_box.h"
 #include "log/system_text.h"
+#include "resources/message_ids.h"
 #include "script/variable_table.h"
 
 namespace dp {
 namespace {
-
-constexpr int kMessageSourceNotFound = 144;
-constexpr int kMessageNotFound = 156;
-constexpr int kMessageFinishOrContinue = 157;
 
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
@@ -69,8 +66,8 @@ void GatherTarget(FileItem& item, FileFacts& facts) {
 
 // Asks whether to finish (OK) or to go on without the missing source (Cancel).
 bool UserChoosesToFinish(const std::string& sourcePath) {
-    const std::string text = LoadMessage(kMessageSourceNotFound) + " " + sourcePath + ". " +
-                             LoadMessage(kMessageFinishOrContinue);
+    const std::string text = LoadMessage(kMsgSourceFileNotFound) + " " + sourcePath + ". " +
+                             LoadMessage(kMsgFinishOrContinue);
     return ShowErrorText(0, text, kBoxOkCancel) == kAnswerOk;
 }
 
@@ -117,7 +114,7 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
         item.sourceExists = GatherFacts(item.sourcePath, sourceFacts, item.sourceVersionText,
                                         item.sourceDetails);
         if (!item.sourceExists) {
-            item.sourceVersionText = LoadMessage(kMessageNotFound);
+            item.sourceVersionText = LoadMessage(kMsgNotFound);
             item.sourceDetails.clear();
             if (UserChoosesToFinish(item.sourcePath)) return 0;
         }
