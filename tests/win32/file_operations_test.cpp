@@ -62,6 +62,10 @@ TEST(CopyPackageFile, OntoTargetsAndIntoMissingFolders) {
     EXPECT_EQ(ReadFileText(dir / "sub\\t.dll"), "new content");
     EXPECT_EQ(CopyPackageFile(dir / "src", dir / "a\\b\\t.dll", nullptr, reboot), 3u);
     EXPECT_FALSE(Exists(dir / "a"));
+    // A target longer than the system's path limit fails like any other copy
+    // (the setup library is not handed a path it cannot hold).
+    const std::string longTarget = dir / (std::string(120, 'd') + "\\" + std::string(150, 'e') + "\\t.dll");
+    EXPECT_NE(CopyPackageFile(dir / "src", longTarget, nullptr, reboot), 0u);
     // An empty source does nothing.
     EXPECT_EQ(CopyPackageFile("", dir / "none\\t.dll", nullptr, reboot), 0u);
     EXPECT_FALSE(Exists(dir / "none"));

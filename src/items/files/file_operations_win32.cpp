@@ -22,6 +22,9 @@ namespace dp {
 namespace {
 
 bool SetupLibraryCopy(const std::string& source, const std::string& target) {
+    // The setup library works in MAX_PATH buffers: a longer path is never
+    // handed to it (it can crash on one); such a copy simply failed.
+    if (source.size() >= MAX_PATH || target.size() >= MAX_PATH) return false;
     BOOL inUse = FALSE;
     SetupInstallFileExA(nullptr, nullptr, source.c_str(), nullptr, target.c_str(),
                         SP_COPY_SOURCE_ABSOLUTE | SP_COPY_IN_USE_NEEDS_REBOOT | SP_COPY_FORCE_IN_USE,
