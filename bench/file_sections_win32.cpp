@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "app/program_win32.h"
+#include "base/program_win32.h"
 #include "items/files/file_facts.h"
 #include "items/files/file_list.h"
 #include "log/message_box.h"

@@ -15,9 +15,9 @@
 
 #include "bench_util_win32.h"
 #include "app/command_line.h"
-#include "app/program_win32.h"
+#include "base/program_win32.h"
 #include "engine/install_phases_win32.h"
-#include "script/install_script.h"
+#include "model/install_script.h"
 
 using dp::bench::Seconds;
 

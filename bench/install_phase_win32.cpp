@@ -14,7 +14,7 @@
 #include "bench_util_win32.h"
 #include "engine/install_context.h"
 #include "items/files/file_operations.h"
-#include "script/install_script.h"
+#include "model/install_script.h"
 
 using dp::bench::Seconds;
 using dp::bench::RemoveFolder;
@@ -45,9 +45,9 @@ int main(int argc, char** argv) {
     });
     run("CopyPackageFile loop", [&] {
         int32_t reboot = 0;
-        for (const std::string& name : names) dp::CopyPackageFile(src + "\\" + name, dst + "\\" + name, nullptr, reboot);
+        for (const std::string& name : names) dp::CopyPackageFile(src + "\\" + name, dst + "\\" + name, reboot);
     });
-    for (int level : {dp::kLogNone, dp::kLogShort, dp::kLogFull}) {
+    for (dp::LogLevel level : {dp::LogLevel::None, dp::LogLevel::Short, dp::LogLevel::Full}) {
         dp::InstallScript script(root + "\\");
         script.logLevel = level;
         script.logPath = root + "\\bench.log";
@@ -61,8 +61,8 @@ int main(int argc, char** argv) {
             it.targetVersionText = "- not found -";
             script.fileList.items.push_back(it);
         }
-        const char* label = level == dp::kLogNone ? "install phase, log NONE"
-                            : level == dp::kLogShort ? "install phase, log SHORT"
+        const char* label = level == dp::LogLevel::None ? "install phase, log NONE"
+                            : level == dp::LogLevel::Short ? "install phase, log SHORT"
                                                      : "install phase, log FULL";
         run(label, [&] {
             dp::InstallContext context(&script);

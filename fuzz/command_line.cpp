@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/command_line.h"
-#include "script/install_script.h"
+#include "model/install_script.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string line(reinterpret_cast<const char*>(data), size);
@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     script.testInstall = size & 1;
     int32_t before = script.testInstall;
     dp::ApplyOptions(script, line);
-    if (script.logLevel < 0 || script.logLevel > 2) std::abort();
+    if (static_cast<int>(script.logLevel) < 0 || static_cast<int>(script.logLevel) > 2) std::abort();
     if (script.logPath.size() > dp::kMaxPathText) std::abort();
     if (before && !script.testInstall) std::abort();
     return 0;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "items/files/update_rule.h"
+#include "script/script_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string line(reinterpret_cast<const char*>(data), size);
@@ -22,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (parts.always != (parts.options.find("Always") != std::string::npos)) std::abort();
 
     std::string target = parts.target;
-    dp::TrimFileField(target);
+    dp::VariableTrim(target);
     if (!target.empty()) {
         const char first = target.front(), last = target.back();
         if (first == ' ' || first == '\r' || first == '\n') std::abort();

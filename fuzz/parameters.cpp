@@ -3,13 +3,13 @@
 #include <cstdlib>
 #include <string>
 
-#include "script/install_script.h"
+#include "model/install_script.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     dp::InstallScript script("C:\\P\\");
     int result = script.ParseParameters(std::string(reinterpret_cast<const char*>(data), size));
     if (result != 0 && result != 1) std::abort();
-    if (script.logLevel < 0 || script.logLevel > 2) std::abort();
+    if (static_cast<int>(script.logLevel) < 0 || static_cast<int>(script.logLevel) > 2) std::abort();
     if (script.testInstall != 0 && script.testInstall != 1) std::abort();
     if (script.logPath.size() > dp::kMaxPathText) std::abort();
     return 0;

@@ -1,9 +1,10 @@
 #include "app/command_line.h"
 
 #include "log/message_box.h"
-#include "log/system_text.h"
+#include "base/system_text.h"
+#include "base/text.h"
 #include "resources/message_ids.h"
-#include "script/install_script.h"
+#include "model/install_script.h"
 #include "script/script_text.h"
 
 namespace dp {
@@ -42,15 +43,19 @@ std::string ResolveScriptPath(const std::string& path, const std::string& progra
     return programDirectory + path;
 }
 
+bool IsAfterRebootRun(std::string_view commandLine) {
+    return commandLine.find("-AFTERREBOOT") != std::string_view::npos;
+}
+
 int ApplyOptions(InstallScript& script, std::string_view commandLine) {
     auto has = [&](std::string_view option) {
         return commandLine.find(option) != std::string_view::npos;
     };
-    if (has("-LFULL")) script.logLevel = kLogFull;
-    if (has("-LSHORT")) script.logLevel = kLogShort;
-    if (has("-LNONE")) script.logLevel = kLogNone;
+    if (has("-LFULL")) script.logLevel = LogLevel::Full;
+    if (has("-LSHORT")) script.logLevel = LogLevel::Short;
+    if (has("-LNONE")) script.logLevel = LogLevel::None;
     if (has("-T")) script.testInstall = 1;
-    if (has("-AFTERREBOOT")) script.afterReboot = 1;
+    if (IsAfterRebootRun(commandLine)) script.afterReboot = 1;
     if (std::optional<std::string> logFile = OptionValue(commandLine, "-LF=")) {
         // A path that does not fit is not applied: cutting it would send the
         // log to a file nobody named.

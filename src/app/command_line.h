@@ -29,6 +29,10 @@ int GetScriptPath(std::string_view commandLine, std::string& path);
 // a backslash); one leading backslash is dropped first.
 std::string ResolveScriptPath(const std::string& path, const std::string& programDirectory);
 
+// Whether the run continues an installation after a reboot: the system's
+// RunOnce start adds "-AFTERREBOOT" to the command line.
+bool IsAfterRebootRun(std::string_view commandLine);
+
 // Longest "-LF=" value applied (a 520-character path buffer with its
 // terminator); a longer value is ignored and the log path stays as it was.
 constexpr size_t kMaxLogPathOption = 519;

@@ -10,17 +10,17 @@
 #include <string>
 
 #include "app/command_line.h"
-#include "app/fault_guard_win32.h"
-#include "app/message_wait_win32.h"
-#include "app/program_win32.h"
-#include "app/run_flags.h"
-#include "app/win32_handles_win32.h"
+#include "base/fault_guard_win32.h"
+#include "base/message_wait_win32.h"
+#include "base/program_win32.h"
+#include "base/run_flags.h"
+#include "base/handles_win32.h"
 #include "engine/install_context.h"
 #include "engine/install_phases_win32.h"
 #include "log/error_messages.h"
 #include "log/message_box.h"
 #include "resources/message_ids.h"
-#include "script/install_script.h"
+#include "model/install_script.h"
 #include "ui/init_window_win32.h"
 #include "ui/progress_dialog_win32.h"
 
@@ -35,8 +35,6 @@ struct ScriptDeleter {
     }
 };
 using ScriptOwner = std::unique_ptr<InstallScript, ScriptDeleter>;
-
-bool Contains(const char* text, const char* what) { return std::strstr(text, what) != nullptr; }
 
 // The system's copy of the command line shows the arguments upper-cased too
 // (the log header reports it), whether or not the runtime handed WinMain a
@@ -100,15 +98,15 @@ HMODULE LoadCommonControls() {
 }
 
 DWORD WINAPI ScriptThreadProc(LPVOID parameter) {
-    const char* commandLine = static_cast<const char*>(parameter);
+    const RunStart& start = *static_cast<const RunStart*>(parameter);
     std::string path;
-    if (!GetScriptPath(commandLine, path)) {
+    if (!GetScriptPath(start.commandLine, path)) {
         ShowUsage();
         return 0;
     }
     path = ResolveScriptPath(path, ProgramDirectory());
     currentScript = new InstallScript();
-    if (Contains(commandLine, "-AFTERREBOOT")) currentScript->afterReboot = 1;
+    currentScript->afterReboot = start.afterReboot ? 1 : 0;
     if (!currentScript->ReadScript(path)) {
         if (stopRequested.load() != 1) ShowError(0, kMsgErrorReadingIni, kBoxOk);
         return 0;
@@ -116,20 +114,15 @@ DWORD WINAPI ScriptThreadProc(LPVOID parameter) {
     return 1;
 }
 
-int RunInstallThread(InstallContext& context) {
-    HWND dialog = static_cast<HWND>(context.progressWindow);
-    UniqueHandle thread(
-        CreateThread(nullptr, 0, InstallThreadProc, &context, CREATE_SUSPENDED, nullptr));
-    if (!thread || ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
-        DWORD error = GetLastError();
-        // A thread that was created but never resumed holds nothing; it ends
-        // with the process.
+int RunInstallThread(InstallContext& context, HWND dialog) {
+    DWORD exitCode = 0;
+    DWORD error = 0;
+    // The worker is waited for to its end even after a Cancel: it stops at its
+    // next safe point, and nothing it uses may go away before.
+    if (!RunWorkerThread(InstallThreadProc, &context, dialog, exitCode, error)) {
         ShowError(error, kMsgErrorCreatingThread, kBoxOk);
         return 0;
     }
-    // The worker is waited for to its end even after a Cancel: it stops at its
-    // next safe point, and nothing it uses may go away before.
-    WaitPumping(thread.get(), dialog);
     return 1;
 }
 
@@ -167,15 +160,12 @@ DWORD WINAPI EndPhaseThreadProc(LPVOID context) {
 // may wait for programs of [RunFileEnd] and for COM servers, so it runs on a
 // worker while this thread keeps the dialog alive; it is not cancellable.
 // The threads still take turns: this one only serves the dialog meanwhile.
-void RunEndPhaseServingDialog(InstallContext& context) {
-    HWND dialog = static_cast<HWND>(context.progressWindow);
-    DisableProgressCancel(dialog);
-    UniqueHandle thread(CreateThread(nullptr, 0, EndPhaseThreadProc, &context, 0, nullptr));
-    if (!thread) {
+void RunEndPhaseServingDialog(InstallContext& context, ProgressDialog& dialog) {
+    dialog.DisableCancel();
+    DWORD exitCode = 0;
+    DWORD error = 0;
+    if (!RunWorkerThread(EndPhaseThreadProc, &context, dialog.window(), exitCode, error))
         context.RunEndPhase();
-        return;
-    }
-    WaitPumping(thread.get(), dialog);
 }
 
 enum class InstallOutcome { Finished, RebootPrompt, NoDialog };
@@ -183,20 +173,16 @@ enum class InstallOutcome { Finished, RebootPrompt, NoDialog };
 // The install phase on its worker under the progress dialog, then the end
 // phase, unless the install was cancelled or needs a reboot.
 InstallOutcome RunInstallCourse(InstallScript& script) {
+    std::unique_ptr<ProgressDialog> dialog = ProgressDialog::Create();
+    if (!dialog) return InstallOutcome::NoDialog;
     InstallContext context(&script);
-    if (!context.CreateProgressDialog()) return InstallOutcome::NoDialog;
-    RunInstallThread(context);
-    if (installCancelled.load()) {
-        // The worker has stopped; only now may its dialog go.
-        context.CloseProgressDialog();
-        return InstallOutcome::Finished;
-    }
-    if (script.rebootRequired) {
-        context.CloseProgressDialog();  // already closed by the phase; harmless
-        return InstallOutcome::RebootPrompt;
-    }
-    RunEndPhaseServingDialog(context);
-    context.CloseProgressDialog();
+    context.progress = dialog.get();
+    RunInstallThread(context, dialog->window());
+    // The worker has stopped; only now may its dialog go (a phase that left a
+    // file for the reboot has closed it already).
+    if (installCancelled.load()) return InstallOutcome::Finished;
+    if (script.rebootRequired) return InstallOutcome::RebootPrompt;
+    RunEndPhaseServingDialog(context, *dialog);
     return InstallOutcome::Finished;
 }
 
@@ -223,22 +209,19 @@ int RunProgram(HINSTANCE instance, char* commandLine) {
     UniqueModule commonControls(LoadCommonControls());
     if (!commonControls) return 0;
 
-    HWND initWindow = nullptr;
-    if (!Contains(commandLine, "-AFTERREBOOT")) initWindow = CreateInitWindow(instance);
+    // Whether this run continues an installation after a reboot is decided
+    // here, once, from the command line.
+    const RunStart start{commandLine, IsAfterRebootRun(commandLine)};
+    HWND initWindow = start.afterReboot ? nullptr : CreateInitWindow(instance);
 
-    UniqueHandle thread(
-        CreateThread(nullptr, 0, ScriptThreadProc, commandLine, CREATE_SUSPENDED, nullptr));
-    if (!thread || ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
-        DWORD error = GetLastError();
-        EndInitWindow(initWindow);
+    DWORD read = 0;
+    DWORD error = 0;
+    const bool ran = RunWorkerThread(ScriptThreadProc, const_cast<RunStart*>(&start), initWindow, read, error);
+    EndInitWindow(initWindow);
+    if (!ran) {
         ShowError(error, kMsgErrorCreatingThread, kBoxOk);
         return 0;
     }
-    WaitPumping(thread.get(), initWindow);
-    DWORD read = 0;
-    GetExitCodeThread(thread.get(), &read);
-    thread.reset();
-    EndInitWindow(initWindow);
     // The reading thread has ended: the model is the main thread's from here.
     ScriptOwner script(currentScript);
     if (read == 0) {

@@ -1,29 +1,20 @@
 #pragma once
-// What the install and end phases work on: the progress window and the model.
+// What the install and end phases work on: the model and what shows the work.
 #include <cstdint>
 #include <string>
 
-#include "script/reporting_base.h"
+#include "base/reporting_base.h"
 
 namespace dp {
 
+class InstallProgress;
 class InstallScript;
 
 class InstallContext : public ReportingBase {
 public:
-    // Clears installCancelled. (The driver has stored the instance handle for
-    // string loading before any context exists.)
+    // Clears installCancelled.
     explicit InstallContext(InstallScript* script);
     ~InstallContext() override;
-
-    // Progress dialog (Windows only).
-    int CreateProgressDialog();
-    void ShowSectionName(const std::string& text);
-    void CloseProgressDialog();
-    // Progress bar position (0 to 100) and the current file's paths; nothing
-    // when there is no progress window.
-    void SetProgressPosition(int position);
-    void ShowPaths(const std::string& sourcePath, const std::string& targetPath);
 
     // The phases (Windows only). The install phase returns 1 when it ran to its
     // end, 0 when it stopped early: the log could not be opened, the disk is
@@ -33,9 +24,14 @@ public:
     // 1, or 0 when the log could not be opened.
     int RunInstallPhase();
     int RunEndPhase();
-    int RemoveDeletedShortcutFolders();
 
-    void* progressWindow = nullptr;  // HWND of the progress dialog, or none
+    // The display of the current section; nothing without a progress display.
+    void ShowSectionName(const std::string& text);
+    // Ends the progress display (the phase that leaves a file for the reboot
+    // does it itself) and forgets it.
+    void CloseProgressDialog();
+
+    InstallProgress* progress = nullptr;  // the progress dialog, or none (not owned)
     InstallScript* script = nullptr;
 };
 

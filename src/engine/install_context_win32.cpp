@@ -1,14 +1,19 @@
 // The install phase and the end phase: every step of the script in its fixed
-// order, with the section texts on the progress dialog and the headings and
-// file result lines in the log.
+// order, from the step tables below, with the section texts on the progress
+// display and the headings and file result lines in the log.
 #include <windows.h>
 
 #include <cstdio>
 #include <memory>
 #include <utility>
 
-#include "app/run_flags.h"
-#include "app/win32_handles_win32.h"
+#include "base/install_progress.h"
+#include "base/log_text.h"
+#include "base/message_wait_win32.h"
+#include "base/run_flags.h"
+#include "base/seam.h"
+#include "base/system_text.h"
+#include "base/text.h"
 #include "engine/install_context.h"
 #include "engine/install_phases_win32.h"
 #include "engine/result_line.h"
@@ -19,13 +24,13 @@
 #include "items/fonts.h"
 #include "items/program_runs.h"
 #include "items/registry/registry_items.h"
+#include "items/run_once.h"
 #include "items/shortcuts.h"
 #include "log/error_messages.h"
 #include "log/log_file.h"
 #include "log/message_box.h"
-#include "log/system_text.h"
+#include "model/install_script.h"
 #include "resources/message_ids.h"
-#include "script/install_script.h"
 
 namespace dp {
 
@@ -38,191 +43,224 @@ struct LogCloser {
 };
 using LogStream = std::unique_ptr<std::FILE, LogCloser>;
 
-CopyFunction g_copy = nullptr;
+uint32_t RealCopy(const std::string& source, const std::string& target, int32_t& scheduled) {
+    return CopyPackageFile(source, target, scheduled);
+}
+Seam<uint32_t(const std::string&, const std::string&, int32_t&)> g_copy(&RealCopy);
 
-bool Cancelled() { return installCancelled.load() != 0; }
+// One step of a phase: what the progress display shows (none: the text of the
+// step before stays), the log heading (none: no heading), and what it does.
+struct InstallStep {
+    const char* sectionText;
+    const char* logHeading;
+    int (*action)(InstallScript& script, StepContext& step);
+};
+
+void ShowPaths(StepContext& c, const FileItem& it) {
+    if (c.progress) c.progress->ShowPaths(it.sourcePath, it.targetPath);
+}
+
+// The marked delete items of the file list, after the COM servers among them
+// were unregistered. The bar does not move here.
+int DeleteMarkedFiles(InstallScript& s, StepContext& c) {
+    UnregisterDeletedComServers(c);
+    FileList& files = c.files;
+    for (int i = 0; i < files.count(); ++i) {
+        if (c.isCancelled()) return 0;
+        const FileItem& it = files.items[static_cast<size_t>(i)];
+        if (!it.selected || !it.deleteItem) continue;
+        ShowPaths(c, it);
+        std::string line = c.logging() ? FormatResultLine(files, c.level, i) : std::string();
+        const uint32_t result = it.targetExists
+                                    ? RemoveInstalledFile(it.targetPath, it.registerFile, s.rebootRequired)
+                                    : kErrorFileNotFound;
+        if (!c.logging()) continue;
+        if (result == 0)
+            WriteLogText(c.log, line + "\n");
+        else
+            WriteLogText(c.log, FormatLogMessage(result, kMsgErrorDeletingFile, it.targetPath));
+    }
+    return 1;
+}
+
+// The marked install items: each copied, and its result line written here
+// (and only here) after the copy. A full disk ends the phase.
+int CopyMarkedFiles(InstallScript&, StepContext& c) {
+    FileList& files = c.files;
+    const int count = files.count();
+    for (int i = 0; i < count; ++i) {
+        if (c.isCancelled()) return 0;
+        const FileItem& it = files.items[static_cast<size_t>(i)];
+        if (it.selected && !it.deleteItem) {
+            ShowPaths(c, it);
+            // Composed before the copy: the line tells the files as they were
+            // found when the script was read.
+            std::string line = c.logging() ? FormatResultLine(files, c.level, i) : std::string();
+            if (it.sourceExists) {
+                // A flag of its own, so that only this copy's scheduling counts.
+                int32_t scheduled = 0;
+                const uint32_t code = g_copy(it.sourcePath, it.targetPath, scheduled);
+                if (scheduled) {
+                    c.rebootRequired = 1;
+                    const std::string note = InUseCopyText(it.sourcePath, it.targetPath, code);
+                    if (c.log)
+                        WriteLogText(c.log, note);
+                    else
+                        ShowMessageBox(note, LoadMessage(kMsgErrorCaption), kBoxIconInformation);
+                }
+                if (c.logging()) WriteLogText(c.log, CopyResultText(line, code, scheduled != 0));
+                if (code == kErrorDiskFull) {
+                    ShowErrorText(0, FormatMessageWithPath(LoadMessage(kMsgDiskFull), it.sourcePath), kBoxOk);
+                    installCancelled = 1;
+                    c.endPhase = true;
+                    return 0;
+                }
+            } else if (c.logging()) {
+                WriteLogText(c.log, MissingSourceText(it.sourcePath));
+            }
+        }
+        if (c.progress) c.progress->SetPosition(ProgressPercent(i, count));
+    }
+    return 1;
+}
+
+int FontSubstitutes(FontSubstituteList& list, InstallScript& s, StepContext& c) {
+    ApplyFontSubstitutes(list, c);
+    if (list.rebootRequired) s.rebootRequired = 1;
+    return 1;
+}
+
+// The install phase, in order. A step runs only while the install is not
+// cancelled; the file loops also stop between items.
+constexpr InstallStep kInstallSteps[] = {
+    {"[RunFileFirst]", "\n[RunFileFirst]\n",
+     [](InstallScript& s, StepContext& c) { return RunFiles(s.runList, kRunPhaseFirst, c); }},
+    {"[DeleteShortcuts]", "\n[DeleteShortcuts]\n",
+     [](InstallScript& s, StepContext& c) {
+         DeleteShortcuts(s.deleteShortcutList, c);
+         return RemoveFonts(c);
+     }},
+    {"[DelRegEntries]", "\n[DelRegEntries]\n",
+     [](InstallScript& s, StepContext& c) { return DeleteRegKeys(s.regKeys, c); }},
+    {"[DelFilesFirst]", "\n[DelFilesFirst]\n", &DeleteMarkedFiles},
+    {"[InstallFiles]", "\n[Copying file]\n", &CopyMarkedFiles},
+    {nullptr, nullptr, [](InstallScript&, StepContext& c) { return InstallFonts(c); }},
+    {"[Delete/CreateDirectory]", nullptr,
+     [](InstallScript& s, StepContext& c) {
+         CreateListedDirectories(s.directoryList, c);
+         return DeleteListedDirectories(s.directoryList, c);
+     }},
+    {"[InstallRegEntries]", nullptr,
+     [](InstallScript& s, StepContext& c) { return WriteRegEntries(s.regEntries, c); }},
+    {"[AddShortCut]", "\n[AddShortCut]\n",
+     [](InstallScript& s, StepContext& c) {
+         CreateShortcuts(s.shortcutList, c);
+         for (const std::string& path : s.deleteShortcutList.paths) RemoveShortcutFolder(path, c.variables);
+         return 1;
+     }},
+    {"[DeleteFontSubstitutes]", "\n[DeleteFontSubstitutes]\n",
+     [](InstallScript& s, StepContext& c) { return FontSubstitutes(s.deleteFontSubstitutes, s, c); }},
+    {"[SetFontSubstitutes]", "\n[SetFontSubstitutes]\n",
+     [](InstallScript& s, StepContext& c) { return FontSubstitutes(s.setFontSubstitutes, s, c); }},
+    // What the end phase needs, whether it runs now or after a reboot.
+    {nullptr, nullptr,
+     [](InstallScript&, StepContext& c) {
+         SaveComRegList(c);
+         return SaveCopyFileList(c);
+     }},
+};
+
+// The end phase, in order.
+constexpr InstallStep kEndSteps[] = {
+    {nullptr, nullptr, [](InstallScript&, StepContext& c) { return FinishCopiedFiles(c); }},
+    {"[ComRegistration]", "\n[ComRegistration]\n",
+     [](InstallScript&, StepContext& c) { return RegisterSavedComServers(c); }},
+    {"[RunFileEnd]", "\n[RunFileEnd]\n",
+     [](InstallScript& s, StepContext& c) { return RunFiles(s.runList, kRunPhaseEnd, c); }},
+    {"[DeleteFileEnd]", "\n[DeleteFileEnd]\n",
+     [](InstallScript& s, StepContext& c) {
+         return DeleteListedFiles(s.deleteFilesEndList.paths, c.log, c.level);
+     }},
+    {"[DeleteDirectory]", nullptr,
+     [](InstallScript& s, StepContext& c) { return DeleteListedDirectories(s.directoryList, c); }},
+};
+
+// Runs the steps in order. False when the phase ended early: the install was
+// cancelled before a step, or a step ended the phase.
+template <size_t N>
+bool RunSteps(const InstallStep (&steps)[N], InstallContext& context, StepContext& step) {
+    for (const InstallStep& row : steps) {
+        if (step.isCancelled()) return false;
+        if (row.logHeading) WriteLogText(step.log, row.logHeading);
+        if (row.sectionText) context.ShowSectionName(row.sectionText);
+        row.action(*context.script, step);
+        if (step.endPhase) return false;
+    }
+    return !step.isCancelled();
+}
+
+// With logging, the log of the phase, opened for appending; null at level NONE.
+bool OpenPhaseLog(const InstallScript& s, LogStream& log) {
+    if (s.logLevel == LogLevel::None) return true;
+    log.reset(std::fopen(s.logPath.c_str(), "a+"));
+    return log != nullptr;
+}
 
 // The end of a phase: with logging, close the log and cut it to its limit.
 void CloseAndLimitLog(LogStream& log, const InstallScript& s) {
-    if (s.logLevel == kLogNone) return;
+    if (s.logLevel == LogLevel::None) return;
     log.reset();
     LimitLogSize(s.logPath, s.logSizeKB);
 }
 
+StepContext MakeStepContext(InstallScript& s, std::FILE* log, InstallProgress* progress,
+                            VariableTable& variables) {
+    return StepContext{log, s.logLevel, variables, s.fileList, s.rebootRequired, installCancelled,
+                       progress};
+}
+
 }  // namespace
 
-CopyFunction SetCopyFunctionForTesting(CopyFunction copy) { return std::exchange(g_copy, copy); }
-
-int InstallContext::RemoveDeletedShortcutFolders() {
-    VariableTable none;
-    const VariableTable& variables = script->variables ? *script->variables : none;
-    for (const std::string& path : script->deleteShortcutList.paths) RemoveShortcutFolder(path, variables);
-    return 1;
-}
+CopyFunction SetCopyFunctionForTesting(CopyFunction copy) { return g_copy.Replace(std::move(copy)); }
 
 int InstallContext::RunInstallPhase() {
     InstallScript& s = *script;
-    const bool logging = s.logLevel != kLogNone;
     VariableTable none;
     VariableTable& variables = s.variables ? *s.variables : none;
-    FileList& files = s.fileList;
 
-    SetProgressPosition(0);
-    LogStream logStream;
-    if (logging) {
-        logStream.reset(std::fopen(s.logPath.c_str(), "a+"));
-        if (!logStream) {
-            ShowMessageBox(LoadMessage(kMsgErrorCreatingLog), LoadMessage(kMsgErrorCaption), kBoxOk);
-            return 0;
-        }
-    }
-    std::FILE* log = logStream.get();
-    // A cancel is honoured between steps and between items: the phase ends
-    // there with its log closed and cut, and leaves no step half-done.
-    auto stop = [&] {
-        CloseAndLimitLog(logStream, s);
+    if (progress) progress->SetPosition(0);
+    LogStream log;
+    if (!OpenPhaseLog(s, log)) {
+        ShowMessageBox(LoadMessage(kMsgErrorCreatingLog), LoadMessage(kMsgErrorCaption), kBoxOk);
         return 0;
-    };
-
-    if (Cancelled()) return stop();
-    LogText(log, "\n[RunFileFirst]\n");
-    ShowSectionName("[RunFileFirst]");
-    RunFiles(s.runList, kRunPhaseFirst, log);
-
-    if (Cancelled()) return stop();
-    LogText(log, "\n[DeleteShortcuts]\n");
-    ShowSectionName("[DeleteShortcuts]");
-    DeleteShortcuts(s.deleteShortcutList, log, s.logLevel);
-    RemoveFonts(files, variables);
-
-    if (Cancelled()) return stop();
-    LogText(log, "\n[DelRegEntries]\n");
-    ShowSectionName("[DelRegEntries]");
-    DeleteRegKeys(s.regKeys, log);
-
-    if (Cancelled()) return stop();
-    LogText(log, "\n[DelFilesFirst]\n");
-    ShowSectionName("[DelFilesFirst]");
-    UnregisterDeletedComServers(files, log, s.logLevel);
-    for (int i = 0; i < files.count(); ++i) {
-        if (Cancelled()) return stop();
-        const FileItem& it = files.items[static_cast<size_t>(i)];
-        if (!it.selected || !it.deleteItem) continue;
-        ShowPaths(it.sourcePath, it.targetPath);
-        std::string line = logging ? FormatResultLine(files, s.logLevel, i) : std::string();
-        uint32_t result = it.targetExists ? RemoveInstalledFile(it.targetPath, it.registerFile, s.rebootRequired)
-                                          : kErrorFileNotFound;
-        if (!logging) continue;
-        if (result == 0) {
-            line += '\n';
-            LogText(log, line);
-        } else {
-            LogMessage(result, kMsgErrorDeletingFile, it.targetPath, log);
-        }
     }
-
-    if (Cancelled()) return stop();
-    LogText(log, "\n[Copying file]\n");
-    ShowSectionName("[InstallFiles]");
-    const CopyFunction copy = g_copy ? g_copy : &CopyPackageFile;
-    const int count = files.count();
-    for (int i = 0; i < count; ++i) {
-        if (Cancelled()) return stop();
-        const FileItem& it = files.items[static_cast<size_t>(i)];
-        if (it.selected && !it.deleteItem) {
-            ShowPaths(it.sourcePath, it.targetPath);
-            // Composed before the copy: the line tells the files as they were
-            // found when the script was read.
-            std::string line = logging ? FormatResultLine(files, s.logLevel, i) : std::string();
-            if (it.sourceExists) {
-                // A flag of its own, so that only this copy's scheduling counts.
-                int32_t scheduled = 0;
-                uint32_t code = copy(it.sourcePath, it.targetPath, log, scheduled);
-                if (scheduled) s.rebootRequired = 1;
-                if (logging) LogText(log, CopyResultText(line, code, scheduled != 0));
-                if (code == kErrorDiskFull) {
-                    ShowErrorText(0, FormatMessageWithPath(LoadMessage(kMsgDiskFull), it.sourcePath), kBoxOk);
-                    installCancelled = 1;
-                    // The log is closed (its lines are written) but not cut: the
-                    // disk it lives on may be the full one.
-                    return 0;
-                }
-            } else if (logging) {
-                LogText(log, MissingSourceText(it.sourcePath));
-            }
-        }
-        SetProgressPosition(ProgressPosition(i, count));
+    StepContext step = MakeStepContext(s, log.get(), progress, variables);
+    if (!RunSteps(kInstallSteps, *this, step)) {
+        // A full disk leaves the log closed (its lines are written) but not
+        // cut: the disk it lives on may be the full one.
+        if (!step.endPhase) CloseAndLimitLog(log, s);
+        return 0;
     }
-    InstallFonts(files, variables);
-
-    if (Cancelled()) return stop();
-    ShowSectionName("[Delete/CreateDirectory]");
-    CreateListedDirectories(s.directoryList);
-    DeleteListedDirectories(s.directoryList);
-
-    if (Cancelled()) return stop();
-    ShowSectionName("[InstallRegEntries]");
-    WriteRegEntries(s.regEntries, log);
-
-    if (Cancelled()) return stop();
-    LogText(log, "\n[AddShortCut]\n");
-    ShowSectionName("[AddShortCut]");
-    CreateShortcuts(s.shortcutList, log, s.logLevel, files);
-    RemoveDeletedShortcutFolders();
-
-    if (Cancelled()) return stop();
-    ShowSectionName("[DeleteFontSubstitutes]");
-    LogText(log, "\n[DeleteFontSubstitutes]\n");
-    ApplyFontSubstitutes(s.deleteFontSubstitutes, log);
-    if (s.deleteFontSubstitutes.rebootRequired) s.rebootRequired = 1;
-    ShowSectionName("[SetFontSubstitutes]");
-    LogText(log, "\n[SetFontSubstitutes]\n");
-    ApplyFontSubstitutes(s.setFontSubstitutes, log);
-    if (s.setFontSubstitutes.rebootRequired) s.rebootRequired = 1;
-
-    if (Cancelled()) return stop();
-    SaveComRegList(*this);
-    SaveCopyFileList(*this);
-
-    if (Cancelled()) return stop();
     if (s.rebootRequired) {
-        RegisterRunOnce(*this);
-        CloseAndLimitLog(logStream, s);
+        WriteRunOnceEntry(s.commandLine);
+        CloseAndLimitLog(log, s);
         CloseProgressDialog();
         return 1;
     }
-    CloseAndLimitLog(logStream, s);
+    CloseAndLimitLog(log, s);
     return 1;
 }
 
 int InstallContext::RunEndPhase() {
     InstallScript& s = *script;
-    LogStream logStream;
-    if (s.logLevel != kLogNone) {
-        logStream.reset(std::fopen(s.logPath.c_str(), "a+"));
-        if (!logStream) return 0;
-    }
-    std::FILE* log = logStream.get();
-    if (s.afterReboot) LogText(log, "\n[After Reboot]\n");
-
-    FinishCopiedFiles(*this, log);
-
-    ShowSectionName("[ComRegistration]");
-    LogText(log, "\n[ComRegistration]\n");
-    RegisterSavedComServers(*this, log);
-
-    ShowSectionName("[RunFileEnd]");
-    LogText(log, "\n[RunFileEnd]\n");
-    RunFiles(s.runList, kRunPhaseEnd, log);
-
-    LogText(log, "\n[DeleteFileEnd]\n");
-    ShowSectionName("[DeleteFileEnd]");
-    DeleteListedFiles(s.deleteFilesEndList, log, s.logLevel);
-
-    ShowSectionName("[DeleteDirectory]");
-    DeleteListedDirectories(s.directoryList);
-
-    CloseAndLimitLog(logStream, s);
+    VariableTable none;
+    VariableTable& variables = s.variables ? *s.variables : none;
+    LogStream log;
+    if (!OpenPhaseLog(s, log)) return 0;
+    if (s.afterReboot) WriteLogText(log.get(), "\n[After Reboot]\n");
+    StepContext step = MakeStepContext(s, log.get(), progress, variables);
+    RunSteps(kEndSteps, *this, step);
+    CloseAndLimitLog(log, s);
     return 1;
 }
 
@@ -233,14 +271,13 @@ DWORD WINAPI InstallThreadProc(LPVOID context) {
 
 int RunOrdinaryInstallWithoutWindows(InstallScript& script) {
     InstallContext context(&script);
-    UniqueHandle thread(CreateThread(nullptr, 0, InstallThreadProc, &context, CREATE_SUSPENDED, nullptr));
-    if (!thread || ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
-        ShowError(GetLastError(), kMsgErrorCreatingThread, kBoxOk);
+    DWORD exitCode = 0;
+    DWORD error = 0;
+    if (!RunWorkerThread(InstallThreadProc, &context, nullptr, exitCode, error)) {
+        ShowError(error, kMsgErrorCreatingThread, kBoxOk);
         return 0;
     }
-    // The context and the model stay alive until the worker has ended.
-    WaitForSingleObject(thread.get(), INFINITE);
-    if (Cancelled() || script.rebootRequired) return 1;
+    if (installCancelled.load() || script.rebootRequired) return 1;
     context.RunEndPhase();
     return 1;
 }

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <cstdio>
+#include <functional>
 #include <string>
 
 namespace dp {
@@ -21,11 +21,10 @@ DWORD WINAPI InstallThreadProc(LPVOID context);
 int RunOrdinaryInstallWithoutWindows(InstallScript& script);
 
 // The copy the install phase makes for each package file (CopyPackageFile).
-// Tests replace it to produce failures a real disk cannot easily give;
-// nullptr restores the real one. Returns the previous function (nullptr for
-// the real one). Set it only while no install phase runs.
-using CopyFunction = uint32_t (*)(const std::string& source, const std::string& target,
-                                  std::FILE* log, int32_t& rebootRequired);
+// Tests replace it to produce failures a real disk cannot easily give; an
+// empty function restores the real one. Returns the previous function.
+using CopyFunction =
+    std::function<uint32_t(const std::string& source, const std::string& target, int32_t& scheduled)>;
 CopyFunction SetCopyFunctionForTesting(CopyFunction copy);
 
 }  // namespace dp

@@ -1,6 +1,8 @@
 #include "engine/result_line.h"
 
+#include "base/system_text.h"
 #include "items/files/file_list.h"
+#include "resources/message_ids.h"
 
 namespace dp {
 namespace {
@@ -34,13 +36,13 @@ std::string TargetGroup(const FileItem& item) {
     return Group(item.targetVersionText, item.targetDetails);
 }
 
-std::string FormatResultLine(const FileList& list, int logLevel, int item) {
-    if ((logLevel != 1 && logLevel != 2) || item < 0 || item >= list.count()) return "";
+std::string FormatResultLine(const FileList& list, LogLevel logLevel, int item) {
+    if (logLevel == LogLevel::None || item < 0 || item >= list.count()) return "";
     const FileItem& it = list.items[static_cast<size_t>(item)];
 
-    if (logLevel == 1 && it.deleteItem) return it.targetPath + " " + TargetGroup(it) + " is deleted";
+    if (logLevel == LogLevel::Full && it.deleteItem) return it.targetPath + " " + TargetGroup(it) + " is deleted";
 
-    if (logLevel == 2) return "Updated " + it.targetPath + " " + SourceGroup(it) + " " + ResultReason(it);
+    if (logLevel == LogLevel::Short) return "Updated " + it.targetPath + " " + SourceGroup(it) + " " + ResultReason(it);
 
     if (it.targetExists) {
         return it.targetPath + " " + TargetGroup(it) + " is replaced by " + it.sourcePath + " " +
@@ -58,13 +60,13 @@ std::string CopyResultText(const std::string& line, uint32_t errorCode, bool sch
     return line + note + ", error code = " + std::to_string(static_cast<int32_t>(errorCode)) + "\n";
 }
 
-std::string MissingSourceText(const std::string& sourcePath) {
-    return "Error coping: source file not found " + sourcePath + "\n";
+std::string InUseCopyText(const std::string& source, const std::string& target, uint32_t errorCode) {
+    return LoadMessage(kMsgErrorCopyingFile) + " " + source + " to " + target + ". " +
+           SystemErrorText(errorCode) + "\n";
 }
 
-int ProgressPosition(int item, int count) {
-    if (count <= 0) return 0;
-    return static_cast<int>(static_cast<int64_t>(item) * 100 / count);
+std::string MissingSourceText(const std::string& sourcePath) {
+    return "Error coping: source file not found " + sourcePath + "\n";
 }
 
 std::string FormatMessageWithPath(const std::string& message, const std::string& value) {

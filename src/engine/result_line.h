@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/log_level.h"
+
 namespace dp {
 
 class FileList;
@@ -19,7 +21,7 @@ std::string TargetGroup(const FileItem& item);
 // The result line of item number `item` for the log level (1 full, 2 short):
 // empty for level 0 (and for a number outside the list). The line is built to its full length,
 // so every item gets its own line however long its paths are.
-std::string FormatResultLine(const FileList& list, int logLevel, int item);
+std::string FormatResultLine(const FileList& list, LogLevel logLevel, int item);
 
 // What the install phase writes after a copy with the item's result line:
 // "%s\n" for 0; the disk-full note for 112; "[After Reboot]" only when the
@@ -28,12 +30,13 @@ std::string FormatResultLine(const FileList& list, int logLevel, int item);
 constexpr uint32_t kErrorDiskFull = 112;
 std::string CopyResultText(const std::string& line, uint32_t errorCode, bool scheduledForReboot);
 
+// The note of a copy whose target was in use and is replaced at the next
+// reboot: "%s %s to %s. %s\n" with message 140, the source, the target and
+// the system's text for the copy's error code.
+std::string InUseCopyText(const std::string& source, const std::string& target, uint32_t errorCode);
+
 // "Error coping: source file not found %s\n".
 std::string MissingSourceText(const std::string& sourcePath);
-
-// Progress bar position for item number `item` of `count`: item * 100 / count
-// (0 for an empty list).
-int ProgressPosition(int item, int count);
 
 // The text of a message with one "%s" replaced by `value` (the first "%s"
 // only; the rest of the text is kept as it is).

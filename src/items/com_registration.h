@@ -2,24 +2,21 @@
 // COM servers of the file list, and what the install phase leaves for the end
 // phase (possibly after a reboot) in the registry: the servers to register
 // (ComReg), the installed files (CopyFileList) and the RunOnce start.
-#include <cstdio>
+#include <string>
+
+#include "items/step_context.h"
 
 namespace dp {
 
-class FileList;
-class InstallContext;
-
-// Unregisters the COM servers among the marked delete items. 1.
-int UnregisterDeletedComServers(FileList& files, std::FILE* log, int logLevel);
-// Rewrite the ComReg and CopyFileList lists. 1, or 0 when a key cannot be opened.
-int SaveComRegList(InstallContext& context);
-int SaveCopyFileList(InstallContext& context);
-// Registers the program to run once at the next start of the system with
-// -AFTERREBOOT added to its command line.
-void RegisterRunOnce(InstallContext& context);
+// Unregisters the COM servers among the marked delete items of step.files. 1.
+int UnregisterDeletedComServers(StepContext& step);
+// Rewrite the ComReg and CopyFileList lists from step.files. 1, or 0 when a
+// key cannot be opened.
+int SaveComRegList(StepContext& step);
+int SaveCopyFileList(StepContext& step);
 // Clears the read-only and archive attributes of every file in CopyFileList.
-int FinishCopiedFiles(InstallContext& context, std::FILE* log);
+int FinishCopiedFiles(StepContext& step);
 // Registers the servers of ComReg, then deletes ComReg.
-int RegisterSavedComServers(InstallContext& context, std::FILE* log);
+int RegisterSavedComServers(StepContext& step);
 
 }  // namespace dp

@@ -1,9 +1,10 @@
-// Placeholder until the font substitutes are written (that change replaces this
-// file): writes nothing.
+// Placeholder until the font substitutes are written (that change replaces
+// this file): the sections are read over; nothing is written.
 #include "items/font_substitutes.h"
 
 namespace dp {
 
-int ApplyFontSubstitutes(FontSubstituteList&, std::FILE*) { return 1; }
+int ParseFontSubstitutes(FontSubstituteList&, const std::string&, int) { return 1; }
+int ApplyFontSubstitutes(FontSubstituteList&, StepContext&) { return 1; }
 
 }  // namespace dp

@@ -1,14 +1,13 @@
 #pragma once
 // Font files of the file list: made known to the system after copying, and
 // removed from it before deletion.
+#include "items/step_context.h"
+
 namespace dp {
 
-class FileList;
-class VariableTable;
-
-// Every marked font install item. Always 1.
-int InstallFonts(FileList& files, VariableTable& variables);
-// Every marked font delete item. Always 1.
-int RemoveFonts(FileList& files, VariableTable& variables);
+// Every marked font install item of step.files. Always 1.
+int InstallFonts(StepContext& step);
+// Every marked font delete item of step.files. Always 1.
+int RemoveFonts(StepContext& step);
 
 }  // namespace dp

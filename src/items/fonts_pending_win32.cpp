@@ -4,7 +4,7 @@
 
 namespace dp {
 
-int InstallFonts(FileList&, VariableTable&) { return 1; }
-int RemoveFonts(FileList&, VariableTable&) { return 1; }
+int InstallFonts(StepContext&) { return 1; }
+int RemoveFonts(StepContext&) { return 1; }
 
 }  // namespace dp

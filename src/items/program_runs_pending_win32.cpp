@@ -1,10 +1,10 @@
 // Placeholder until the program runs are written (that change replaces this
-// file with the real RunFiles): runs nothing, so the install sequence can call
-// its step in place.
+// file): the sections are read over, nothing runs.
 #include "items/program_runs.h"
 
 namespace dp {
 
-int RunFiles(RunFileList&, int, std::FILE*) { return 1; }
+int ParseRunFiles(RunFileList&, const std::string&, int, VariableTable&) { return 1; }
+int RunFiles(RunFileList&, int, StepContext&) { return 1; }
 
 }  // namespace dp

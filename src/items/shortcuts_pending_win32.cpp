@@ -1,10 +1,12 @@
 // Placeholder until the shortcuts are written (that change replaces this file):
-// neither deletes nor creates any shortcut.
+// the sections are read over; no shortcut is deleted or created.
 #include "items/shortcuts.h"
 
 namespace dp {
 
-int DeleteShortcuts(DeleteShortcutList&, std::FILE*, int) { return 1; }
-int CreateShortcuts(ShortcutList&, std::FILE*, int, const FileList&) { return 1; }
+int ParseInstallShortcuts(ShortcutList&, const std::string&, VariableTable&) { return 1; }
+int ParseDeleteShortcuts(DeleteShortcutList&, const std::string&, VariableTable&) { return 1; }
+int DeleteShortcuts(DeleteShortcutList&, StepContext&) { return 1; }
+int CreateShortcuts(ShortcutList&, StepContext&) { return 1; }
 
 }  // namespace dp

@@ -1,7 +1,7 @@
 #include "log/error_messages.h"
 
 #include "log/message_box.h"
-#include "log/system_text.h"
+#include "base/system_text.h"
 #include "resources/message_ids.h"
 
 namespace dp {

@@ -1,12 +1,10 @@
 #include "log/log_file.h"
 
-#include "log/log_format.h"
-#include "script/install_script.h"
-#include "script/variable_table.h"
+#include "base/log_text.h"
 
 namespace dp {
 
-void WriteLogHeader(std::FILE* log, const LogHeaderFacts& facts, int logLevel) {
+void WriteLogHeader(std::FILE* log, const LogHeaderFacts& facts, LogLevel logLevel) {
     if (!log) return;
     WriteLogText(log, "\n" + std::string(70, '=') + "\n");
     WriteLogText(log, std::to_string(facts.day) + "." + std::to_string(facts.month) + "." +
@@ -14,15 +12,15 @@ void WriteLogHeader(std::FILE* log, const LogHeaderFacts& facts, int logLevel) {
                           std::to_string(facts.minute) + "   Computer: " + facts.computer +
                           "  User: " + facts.user + "   \n");
     WriteLogText(log, facts.commandLine + "\n");
-    if (logLevel == kLogFull) WriteLogText(log, "LOGLEVEL = FULL\n");
-    if (logLevel == kLogShort) WriteLogText(log, "LOGLEVEL = SHORT\n");
+    if (logLevel == LogLevel::Full) WriteLogText(log, "LOGLEVEL = FULL\n");
+    if (logLevel == LogLevel::Short) WriteLogText(log, "LOGLEVEL = SHORT\n");
 }
 
-void WritePredefinedVariables(std::FILE* log, const VariableTable& variables) {
+void WritePredefinedVariables(std::FILE* log, const std::vector<std::string>& names,
+                              const std::vector<std::string>& values) {
     if (!log) return;
-    const int n = variables.count() < kPredefinedCount ? variables.count() : kPredefinedCount;
-    for (int i = 0; i < n && i < static_cast<int>(variables.values.size()); ++i)
-        WriteLogText(log, variables.names[i] + " = " + variables.values[i] + "\n");
+    for (size_t i = 0; i < kPredefinedVariableLines && i < names.size() && i < values.size(); ++i)
+        WriteLogText(log, names[i] + " = " + values[i] + "\n");
 }
 
 std::vector<std::string> LogDirectories(const std::string& logPath) {

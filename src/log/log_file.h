@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace dp {
+#include "base/log_level.h"
 
-class VariableTable;
+namespace dp {
 
 // What the header's date line shows.
 struct LogHeaderFacts {
@@ -24,11 +24,13 @@ struct LogHeaderFacts {
 
 // The header: an empty line, 70 "=", the date line, the command line and, for
 // FULL or SHORT, the level line. Each line is flushed. Nothing when log is null.
-void WriteLogHeader(std::FILE* log, const LogHeaderFacts& facts, int logLevel);
+void WriteLogHeader(std::FILE* log, const LogHeaderFacts& facts, LogLevel logLevel);
 
-// "%s = %s\n" for each of the fifteen predefined variables (fewer when the
-// table holds fewer). Each line is flushed.
-void WritePredefinedVariables(std::FILE* log, const VariableTable& variables);
+// "%s = %s\n" for the first fifteen names and values (the predefined
+// variables; fewer when there are fewer). Each line is flushed.
+constexpr size_t kPredefinedVariableLines = 15;
+void WritePredefinedVariables(std::FILE* log, const std::vector<std::string>& names,
+                              const std::vector<std::string>& values);
 
 // The directories of a log path that may have to be created: the text before
 // each backslash from the second one on ("C:\A\B\x.log" -> "C:\A", "C:\A\B").
@@ -43,7 +45,7 @@ int64_t LogSizeLimit(int32_t maxKB);
 // The date, computer, user and command line of the running process.
 LogHeaderFacts CurrentLogHeaderFacts();
 // WriteLogHeader with the running process's facts.
-void WriteLogHeader(std::FILE* log, int logLevel);
+void WriteLogHeader(std::FILE* log, LogLevel logLevel);
 // Cuts the closed log file to its last maxKB * 1024 bytes, in place: the file
 // is never deleted, so a failure leaves the log as it was (or with its tail
 // partly moved) but never without it.

@@ -2,12 +2,11 @@
 
 #include <vector>
 
-#include "app/win32_handles_win32.h"
+#include "base/handles_win32.h"
 #include "log/error_messages.h"
 #include "log/log_file.h"
 #include "log/message_box.h"
 #include "resources/message_ids.h"
-#include "script/install_script.h"
 
 namespace dp {
 
@@ -34,32 +33,9 @@ LogHeaderFacts CurrentLogHeaderFacts() {
     return facts;
 }
 
-void WriteLogHeader(std::FILE* log, int logLevel) {
+void WriteLogHeader(std::FILE* log, LogLevel logLevel) {
     if (!log) return;
     WriteLogHeader(log, CurrentLogHeaderFacts(), logLevel);
-}
-
-int InstallScript::OpenLog() {
-    if (logLevel == kLogNone) return 1;
-
-    for (const std::string& dir : LogDirectories(logPath)) {
-        WIN32_FIND_DATAA found;
-        UniqueFind find(FindFirstFileA(dir.c_str(), &found));
-        if (find) continue;
-        if (!CreateDirectoryA(dir.c_str(), nullptr))
-            ShowErrorDetail(GetLastError(), kMsgErrorCreatingDirectory, dir, kBoxOk | kBoxIconInformation);
-    }
-    if (afterReboot) return 1;
-
-    std::FILE* log = std::fopen(logPath.c_str(), "a+");
-    if (!log) {
-        ShowErrorDetail(0, kMsgErrorCreatingLog, logPath, kBoxOk | kBoxIconInformation);
-        return 0;
-    }
-    WriteLogHeader(log, logLevel);
-    if (variables) WritePredefinedVariables(log, *variables);
-    std::fclose(log);
-    return 1;
 }
 
 void LimitLogSize(const std::string& logPath, int32_t maxKB) {

@@ -1,34 +1,18 @@
 #include "log/message_box.h"
 
-#include <mutex>
+#include "base/seam.h"
 
 namespace dp {
 namespace {
-std::mutex& HandlerMutex() {
-    static std::mutex m;
-    return m;
-}
-MessageBoxHandler& Handler() {
-    static MessageBoxHandler h;
-    return h;
-}
+Seam<int(const std::string&, const std::string&, unsigned)> g_box(&PlatformMessageBox);
 }  // namespace
 
 int ShowMessageBox(const std::string& text, const std::string& caption, unsigned style) {
-    MessageBoxHandler h;
-    {
-        std::lock_guard<std::mutex> lock(HandlerMutex());
-        h = Handler();
-    }
-    if (h) return h(text, caption, style);
-    return PlatformMessageBox(text, caption, style);
+    return g_box(text, caption, style);
 }
 
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
-    std::lock_guard<std::mutex> lock(HandlerMutex());
-    MessageBoxHandler old = std::move(Handler());
-    Handler() = std::move(handler);
-    return old;
+    return g_box.Replace(std::move(handler));
 }
 
 }  // namespace dp

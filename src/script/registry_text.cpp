@@ -1,17 +1,11 @@
 #include "script/registry_text.h"
 
-#include <mutex>
+#include "base/seam.h"
 
 namespace dp {
 namespace {
-std::mutex& ReaderMutex() {
-    static std::mutex m;
-    return m;
-}
-RegistryTextReader& Reader() {
-    static RegistryTextReader r;
-    return r;
-}
+Seam<bool(RegistryRoot, const std::string&, const std::string&, std::string&)> g_reader(
+    &PlatformReadRegistryText);
 }  // namespace
 
 bool ParseRegistryRoot(const std::string& name, RegistryRoot& root) {
@@ -39,20 +33,11 @@ bool ParseRegistryRoot(const std::string& name, RegistryRoot& root) {
 
 bool ReadRegistryText(RegistryRoot root, const std::string& subkey, const std::string& valueName,
                       std::string& out) {
-    RegistryTextReader reader;
-    {
-        std::lock_guard<std::mutex> lock(ReaderMutex());
-        reader = Reader();
-    }
-    if (reader) return reader(root, subkey, valueName, out);
-    return PlatformReadRegistryText(root, subkey, valueName, out);
+    return g_reader(root, subkey, valueName, out);
 }
 
 RegistryTextReader SetRegistryTextReader(RegistryTextReader reader) {
-    std::lock_guard<std::mutex> lock(ReaderMutex());
-    RegistryTextReader old = std::move(Reader());
-    Reader() = std::move(reader);
-    return old;
+    return g_reader.Replace(std::move(reader));
 }
 
 }  // namespace dp

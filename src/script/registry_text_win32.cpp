@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/win32_handles_win32.h"
+#include "base/handles_win32.h"
 #include "script/registry_text.h"
 
 namespace dp {

@@ -1,8 +1,10 @@
 #include "script/script_text.h"
 
+#include "base/text.h"
+
 #include <limits>
 
-#include "script/reporting_base.h"
+#include "base/reporting_base.h"
 
 namespace dp {
 
@@ -103,58 +105,10 @@ bool ExtractSection(ReportingBase& reporter, std::string_view header, std::strin
     return found;
 }
 
-namespace {
-
-bool InSet(char c, std::string_view set) { return set.find(c) != std::string_view::npos; }
-
-std::string& TrimWith(std::string& text, std::string_view atEnd, std::string_view atBegin) {
-    size_t end = text.size();
-    while (end > 0 && InSet(text[end - 1], atEnd)) --end;
-    text.resize(end);
-    size_t begin = 0;
-    while (begin < text.size() && InSet(text[begin], atBegin)) ++begin;
-    text.erase(0, begin);
-    return text;
-}
-
-}  // namespace
-
-std::string& SectionTrim(std::string& text) { return TrimWith(text, " \n\r\t", " \n\r"); }
-std::string& VariableTrim(std::string& text) { return TrimWith(text, " \n\r", " \n\r"); }
-std::string& FontSubstituteTrim(std::string& text) {
-    return TrimWith(text, "\" \n\r\t", "\" \n\r\t");
-}
-std::string& RegFileTrim(std::string& text) { return TrimWith(text, " \n\r\t", " \n\r\t"); }
-
-int32_t ParseDecimal(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    // Accumulate as a negative number so INT32_MIN fits.
-    constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
-    int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 - (text[i] - '0');
-        if (value < kMin) value = kMin - 1;  // saturate; clamped below
-    }
-    if (negative) return value < kMin ? std::numeric_limits<int32_t>::min()
-                                      : static_cast<int32_t>(value);
-    if (value < -static_cast<int64_t>(std::numeric_limits<int32_t>::max()))
-        return std::numeric_limits<int32_t>::max();
-    return static_cast<int32_t>(-value);
-}
-
-int32_t CountLines(std::string_view text) {
-    int64_t lines = 1;
-    for (char c : text)
-        if (c == '\n') ++lines;
-    return lines > std::numeric_limits<int32_t>::max() ? std::numeric_limits<int32_t>::max()
-                                                        : static_cast<int32_t>(lines);
-}
+std::string& SectionTrim(std::string& text) { return TrimChars(text, " \n\r\t", " \n\r"); }
+std::string& VariableTrim(std::string& text) { return TrimChars(text, " \n\r"); }
+std::string& FontSubstituteTrim(std::string& text) { return TrimChars(text, "\" \n\r\t"); }
+std::string& RegFileTrim(std::string& text) { return TrimChars(text, " \n\r\t"); }
 
 void ApplyParameterLine(std::string_view key, std::string_view value, ParameterTargets targets) {
     auto has = [](std::string_view text, std::string_view word) {
@@ -162,8 +116,8 @@ void ApplyParameterLine(std::string_view key, std::string_view value, ParameterT
     };
     if (has(key, "INSTALLTYPE") && has(value, "TESTINSTALL")) targets.testInstall = 1;
     if (has(key, "LOG")) {
-        if (has(value, "FULL")) targets.logLevel = 1;
-        if (has(value, "NONE")) targets.logLevel = 0;
+        if (has(value, "FULL")) targets.logLevel = LogLevel::Full;
+        if (has(value, "NONE")) targets.logLevel = LogLevel::None;
     }
     if (has(key, "LOGFILE")) {
         targets.logPath.assign(value.substr(0, kMaxLogFileValue));

@@ -8,6 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/log_level.h"
+#include "base/text.h"
+
 namespace dp {
 
 class ReportingBase;
@@ -44,8 +47,8 @@ extern const char* const kSectionHeaders[kSectionCount];
 // at its beginning, in place, and returns the text.
 //   SectionTrim:        end: space, LF, CR, tab; beginning: space, LF, CR
 //                       (a leading tab stays).
-//   VariableTrim:       space, LF, CR at both ends (variables, program runs,
-//                       shortcuts, the log path).
+//   VariableTrim:       space, LF, CR at both ends (variables, file fields,
+//                       program runs, shortcuts, directories, the log path).
 //   FontSubstituteTrim: double quote, space, LF, CR, tab at both ends.
 //   RegFileTrim:        space, LF, CR, tab at both ends (registration files).
 std::string& SectionTrim(std::string& text);
@@ -53,18 +56,10 @@ std::string& VariableTrim(std::string& text);
 std::string& FontSubstituteTrim(std::string& text);
 std::string& RegFileTrim(std::string& text);
 
-// A decimal number the way the C library's atoi reads it: leading white
-// space skipped, an optional sign, digits up to the first non-digit; no
-// digits gives 0. Out-of-range values are clamped to the 32-bit range.
-int32_t ParseDecimal(std::string_view text);
-
-// Counts the lines of a text the way the section parsers do: line feeds + 1.
-int32_t CountLines(std::string_view text);
-
 // The fields of the model that [Parameters] can set.
 struct ParameterTargets {
     int32_t& testInstall;
-    int32_t& logLevel;
+    LogLevel& logLevel;
     std::string& logPath;
     int32_t& logSizeKB;
 };

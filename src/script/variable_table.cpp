@@ -6,7 +6,8 @@
 #include <memory>
 #include <string_view>
 
-#include "app/run_flags.h"
+#include "base/run_flags.h"
+#include "base/text.h"
 #include "log/error_messages.h"
 #include "log/message_box.h"
 #include "script/registry_text.h"
@@ -15,20 +16,9 @@
 namespace dp {
 namespace {
 
-std::string TrimVariableText(std::string_view text) {
-    std::string copy(text);
-    VariableTrim(copy);
-    return copy;
-}
+std::string TrimVariableText(std::string_view text) { return std::string(TrimView(text, " \n\r")); }
 
 char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (FoldCase(a[i]) != FoldCase(b[i])) return false;
-    return true;
-}
 
 // Limits of one expansion. An expansion that grows past them cannot be one a
 // script meant: it is reported as a variable that refers to itself.
@@ -323,23 +313,14 @@ int VariableTable::ParseStringsSection(const std::string& section) {
     int32_t stop = stopRequested.load();
     if (section.empty()) return stop == 1 ? 0 : 1;
 
-    size_t lineCount = 1;
-    for (char c : section)
-        if (c == '\n') ++lineCount;
-    const int total = lineCount > 0x7fffffff ? 0x7fffffff : static_cast<int>(lineCount);
-    names.reserve(names.size() + lineCount);
-    definitions.reserve(definitions.size() + lineCount);
-    values.reserve(values.size() + lineCount);
+    const std::vector<std::string_view> lines = SplitLines(section);
+    const int total = CountLines(section);
+    names.reserve(names.size() + lines.size());
+    definitions.reserve(definitions.size() + lines.size());
+    values.reserve(values.size() + lines.size());
 
-    std::string_view text(section);
-    size_t pos = 0;
     int done = 0;
-    while (pos <= text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(pos, end - pos);
-        pos = end + 1;
-
+    for (std::string_view line : lines) {
         size_t equals = line.find('=');
         if (equals == std::string_view::npos) return 0;
         std::string name = TrimVariableText(line.substr(0, equals));

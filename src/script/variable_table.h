@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "resources/message_ids.h"
-#include "script/reporting_base.h"
+#include "base/reporting_base.h"
 
 namespace dp {
 

@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/program_win32.h"
-#include "app/win32_handles_win32.h"
+#include "base/program_win32.h"
+#include "base/handles_win32.h"
+#include "base/version_library_win32.h"
 
 namespace dp {
 namespace {
@@ -14,43 +15,16 @@ namespace {
 constexpr char kShellFolders[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr DWORD kValueBlock = 262;  // what the shell function may write
 
-template <typename F>
-F ProcAddress(HMODULE module, const char* name) {
-    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
-// GetWindowsDirectoryA / GetSystemDirectoryA without a length limit.
-std::string DirectoryFrom(UINT(WINAPI* get)(LPSTR, UINT)) {
-    std::vector<char> buf(kValueBlock);
-    for (int tries = 0; tries < 4; ++tries) {
-        UINT n = get(buf.data(), static_cast<UINT>(buf.size()));
-        if (n == 0) return {};
-        if (n < buf.size()) return std::string(buf.data(), n);
-        buf.resize(n + 1);
-    }
-    return {};
-}
-
 std::string EnvironmentText(const char* name) {
-    std::vector<char> buf(kValueBlock);
-    for (int tries = 0; tries < 4; ++tries) {
-        DWORD n = GetEnvironmentVariableA(name, buf.data(), static_cast<DWORD>(buf.size()));
-        if (n == 0) return {};
-        if (n < buf.size()) return std::string(buf.data(), n);
-        buf.resize(n + 1);
-    }
-    return {};
+    return GrowingText([name](char* buffer, size_t size) {
+        return GetEnvironmentVariableA(name, buffer, static_cast<DWORD>(size));
+    }, kValueBlock);
 }
 
 std::string TempPath() {
-    std::vector<char> buf(kValueBlock);
-    for (int tries = 0; tries < 4; ++tries) {
-        DWORD n = GetTempPathA(static_cast<DWORD>(buf.size()), buf.data());
-        if (n == 0) return {};
-        if (n < buf.size()) return std::string(buf.data(), n);
-        buf.resize(n + 1);
-    }
-    return {};
+    return GrowingText([](char* buffer, size_t size) {
+        return GetTempPathA(static_cast<DWORD>(size), buffer);
+    }, kValueBlock);
 }
 
 // A text value of a key opened for reading; false when the key or value is
@@ -129,8 +103,8 @@ void FillPredefined(VariableTable& table, const PredefinedSystem& system) {
     const bool nt = system.nt;
     std::string v[kPredefinedCount];
 
-    v[kWindows] = DirectoryFrom(GetWindowsDirectoryA);
-    v[kSystem] = DirectoryFrom(GetSystemDirectoryA);
+    v[kWindows] = WindowsDirectory();
+    v[kSystem] = SystemDirectory();
     RegistryText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
                  "ProgramFilesDir", v[kProgramFiles]);
     v[kTemp] = EnvironmentText("TEMP");
@@ -229,47 +203,11 @@ PredefinedSystem DetectPredefinedSystem() {
 void VariableTable::InitPredefined() { FillPredefined(*this, DetectPredefinedSystem()); }
 
 void VariableTable::GetShellVersion(int& minor, int& major) {
-    using SizeFn = DWORD(WINAPI*)(LPCSTR, LPDWORD);
-    using InfoFn = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
-    using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
-
-    std::string systemDir = DirectoryFrom(GetSystemDirectoryA);
-    if (systemDir.empty()) return;
-    std::string path = systemDir + "\\shell32.dll";
-
-    UniqueModule version(LoadSystemLibrary("version.dll"));
-    if (!version) return;
-    auto getSize = ProcAddress<SizeFn>(version.get(), "GetFileVersionInfoSizeA");
-    auto getInfo = ProcAddress<InfoFn>(version.get(), "GetFileVersionInfoA");
-    auto query = ProcAddress<QueryFn>(version.get(), "VerQueryValueA");
-    if (!getSize || !getInfo || !query) return;
-
-    DWORD handle = 0;
-    DWORD size = getSize(path.c_str(), &handle);
-    if (size == 0) return;
-    std::vector<char> data(size);
-    if (!getInfo(path.c_str(), 0, size, data.data())) return;
-
-    void* translations = nullptr;
-    UINT translationBytes = 0;
-    if (!query(data.data(), "\\VarFileInfo\\Translation", &translations, &translationBytes) ||
-        !translations)
-        return;
-    std::string found;
-    const WORD* pairs = static_cast<const WORD*>(translations);
-    const UINT pairCount = translationBytes / (2 * sizeof(WORD));
-    for (UINT k = 0; k < pairCount; ++k) {
-        char key[64];
-        std::snprintf(key, sizeof key, "\\StringFileInfo\\%04x%04x\\FileVersion", pairs[2 * k],
-                      pairs[2 * k + 1]);
-        void* text = nullptr;
-        UINT length = 0;
-        if (query(data.data(), key, &text, &length) && text && length > 0)
-            found.assign(static_cast<const char*>(text),
-                         strnlen(static_cast<const char*>(text), length));
-    }
-    if (found.empty()) return;
-    ParseMajorMinor(found, minor, major);
+    const std::string path = SystemFilePath("shell32.dll");
+    if (path.empty()) return;
+    const FileVersionQuery version = QueryFileVersion(path);
+    if (!version.ok || version.fileVersion.empty()) return;
+    ParseMajorMinor(version.fileVersion, minor, major);
 }
 
 }  // namespace dp

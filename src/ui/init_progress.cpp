@@ -1,8 +1,9 @@
 #include "ui/init_progress.h"
 
-#include "app/run_flags.h"
+#include "base/run_flags.h"
+#include "base/text.h"
 #include "log/message_box.h"
-#include "log/system_text.h"
+#include "base/system_text.h"
 #include "resources/message_ids.h"
 
 namespace dp {
@@ -18,24 +19,21 @@ std::string ComposeProgressLine(const std::string& text, int kind) {
     return line;
 }
 
-int ProgressPercent(int64_t done, int64_t total, int current) {
-    if (total == 0) return current;
-    return static_cast<int>(done * 100 / total);
-}
-
 void PollStopOn(InitWindowView& view, int done, int total, int32_t& stop) {
     if (stop == 1) return;
-    if (stopRequested.load() == 1) {
+    // The request is taken before the user is asked: a Stop pressed while the
+    // box is up is a new request, seen at the next poll.
+    if (stopRequested.exchange(0) == 1) {
         int answer = ShowMessageBox(LoadMessage(kMsgConfirmStopInit), LoadMessage(kMsgStoppingInit),
                                     kBoxYesNo | kBoxIconQuestion);
         if (answer == kAnswerYes) {
+            stopRequested = 1;  // stays set for the rest of the run
             view.SetSectionLine("");
             view.SetItemLine(LoadMessage(kMsgStoppingInit));
             stop = 1;
             view.Pause(kStopPauseMs);
             return;
         }
-        stopRequested = 0;
     }
     if (total != 0) view.SetBarPosition(ProgressPercent(done, total, view.BarPosition()));
     view.Pause(kItemPauseMs);

@@ -14,10 +14,6 @@ constexpr size_t kMaxProgressLine = 259;
 // by the text, cut to kMaxProgressLine characters.
 std::string ComposeProgressLine(const std::string& text, int kind);
 
-// The bar position for done of total items: done * 100 / total, or the
-// current position when total is 0. Never overflows.
-int ProgressPercent(int64_t done, int64_t total, int current);
-
 // What PollStop does to the window, so that its rules can be tested without one.
 class InitWindowView {
 public:

@@ -2,12 +2,12 @@
 
 #include <commctrl.h>
 
-#include "app/message_wait_win32.h"
-#include "app/run_flags.h"
-#include "log/system_text.h"
+#include "base/message_wait_win32.h"
+#include "base/run_flags.h"
+#include "base/system_text.h"
 #include "resources/message_ids.h"
 #include "resources/resource_ids.h"
-#include "script/reporting_base.h"
+#include "base/reporting_base.h"
 #include "ui/init_progress.h"
 
 namespace dp {

@@ -2,13 +2,14 @@
 
 #include <commctrl.h>
 
-#include "app/message_wait_win32.h"
-#include "app/program_win32.h"
-#include "app/run_flags.h"
-#include "engine/install_context.h"
+#include <utility>
+
+#include "base/message_wait_win32.h"
+#include "base/program_win32.h"
+#include "base/run_flags.h"
 #include "log/error_messages.h"
 #include "log/message_box.h"
-#include "log/system_text.h"
+#include "base/system_text.h"
 #include "resources/message_ids.h"
 #include "resources/resource_ids.h"
 
@@ -77,13 +78,7 @@ LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LP
     return DefDlgProcA(window, message, wParam, lParam);
 }
 
-void DisableProgressCancel(HWND window) {
-    if (!window) return;
-    SetPropA(window, kNoCancelProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(1)));
-    EnableWindow(GetDlgItem(window, IDCANCEL), FALSE);
-}
-
-int InstallContext::CreateProgressDialog() {
+std::unique_ptr<ProgressDialog> ProgressDialog::Create() {
     HINSTANCE instance = ProgramInstance();
     WNDCLASSA windowClass{};
     windowClass.style = kClassStyles;
@@ -96,39 +91,56 @@ int InstallContext::CreateProgressDialog() {
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(5));
     windowClass.lpszClassName = kProgressClassName;
     if (!RegisterClassA(&windowClass)) {
-        DWORD error = GetLastError();
+        const DWORD error = GetLastError();
         // Still registered from an earlier dialog of this run: usable as it is.
         if (error != ERROR_CLASS_ALREADY_EXISTS) ShowError(error, kMsgErrorRegistrationOfWindowClass, kBoxOk);
     }
     HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, nullptr, 0);
     if (!window) {
-        ShowErrorText(GetLastError(), LoadMessage(kMsgErrorCreatingDialog), kBoxOk);
-        return 0;
+        // The error first: loading the message text may change it.
+        const DWORD error = GetLastError();
+        ShowErrorText(error, LoadMessage(kMsgErrorCreatingDialog), kBoxOk);
+        return nullptr;
     }
     InitialiseControls(window);
     SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     SendDlgItemMessageA(window, IDC_PROGRESS_BAR, PBM_SETSTEP, 1, 0);
     SetWindowTextA(window, "Deployator");
     ShowWindow(window, SW_SHOW);
-    progressWindow = window;
-    return 1;
+    return std::unique_ptr<ProgressDialog>(new ProgressDialog(window));
 }
 
-void InstallContext::ShowSectionName(const std::string& text) {
-    if (!progressWindow) return;
-    SetDlgItemTextA(static_cast<HWND>(progressWindow), IDC_SECTION_NAME, text.c_str());
+ProgressDialog::~ProgressDialog() { Close(); }
+
+void ProgressDialog::DisableCancel() {
+    if (!window_) return;
+    SetPropA(window_, kNoCancelProperty, reinterpret_cast<HANDLE>(static_cast<INT_PTR>(1)));
+    EnableWindow(GetDlgItem(window_, IDCANCEL), FALSE);
 }
 
-void InstallContext::CloseProgressDialog() {
-    if (HWND window = static_cast<HWND>(progressWindow)) {
-        if (OwnedByThisThread(window)) {
-            DestroyWindow(window);
-            DiscardQuitMessage();
-        } else {
-            // From the install worker: only the owner thread may destroy it.
-            SendMessageA(window, kCloseMessage, 0, 0);
-        }
-        progressWindow = nullptr;
+void ProgressDialog::ShowSection(const std::string& text) {
+    if (window_) SetDlgItemTextA(window_, IDC_SECTION_NAME, text.c_str());
+}
+
+void ProgressDialog::ShowPaths(const std::string& sourcePath, const std::string& targetPath) {
+    if (!window_) return;
+    SetDlgItemTextA(window_, IDC_SOURCE_PATH, sourcePath.c_str());
+    SetDlgItemTextA(window_, IDC_TARGET_PATH, targetPath.c_str());
+}
+
+void ProgressDialog::SetPosition(int percent) {
+    if (window_) SendDlgItemMessageA(window_, IDC_PROGRESS_BAR, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+}
+
+void ProgressDialog::Close() {
+    HWND window = std::exchange(window_, nullptr);
+    if (!window) return;
+    if (OwnedByThisThread(window)) {
+        DestroyWindow(window);
+        DiscardQuitMessage();
+    } else {
+        // From the install worker: only the owner thread may destroy it.
+        SendMessageA(window, kCloseMessage, 0, 0);
     }
     UnregisterClassA(kProgressClassName, ProgramInstance());
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <tuple>
 
-#include "script/install_script.h"
+#include "model/install_script.h"
 
 namespace dp {
 namespace {
@@ -74,7 +74,7 @@ TEST(CommandLine, OptionsOverWhatParametersSet) {
         InstallScript script("C:\\P\\");
         script.logPath = dflt;
         EXPECT_EQ(ApplyOptions(script, c.line), 1);
-        EXPECT_EQ(Options(script.testInstall, script.logLevel, script.logPath, script.logSizeKB,
+        EXPECT_EQ(Options(script.testInstall, static_cast<int32_t>(script.logLevel), script.logPath, script.logSizeKB,
                           script.afterReboot),
                   c.want)
             << c.line;

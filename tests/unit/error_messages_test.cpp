@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "log/system_text.h"
+#include "base/system_text.h"
 #include "unit/recorders.h"
 
 namespace dp {

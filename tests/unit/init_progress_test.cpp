@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run_flags.h"
+#include "base/run_flags.h"
 #include "unit/recorders.h"
 
 namespace dp {
@@ -17,12 +17,6 @@ TEST(ProgressLine, PrefixByKindAndCutAt259) {
     const std::string fits(259 - 15, 'x');
     EXPECT_EQ(ComposeProgressLine(fits, 0), "Checking item: " + fits);
     EXPECT_EQ(ComposeProgressLine(std::string(100000, 'y'), 0), "Checking item: " + std::string(244, 'y'));
-}
-
-TEST(ProgressLine, Percent) {
-    EXPECT_EQ(ProgressPercent(1, 3, 0), 33);
-    EXPECT_EQ(ProgressPercent(5, 0, 42), 42);  // no total: the bar stays
-    EXPECT_EQ(ProgressPercent(2000000000, 2000000000, 0), 100);  // no overflow in done * 100
 }
 
 // Records what PollStop does to the window.

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "log/log_format.h"
-#include "log/system_text.h"
-#include "script/install_script.h"
-#include "script/reporting_base.h"
+#include "base/log_text.h"
+#include "base/system_text.h"
+#include "model/install_script.h"
+#include "base/reporting_base.h"
 
 namespace dp {
 namespace {
@@ -40,9 +40,9 @@ TEST(LogHeader, LinesWithAFixedClock) {
     const std::string common = "\n" + std::string(70, '=') +
                                "\n5.12.2026 9:7   Computer: BUILD%s  User: tester   \n"
                                "\"C:\\Setup\\deployator.exe\" -C=SETUP.INI -LFULL\n";
-    EXPECT_EQ(Written([&](std::FILE* f) { WriteLogHeader(f, facts, kLogFull); }), common + "LOGLEVEL = FULL\n");
-    EXPECT_EQ(Written([&](std::FILE* f) { WriteLogHeader(f, facts, kLogNone); }), common);
-    WriteLogHeader(nullptr, facts, kLogFull);  // no file: nothing
+    EXPECT_EQ(Written([&](std::FILE* f) { WriteLogHeader(f, facts, LogLevel::Full); }), common + "LOGLEVEL = FULL\n");
+    EXPECT_EQ(Written([&](std::FILE* f) { WriteLogHeader(f, facts, LogLevel::None); }), common);
+    WriteLogHeader(nullptr, facts, LogLevel::Full);  // no file: nothing
 }
 
 TEST(LogLines, MessagesAndTextsAreWrittenUnformatted) {

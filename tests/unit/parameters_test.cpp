@@ -4,8 +4,8 @@
 #include <tuple>
 #include <vector>
 
-#include "app/run_flags.h"
-#include "script/install_script.h"
+#include "base/run_flags.h"
+#include "model/install_script.h"
 #include "unit/recorders.h"
 
 namespace dp {
@@ -17,7 +17,7 @@ using Fields = std::tuple<int, int32_t, int32_t, std::string, int32_t>;
 Fields Parse(const std::string& section) {
     InstallScript script("C:\\Setup\\");
     int result = script.ParseParameters(section);
-    return {result, script.testInstall, script.logLevel, script.logPath, script.logSizeKB};
+    return {result, script.testInstall, static_cast<int32_t>(script.logLevel), script.logPath, script.logSizeKB};
 }
 
 TEST(Parameters, EachKeyAndItsSubstringRules) {

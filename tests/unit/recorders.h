@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "log/message_box.h"
-#include "script/reporting_base.h"
+#include "base/reporting_base.h"
 
 namespace dp::test {
 

@@ -47,27 +47,27 @@ TEST(ResultLine, EveryFormOfBothLevels) {
     const struct {
         const char* name;
         FileItem item;
-        int level;
+        LogLevel level;
         std::string line;
     } cases[] = {
-        {"replaced by rule", Replaced(), 1, by + "(6.1.2.7; 640; 5.12.2006) [By rule]"},
-        {"replaced by user", userChecked, 1, by + "(6.1.2.7; 640; 5.12.2006) [By user checked]"},
-        {"replaced always: trailing blank", always, 1, by + "(6.1.2.7; 640; 5.12.2006) "},
-        {"empty version text: details alone", Replaced([](FileItem& it) { it.sourceVersionText = ""; }), 1,
+        {"replaced by rule", Replaced(), LogLevel::Full, by + "(6.1.2.7; 640; 5.12.2006) [By rule]"},
+        {"replaced by user", userChecked, LogLevel::Full, by + "(6.1.2.7; 640; 5.12.2006) [By user checked]"},
+        {"replaced always: trailing blank", always, LogLevel::Full, by + "(6.1.2.7; 640; 5.12.2006) "},
+        {"empty version text: details alone", Replaced([](FileItem& it) { it.sourceVersionText = ""; }), LogLevel::Full,
          by + "(640; 5.12.2006) [By rule]"},
-        {"installed: no reason", missingTarget, 1, "C:\\App\\core.dll (6.1.2.7; 640; 5.12.2006) is installed"},
-        {"deleted", Deleted(), 1, "C:\\App\\old.dll (2.0.0.1; 100; 2.2.2002) is deleted"},
-        {"deleted, no version text", Deleted([](FileItem& it) { it.targetVersionText = ""; }), 1,
+        {"installed: no reason", missingTarget, LogLevel::Full, "C:\\App\\core.dll (6.1.2.7; 640; 5.12.2006) is installed"},
+        {"deleted", Deleted(), LogLevel::Full, "C:\\App\\old.dll (2.0.0.1; 100; 2.2.2002) is deleted"},
+        {"deleted, no version text", Deleted([](FileItem& it) { it.targetVersionText = ""; }), LogLevel::Full,
          "C:\\App\\old.dll (100; 2.2.2002) is deleted"},
         {"deleted, unreadable facts",
-         Deleted([](FileItem& it) { it.targetVersionText = it.targetDetails = "- get error -"; }), 1,
+         Deleted([](FileItem& it) { it.targetVersionText = it.targetDetails = "- get error -"; }), LogLevel::Full,
          "C:\\App\\old.dll (- get error -; - get error -) is deleted"},
-        {"short, by rule", Replaced(), 2, "Updated C:\\App\\core.dll (6.1.2.7; 640; 5.12.2006) [By rule]"},
-        {"short, by user", userChecked, 2, "Updated C:\\App\\core.dll (6.1.2.7; 640; 5.12.2006) [By user checked]"},
-        {"short, always: trailing blank", always, 2, "Updated C:\\App\\core.dll (6.1.2.7; 640; 5.12.2006) "},
-        {"short, missing target", missingTarget, 2, "Updated C:\\App\\core.dll (6.1.2.7; 640; 5.12.2006) [By rule]"},
-        {"short, delete item: the blank source texts", Deleted(), 2, "Updated C:\\App\\old.dll ( ;  ) [By rule]"},
-        {"level 0: nothing", Replaced(), 0, ""},
+        {"short, by rule", Replaced(), LogLevel::Short, "Updated C:\\App\\core.dll (6.1.2.7; 640; 5.12.2006) [By rule]"},
+        {"short, by user", userChecked, LogLevel::Short, "Updated C:\\App\\core.dll (6.1.2.7; 640; 5.12.2006) [By user checked]"},
+        {"short, always: trailing blank", always, LogLevel::Short, "Updated C:\\App\\core.dll (6.1.2.7; 640; 5.12.2006) "},
+        {"short, missing target", missingTarget, LogLevel::Short, "Updated C:\\App\\core.dll (6.1.2.7; 640; 5.12.2006) [By rule]"},
+        {"short, delete item: the blank source texts", Deleted(), LogLevel::Short, "Updated C:\\App\\old.dll ( ;  ) [By rule]"},
+        {"level 0: nothing", Replaced(), LogLevel::None, ""},
     };
     for (const auto& c : cases) {
         FileList list;
@@ -77,7 +77,7 @@ TEST(ResultLine, EveryFormOfBothLevels) {
     // A number outside the list gives nothing.
     FileList one;
     one.items = {Replaced()};
-    EXPECT_EQ(FormatResultLine(one, 1, -1) + FormatResultLine(one, 1, 1), "");
+    EXPECT_EQ(FormatResultLine(one, LogLevel::Full, -1) + FormatResultLine(one, LogLevel::Full, 1), "");
 }
 
 TEST(ResultLine, TwoVeryLongPathsGiveTheWholeLineForEachItem) {
@@ -90,9 +90,9 @@ TEST(ResultLine, TwoVeryLongPathsGiveTheWholeLineForEachItem) {
         }));
     for (int i = 0; i < 2; ++i) {
         const FileItem& it = list.items[static_cast<size_t>(i)];
-        EXPECT_EQ(FormatResultLine(list, 1, i), it.targetPath + " (6.1.2.6; 512; 1.3.2005) is replaced by " +
+        EXPECT_EQ(FormatResultLine(list, LogLevel::Full, i), it.targetPath + " (6.1.2.6; 512; 1.3.2005) is replaced by " +
                                                     it.sourcePath + " (6.1.2.7; 640; 5.12.2006) [By rule]");
-        EXPECT_EQ(FormatResultLine(list, 2, i), "Updated " + it.targetPath + " (6.1.2.7; 640; 5.12.2006) [By rule]");
+        EXPECT_EQ(FormatResultLine(list, LogLevel::Short, i), "Updated " + it.targetPath + " (6.1.2.7; 640; 5.12.2006) [By rule]");
     }
 }
 
@@ -113,10 +113,7 @@ TEST(ResultLine, TextsWrittenAfterACopy) {
     EXPECT_EQ(MissingSourceText("D:\\Pkg\\gone.dll"), "Error coping: source file not found D:\\Pkg\\gone.dll\n");
 }
 
-TEST(ResultLine, ProgressPositionsAndMessageWithPath) {
-    EXPECT_EQ(ProgressPosition(0, 0), 0);
-    EXPECT_EQ(ProgressPosition(2, 3), 66);
-    EXPECT_EQ(ProgressPosition(2000000000, 2000000001), 99);  // no overflow of item * 100
+TEST(ResultLine, MessageWithPath) {
     // A "%s" inside the path is not expanded again.
     EXPECT_EQ(FormatMessageWithPath("File %s is not installed.\nAgain", "D:\\100%s.dll"),
               "File D:\\100%s.dll is not installed.\nAgain");

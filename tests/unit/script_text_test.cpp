@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "script/reporting_base.h"
+#include "base/reporting_base.h"
 #include "unit/recorders.h"
 
 namespace dp {

@@ -1,4 +1,5 @@
 #include "items/files/update_rule.h"
+#include "script/script_text.h"
 
 #include <gtest/gtest.h>
 
@@ -96,7 +97,7 @@ TEST(InstallLine, SplitsAtFirstEqualsThenFirstComma) {
 
 TEST(InstallLine, TrimAndPathCompletion) {
     std::string field = " \r\n\tname.dll \r\n";
-    EXPECT_EQ(TrimFileField(field), "\tname.dll");  // tabs stay
+    EXPECT_EQ(VariableTrim(field), "\tname.dll");  // tabs stay
     EXPECT_EQ(CompleteFilePath("a.dll", "C:\\prog\\"), "C:\\prog\\a.dll");
     EXPECT_EQ(CompleteFilePath("sub\\a.dll", "C:\\prog\\"), "sub\\a.dll");
     EXPECT_EQ(CompleteFilePath("D:/x/a.dll", "C:\\prog\\"), "C:\\prog\\D:/x/a.dll");

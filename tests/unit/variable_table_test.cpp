@@ -7,7 +7,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/run_flags.h"
+#include "base/run_flags.h"
 #include "unit/recorders.h"
 
 namespace dp {

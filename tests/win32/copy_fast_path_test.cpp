@@ -75,7 +75,7 @@ TEST(CopyFastPath, NewAndExistingTargetsEndAlike) {
         SCOPED_TRACE(c.target);
         g_setupCalls = 0;
         int32_t reboot = 0;
-        EXPECT_EQ(CopyPackageFile(dir / c.source, dir / "out\\" + c.target, nullptr, reboot), c.result);
+        EXPECT_EQ(CopyPackageFile(dir / c.source, dir / "out\\" + c.target, reboot), c.result);
         EXPECT_EQ(g_setupCalls, c.setupCalls);
         EXPECT_EQ(reboot, 0);
         if (*c.checked) {
@@ -91,7 +91,7 @@ TEST(CopyFastPath, NewAndExistingTargetsEndAlike) {
     // A folder in the target's place stays as it was.
     g_setupCalls = 0;
     int32_t reboot = 0;
-    EXPECT_NE(CopyPackageFile(dir / "src", dir / "out\\folder", nullptr, reboot), 0u);
+    EXPECT_NE(CopyPackageFile(dir / "src", dir / "out\\folder", reboot), 0u);
     EXPECT_EQ(ReadFileText(dir / "out\\folder\\inside"), "kept");
     SetInUseCopyFunction(old);
 

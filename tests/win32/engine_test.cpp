@@ -11,15 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "app/run_flags.h"
+#include "base/install_progress.h"
+#include "base/run_flags.h"
 #include "engine/install_context.h"
 #include "engine/install_phases_win32.h"
 #include "engine/result_line.h"
 #include "file_test_support.h"
 #include "items/files/file_operations.h"
-#include "log/system_text.h"
+#include "base/system_text.h"
 #include "resources/resource_ids.h"
-#include "script/install_script.h"
+#include "model/install_script.h"
 
 namespace dp {
 namespace {
@@ -73,19 +74,19 @@ struct FakeCopyPlan {
     int calls = 0;
 } g_plan;
 
-uint32_t FakeCopy(const std::string& source, const std::string& target, std::FILE* log, int32_t& reboot) {
+uint32_t FakeCopy(const std::string& source, const std::string& target, int32_t& scheduled) {
     if (++g_plan.calls == g_plan.failOn) {
-        if (g_plan.scheduled) reboot = 1;
+        if (g_plan.scheduled) scheduled = 1;
         return g_plan.code;
     }
-    const uint32_t code = CopyPackageFile(source, target, log, reboot);
+    const uint32_t code = CopyPackageFile(source, target, scheduled);
     if (g_plan.cancelAfterSecond && g_plan.calls == 2) installCancelled = 1;
     return code;
 }
 
 void UseFakeCopy(const FakeCopyPlan& plan) {
     g_plan = plan;
-    SetCopyFunctionForTesting(&FakeCopy);
+    SetCopyFunctionForTesting(FakeCopy);
 }
 
 // A package folder, a program folder, a script and scripted boxes (all OK).
@@ -147,7 +148,7 @@ struct Scene {
 class EngineTest : public ::testing::Test {
 protected:
     void TearDown() override {
-        SetCopyFunctionForTesting(nullptr);
+        SetCopyFunctionForTesting({});
         installCancelled = 0;
     }
 };
@@ -156,8 +157,8 @@ TEST_F(EngineTest, FullShortAndNoneLogEveryHandledItemInOrder) {
     const std::string v1000 = ReadFileText(ProgramDirectory() + "verdll_1000.dll");
     const std::string v1001 = ReadFileText(ProgramDirectory() + "verdll_1001.dll");
     ASSERT_NE(v1000, "<missing>");
-    for (int level : {kLogFull, kLogShort, kLogNone}) {
-        SCOPED_TRACE(level);
+    for (LogLevel level : {LogLevel::Full, LogLevel::Short, LogLevel::None}) {
+        SCOPED_TRACE(static_cast<int>(level));
         Scene r;
         r.Delete("old.txt", true);
         r.Delete("gone.txt", false);
@@ -183,11 +184,11 @@ TEST_F(EngineTest, FullShortAndNoneLogEveryHandledItemInOrder) {
         for (const auto& [name, content] : onDisk) EXPECT_EQ(ReadFileText(a + name), content) << name;
         EXPECT_TRUE(r.boxes.shown.empty());
         EXPECT_EQ(r.script.rebootRequired, 0);
-        if (level == kLogNone) {
+        if (level == LogLevel::None) {
             EXPECT_FALSE(Exists(r.script.logPath));
             continue;
         }
-        const bool full = level == kLogFull;
+        const bool full = level == LogLevel::Full;
         auto copied = [&](const std::string& name, const std::string& old, const std::string& now,
                           const std::string& reason) {
             if (!full) return "Updated " + a + name + " (" + now + ") " + reason;
@@ -216,18 +217,19 @@ TEST_F(EngineTest, FailedCopyOfTheThirdOfFive) {
         uint32_t code;
         bool scheduled;
         int32_t rebootBefore, rebootAfter;
-        int level;
+        LogLevel level;
         const char* note;
     } cases[] = {
         // A full disk stops the phase there and cancels, with or without a log.
-        {112, false, 0, 0, kLogShort,
+        {112, false, 0, 0, LogLevel::Short,
          " [There is not enough space on the disk. File is not installed], error code = 112"},
-        {112, false, 0, 0, kLogNone, ""},
+        {112, false, 0, 0, LogLevel::None, ""},
         // "[After Reboot]" only when the replacement was scheduled, even where
         // an earlier deletion already wants a reboot.
-        {32, true, 0, 1, kLogShort, " [After Reboot], error code = 32"},
-        {5, false, 0, 0, kLogShort, " [File is not installed], error code = 5"},
-        {32, false, 1, 1, kLogShort, " [File is not installed], error code = 32"},
+        {32, true, 0, 1, LogLevel::Short, " [After Reboot], error code = 32"},
+        {32, true, 0, 1, LogLevel::None, ""},  // the in-use note goes to a box
+        {5, false, 0, 0, LogLevel::Short, " [File is not installed], error code = 5"},
+        {32, false, 1, 1, LogLevel::Short, " [File is not installed], error code = 32"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.code) + c.note);
@@ -248,7 +250,12 @@ TEST_F(EngineTest, FailedCopyOfTheThirdOfFive) {
         for (int i = 1; i <= 5; ++i)
             EXPECT_EQ(ReadFileText(r.app + "f" + std::to_string(i) + ".txt"),
                       i == 3 ? "old third" : i > 3 && stop ? "<missing>" : std::string(5, char('0' + i)));
-        ASSERT_EQ(r.boxes.shown.size(), stop ? 1u : 0u);
+        const std::string inUse = InUseCopyText(r.pkg + "f3.txt", r.app + "f3.txt", c.code);
+        const bool inUseBox = c.scheduled && c.level == LogLevel::None;
+        ASSERT_EQ(r.boxes.shown.size(), stop || inUseBox ? 1u : 0u);
+        if (inUseBox)
+            EXPECT_EQ(r.boxes.shown[0].caption + "|" + std::to_string(r.boxes.shown[0].style) + "|" +
+                          r.boxes.shown[0].text, "Error|64|" + inUse);
         if (stop)
             EXPECT_EQ(r.boxes.shown[0].caption + "|" + std::to_string(r.boxes.shown[0].style) + "|" +
                           r.boxes.shown[0].text,
@@ -257,11 +264,14 @@ TEST_F(EngineTest, FailedCopyOfTheThirdOfFive) {
                           "Installation will be cancelled.\nPlease free disk space and run installation again.");
         const std::string log = r.Log();
         const std::string line = "Updated " + r.app + "f3.txt (1.1.2024; 5; 1.1.2024) [By rule]" + c.note;
-        if (c.level == kLogNone) EXPECT_FALSE(Exists(r.script.logPath));
+        if (c.level == LogLevel::None) EXPECT_FALSE(Exists(r.script.logPath));
         else if (stop) EXPECT_TRUE(log.ends_with(line + "\r\n")) << log;
         else EXPECT_NE(log.find(line + "\r\n"), npos) << log;
+        // A replacement left for the reboot is noted just before its line.
+        if (c.scheduled && c.level != LogLevel::None)
+            EXPECT_NE(log.find(inUse.substr(0, inUse.find(". ") + 2) + SystemErrorText(32).substr(0, 10)), npos) << log;
         // A reboot postpones the end phase to the start after the reboot.
-        EXPECT_EQ(log.find("[ComRegistration]") != npos, c.level != kLogNone && !stop && c.rebootAfter == 0);
+        EXPECT_EQ(log.find("[ComRegistration]") != npos, c.level != LogLevel::None && !stop && c.rebootAfter == 0);
     }
 }
 
@@ -302,7 +312,7 @@ TEST_F(EngineTest, LogThatCannotBeOpened) {
 
 TEST_F(EngineTest, LogIsCutToItsLimitAfterEachPhase) {
     Scene r;
-    r.script.logLevel = kLogFull;
+    r.script.logLevel = LogLevel::Full;
     r.script.logSizeKB = 1;
     test::WriteFileText(r.script.logPath, std::string(5000, 'x'));
     InstallContext context(&r.script);
@@ -323,14 +333,17 @@ TEST_F(EngineTest, AfterRebootEndPhaseWritesItsHeading) {
     EXPECT_EQ(r.Log(), "\r\n[After Reboot]\r\n" + kEndHeadings);
 }
 
-// A stand-in for the progress dialog that records, for each control, the texts and positions shown.
-std::map<int, std::vector<std::string>>* g_shown = nullptr;
-
-LRESULT CALLBACK RecorderProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_SETTEXT && g_shown) (*g_shown)[GetDlgCtrlID(w)].push_back(reinterpret_cast<const char*>(lp));
-    if (msg == PBM_SETPOS && g_shown) (*g_shown)[GetDlgCtrlID(w)].push_back(std::to_string(wp));
-    return DefWindowProcA(w, msg, wp, lp);
-}
+// A progress display that records what it was asked to show.
+struct RecordedProgress : InstallProgress {
+    std::vector<std::string> sections, sources, targets, positions;
+    void ShowSection(const std::string& text) override { sections.push_back(text); }
+    void ShowPaths(const std::string& source, const std::string& target) override {
+        sources.push_back(source);
+        targets.push_back(target);
+    }
+    void SetPosition(int percent) override { positions.push_back(std::to_string(percent)); }
+    void Close() override {}
+};
 
 TEST_F(EngineTest, ProgressShowsMarkedItemsAndMovesForEveryItem) {
     Scene r;
@@ -339,30 +352,17 @@ TEST_F(EngineTest, ProgressShowsMarkedItemsAndMovesForEveryItem) {
     skip.selected = skip.needsUpdate = 0;
     r.Install("p3.txt", "3");
     r.Delete("p4.txt", true);
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = RecorderProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "DpEngineRecorder";
-    RegisterClassA(&wc);
-    HWND dialog = CreateWindowA(wc.lpszClassName, "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
-    for (int id : {IDC_PROGRESS_BAR, IDC_SOURCE_PATH, IDC_TARGET_PATH, IDC_SECTION_NAME})
-        CreateWindowA(wc.lpszClassName, "", WS_CHILD, 0, 0, 1, 1, dialog, reinterpret_cast<HMENU>(INT_PTR{id}),
-                      wc.hInstance, nullptr);
-    std::map<int, std::vector<std::string>> shown;
-    g_shown = &shown;
+    RecordedProgress shown;
     InstallContext context(&r.script);
-    context.progressWindow = dialog;
+    context.progress = &shown;
     EXPECT_EQ(context.RunInstallPhase(), 1);
-    g_shown = nullptr;
-    DestroyWindow(dialog);
-    UnregisterClassA(wc.lpszClassName, wc.hInstance);
 
     using Texts = std::vector<std::string>;
     // The delete item in its loop (no source), then the marked install items.
-    EXPECT_EQ(shown[IDC_SOURCE_PATH], (Texts{" ", r.pkg + "p1.txt", r.pkg + "p3.txt"}));
-    EXPECT_EQ(shown[IDC_TARGET_PATH], (Texts{r.app + "p4.txt", r.app + "p1.txt", r.app + "p3.txt"}));
-    EXPECT_EQ(shown[IDC_PROGRESS_BAR], (Texts{"0", "0", "25", "50", "75"}));
-    EXPECT_EQ(shown[IDC_SECTION_NAME],
+    EXPECT_EQ(shown.sources, (Texts{" ", r.pkg + "p1.txt", r.pkg + "p3.txt"}));
+    EXPECT_EQ(shown.targets, (Texts{r.app + "p4.txt", r.app + "p1.txt", r.app + "p3.txt"}));
+    EXPECT_EQ(shown.positions, (Texts{"0", "0", "25", "50", "75"}));
+    EXPECT_EQ(shown.sections,
               (Texts{"[RunFileFirst]", "[DeleteShortcuts]", "[DelRegEntries]", "[DelFilesFirst]", "[InstallFiles]",
                      "[Delete/CreateDirectory]", "[InstallRegEntries]", "[AddShortCut]", "[DeleteFontSubstitutes]",
                      "[SetFontSubstitutes]"}));

@@ -12,8 +12,7 @@
 #include "file_test_support.h"
 #include "items/files/file_operations.h"
 #include "items/files/file_operations_win32.h"
-#include "items/other_lists.h"
-#include "log/system_text.h"
+#include "base/system_text.h"
 
 namespace dp {
 namespace {
@@ -54,25 +53,25 @@ TEST(CopyPackageFile, OntoTargetsAndIntoMissingFolders) {
     WriteFileText(dir / "src", "new content");
     WriteFileText(dir / "old", "old content that is longer");
     int32_t reboot = 0;
-    EXPECT_EQ(CopyPackageFile(dir / "src", dir / "old", nullptr, reboot), 0u);
+    EXPECT_EQ(CopyPackageFile(dir / "src", dir / "old", reboot), 0u);
     EXPECT_EQ(ReadFileText(dir / "old"), "new content");
     // One missing level is created; with two, the plain copy fails with path
     // not found and the setup library finds the target not in use.
-    EXPECT_EQ(CopyPackageFile(dir / "src", dir / "sub\\t.dll", nullptr, reboot), 0u);
+    EXPECT_EQ(CopyPackageFile(dir / "src", dir / "sub\\t.dll", reboot), 0u);
     EXPECT_EQ(ReadFileText(dir / "sub\\t.dll"), "new content");
-    EXPECT_EQ(CopyPackageFile(dir / "src", dir / "a\\b\\t.dll", nullptr, reboot), 3u);
+    EXPECT_EQ(CopyPackageFile(dir / "src", dir / "a\\b\\t.dll", reboot), 3u);
     EXPECT_FALSE(Exists(dir / "a"));
     // A target longer than the system's path limit fails like any other copy
     // (the setup library is not handed a path it cannot hold).
     const std::string longTarget = dir / (std::string(120, 'd') + "\\" + std::string(150, 'e') + "\\t.dll");
-    EXPECT_NE(CopyPackageFile(dir / "src", longTarget, nullptr, reboot), 0u);
+    EXPECT_NE(CopyPackageFile(dir / "src", longTarget, reboot), 0u);
     // An empty source does nothing.
-    EXPECT_EQ(CopyPackageFile("", dir / "none\\t.dll", nullptr, reboot), 0u);
+    EXPECT_EQ(CopyPackageFile("", dir / "none\\t.dll", reboot), 0u);
     EXPECT_FALSE(Exists(dir / "none"));
 
     // The read-only attribute of the copy is cleared, the others kept.
     SetFileAttributesA((dir / "src").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    ASSERT_EQ(CopyPackageFile(dir / "src", dir / "t", nullptr, reboot), 0u);
+    ASSERT_EQ(CopyPackageFile(dir / "src", dir / "t", reboot), 0u);
     EXPECT_EQ(GetFileAttributesA((dir / "t").c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
               DWORD{FILE_ATTRIBUTE_HIDDEN});
     // Onto a read-only target: Windows refuses to overwrite it and the failure
@@ -80,7 +79,7 @@ TEST(CopyPackageFile, OntoTargetsAndIntoMissingFolders) {
     WriteFileText(dir / "ro", "old");
     SetFileAttributesA((dir / "ro").c_str(), FILE_ATTRIBUTE_READONLY);
     FakeSetupCopy fake(false);
-    if (CopyPackageFile(dir / "src", dir / "ro", nullptr, reboot) == 0) {
+    if (CopyPackageFile(dir / "src", dir / "ro", reboot) == 0) {
         EXPECT_EQ(ReadFileText(dir / "ro"), "new content");
         EXPECT_FALSE(GetFileAttributesA((dir / "ro").c_str()) & FILE_ATTRIBUTE_READONLY);
     } else {
@@ -91,34 +90,18 @@ TEST(CopyPackageFile, OntoTargetsAndIntoMissingFolders) {
     EXPECT_TRUE(NoTemporaries(dir.path()));
 }
 
-TEST(CopyPackageFile, TargetInUseGoesToSetupLibraryAndIsReported) {
+TEST(CopyPackageFile, TargetInUseGoesToSetupLibrary) {
     ScratchDir dir;
     WriteFileText(dir / "src", "new");
     WriteFileText(dir / "t", "old");
-    const std::string text =
-        "Error of a copying file " + dir / "src" + " to " + dir / "t" + ". " + SystemErrorText(32) + "\n";
     {
         test::LockedFile lock(dir / "t");
         ASSERT_TRUE(lock.ok());
-        for (bool withLog : {true, false}) {  // the report goes to the log, or without one to a box
-            FakeSetupCopy fake(true);
-            test::ScriptedBoxes boxes;
-            std::FILE* log = withLog ? std::fopen((dir / "log.txt").c_str(), "w+b") : nullptr;
-            int32_t reboot = 0;
-            EXPECT_EQ(CopyPackageFile(dir / "src", dir / "t", log, reboot), 32u);
-            EXPECT_EQ(reboot, 1);
-            EXPECT_EQ(FakeSetupCopy::calls, std::vector<std::string>{dir / "src" + " -> " + dir / "t"});
-            if (log) {
-                std::fclose(log);
-                EXPECT_EQ(ReadFileText(dir / "log.txt"), text);
-                EXPECT_TRUE(boxes.shown.empty());
-            } else {
-                ASSERT_EQ(boxes.shown.size(), 1u);
-                EXPECT_EQ(boxes.shown[0].caption + "|" + std::to_string(boxes.shown[0].style) + "|" +
-                              boxes.shown[0].text,
-                          "Error|64|" + text);
-            }
-        }
+        FakeSetupCopy fake(true);
+        int32_t scheduled = 0;
+        EXPECT_EQ(CopyPackageFile(dir / "src", dir / "t", scheduled), 32u);
+        EXPECT_EQ(scheduled, 1);
+        EXPECT_EQ(FakeSetupCopy::calls, std::vector<std::string>{dir / "src" + " -> " + dir / "t"});
     }
     EXPECT_EQ(ReadFileText(dir / "t"), "old");
     EXPECT_TRUE(NoTemporaries(dir.path()));
@@ -147,9 +130,9 @@ TEST(CopyPackageFile, FullDiskGives112AndLeavesTargetsAsTheyWere) {
     WriteFileText("Q:\\old.bin", old);
     FakeSetupCopy fake(false);
     int32_t reboot = 0;
-    EXPECT_EQ(CopyPackageFile(dir / "big", "Q:\\new.bin", nullptr, reboot), 112u);
+    EXPECT_EQ(CopyPackageFile(dir / "big", "Q:\\new.bin", reboot), 112u);
     EXPECT_FALSE(Exists("Q:\\new.bin"));
-    EXPECT_EQ(CopyPackageFile(dir / "big", "Q:\\old.bin", nullptr, reboot), 112u);
+    EXPECT_EQ(CopyPackageFile(dir / "big", "Q:\\old.bin", reboot), 112u);
     EXPECT_TRUE(ReadFileText("Q:\\old.bin") == old) << "the old target was changed";
     EXPECT_EQ(reboot, 0);
     EXPECT_TRUE(NoTemporaries("Q:"));
@@ -264,9 +247,8 @@ TEST(FileAttributes, ClearReadOnlyAndArchiveKeepsTheOthers) {
 
 TEST(DeleteListedFiles, DeletesInOrderAndLogsByLevel) {
     ScratchDir dir;
-    EndFileList list;
-    list.paths = {dir / "a", dir / "missing"};
-    for (int level : {2, 0}) {  // at level NONE deleted, not logged
+    const std::vector<std::string> list = {dir / "a", dir / "missing"};
+    for (LogLevel level : {LogLevel::Short, LogLevel::None}) {  // at level NONE deleted, not logged
         WriteFileText(dir / "a", "x");
         std::FILE* log = std::fopen((dir / "log.txt").c_str(), "w+b");
         ASSERT_NE(log, nullptr);
@@ -275,9 +257,9 @@ TEST(DeleteListedFiles, DeletesInOrderAndLogsByLevel) {
         std::fclose(log);
         const std::string logged = "Deleting file " + dir / "a" + ".\nError deleting file " + dir / "missing" + ". " +
                                    SystemErrorText(2) + "\n";
-        EXPECT_EQ(ReadFileText(dir / "log.txt"), level == 0 ? "" : logged);
+        EXPECT_EQ(ReadFileText(dir / "log.txt"), level == LogLevel::None ? "" : logged);
     }
-    EXPECT_EQ(DeleteListedFiles(list, nullptr, 1), 1);
+    EXPECT_EQ(DeleteListedFiles(list, nullptr, LogLevel::Full), 1);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/run_flags.h"
+#include "base/run_flags.h"
 #include "file_test_support.h"
 #include "items/files/file_facts.h"
 #include "items/files/file_list.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/program_win32.h"
+#include "base/program_win32.h"
 #include "log/message_box.h"
 
 namespace dp::test {

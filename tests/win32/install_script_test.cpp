@@ -9,8 +9,8 @@
 #include <string>
 
 #include "app/command_line.h"
-#include "app/program_win32.h"
-#include "script/install_script.h"
+#include "base/program_win32.h"
+#include "model/install_script.h"
 
 namespace dp {
 namespace {

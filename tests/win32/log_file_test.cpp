@@ -11,7 +11,7 @@
 
 #include "file_test_support.h"
 #include "log/log_file.h"
-#include "script/install_script.h"
+#include "model/install_script.h"
 #include "script/variable_table.h"
 #include "unit/recorders.h"
 
@@ -57,9 +57,9 @@ TEST(OpenLog, TwoRunsAppendTwoHeaders) {
     ScratchDir dir;
     InstallScript script(dir.path() + "\\");
     script.logPath = dir / "kitup.log";
-    script.logLevel = kLogFull;
+    script.logLevel = LogLevel::Full;
     ASSERT_EQ(script.OpenLog(), 1);
-    script.logLevel = kLogShort;
+    script.logLevel = LogLevel::Short;
     ASSERT_EQ(script.OpenLog(), 1);
     const std::string text = ReadFileText(script.logPath);
     const std::string rule = "\r\n" + std::string(70, '=') + "\r\n";
@@ -73,7 +73,7 @@ TEST(OpenLog, TwoRunsAppendTwoHeaders) {
 TEST(OpenLog, NoneCreatesNothingAndAfterRebootOnlyTheDirectories) {
     ScratchDir dir;
     InstallScript none(dir.path() + "\\");
-    none.logLevel = kLogNone;
+    none.logLevel = LogLevel::None;
     none.logPath = dir / "a\\b\\kitup.log";
     EXPECT_EQ(none.OpenLog(), 1);
     EXPECT_FALSE(Exists(dir / "a"));

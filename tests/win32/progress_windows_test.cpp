@@ -11,8 +11,8 @@
 #include <string>
 
 #include "app/driver_win32.h"
-#include "app/message_wait_win32.h"
-#include "app/run_flags.h"
+#include "base/message_wait_win32.h"
+#include "base/run_flags.h"
 #include "engine/install_context.h"
 #include "resources/resource_ids.h"
 #include "ui/progress_dialog_win32.h"
@@ -53,9 +53,9 @@ protected:
 };
 
 TEST_F(ProgressWindows, ProgressDialogIsInitialisedOnceAndClosedThroughTheMainThread) {
-    InstallContext context(nullptr);
-    ASSERT_EQ(context.CreateProgressDialog(), 1);
-    HWND dialog = static_cast<HWND>(context.progressWindow);
+    std::unique_ptr<ProgressDialog> progress = ProgressDialog::Create();
+    ASSERT_TRUE(progress);
+    HWND dialog = progress->window();
     ASSERT_TRUE(IsWindowVisible(dialog));
     EXPECT_EQ(Text(dialog, IDC_CANCEL_BUTTON), "Cancel");
     // Initialised without a dialog procedure (Wine sends no WM_INITDIALOG to
@@ -64,22 +64,21 @@ TEST_F(ProgressWindows, ProgressDialogIsInitialisedOnceAndClosedThroughTheMainTh
     SendMessageA(dialog, WM_INITDIALOG, 0, 0);
     EXPECT_EQ(Text(dialog, IDC_CANCEL_BUTTON), "changed");
 
-    OnWorker(dialog, [&] { context.CloseProgressDialog(); });  // as the reboot path does
+    OnWorker(dialog, [&] { progress->Close(); });  // as the reboot path does
     EXPECT_FALSE(IsWindow(dialog));
-    EXPECT_EQ(context.progressWindow, nullptr);
+    EXPECT_EQ(progress->window(), nullptr);
     EXPECT_FALSE(QuitPending());
-    context.ShowSectionName("none");  // no window: nothing happens
+    progress->ShowSection("none");  // no window: nothing happens
     // The class was unregistered, so a second dialog registers it anew.
-    ASSERT_EQ(context.CreateProgressDialog(), 1);
-    context.CloseProgressDialog();
+    ASSERT_TRUE(ProgressDialog::Create());
 }
 
 TEST_F(ProgressWindows, CancelEscAndCloseFlagTheInstallAndLeaveTheDialogToTheDriver) {
     for (const std::string how : {"button", "esc", "close box"}) {
         SCOPED_TRACE(how);
-        InstallContext context(nullptr);
-        ASSERT_EQ(context.CreateProgressDialog(), 1);
-        HWND dialog = static_cast<HWND>(context.progressWindow);
+        std::unique_ptr<ProgressDialog> progress = ProgressDialog::Create();
+        ASSERT_TRUE(progress);
+        HWND dialog = progress->window();
         bool sawCancel = false;
         OnWorker(dialog, [&] {
             // The user acts while the worker runs; the worker sees the flag at
@@ -93,47 +92,25 @@ TEST_F(ProgressWindows, CancelEscAndCloseFlagTheInstallAndLeaveTheDialogToTheDri
                 PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
             for (int i = 0; i < 500 && !installCancelled.load(); ++i) Sleep(10);
             sawCancel = installCancelled.load() != 0;
-            context.ShowSectionName("still served");  // the window still exists
+            progress->ShowSection("still served");  // the window still exists
         });
         EXPECT_TRUE(sawCancel);
         EXPECT_FALSE(IsWindowVisible(dialog));
         EXPECT_EQ(Text(dialog, IDC_SECTION_NAME), "still served");
         EXPECT_FALSE(QuitPending());  // the wait swallowed the dialog's quit
-        context.CloseProgressDialog();
+        progress->Close();
         installCancelled = 0;
     }
 }
 
 TEST_F(ProgressWindows, CancelIsIgnoredOnceDisabledForTheEndPhase) {
-    InstallContext context(nullptr);
-    ASSERT_EQ(context.CreateProgressDialog(), 1);
-    HWND dialog = static_cast<HWND>(context.progressWindow);
-    DisableProgressCancel(dialog);
+    std::unique_ptr<ProgressDialog> progress = ProgressDialog::Create();
+    ASSERT_TRUE(progress);
+    HWND dialog = progress->window();
+    progress->DisableCancel();
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     EXPECT_EQ(installCancelled.load(), 0);
     EXPECT_TRUE(IsWindowVisible(dialog));
-    context.CloseProgressDialog();
-}
-
-// The main thread's wait costs no processor time of its own.
-TEST_F(ProgressWindows, WaitingForAWorkerUsesNoProcessorTime) {
-    InstallContext context(nullptr);
-    ASSERT_EQ(context.CreateProgressDialog(), 1);
-    auto cpuMs = [] {
-        FILETIME c, e, k, u;
-        GetThreadTimes(GetCurrentThread(), &c, &e, &k, &u);
-        auto ms = [](FILETIME f) { return ((uint64_t{f.dwHighDateTime} << 32) | f.dwLowDateTime) / 10000.0; };
-        return ms(k) + ms(u);
-    };
-    const double before = cpuMs();
-    const DWORD start = GetTickCount();
-    OnWorker(static_cast<HWND>(context.progressWindow), [] { Sleep(1500); });  // a long copy, say
-    const double idle = cpuMs() - before;
-    const DWORD waited = GetTickCount() - start;
-    std::printf("[ measure  ] main thread, quiet worker: %.1f ms of processor time in %lu ms\n", idle, waited);
-    EXPECT_GE(waited, 1400u);
-    EXPECT_LE(idle, 30);  // the clock counts in 10 ms ticks; polling would take ~all
-    context.CloseProgressDialog();
 }
 
 TEST(Driver, CommonControlsVersionCheck) {

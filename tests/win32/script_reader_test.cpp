@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/run_flags.h"
+#include "base/run_flags.h"
 #include "file_test_support.h"
-#include "script/install_script.h"
+#include "model/install_script.h"
 #include "script/script_text.h"
 #include "unit/recorders.h"
 

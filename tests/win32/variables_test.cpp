@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/program_win32.h"
+#include "base/program_win32.h"
 #include "script/variable_table.h"
 #include "script/variable_table_win32.h"
 #include "unit/recorders.h"

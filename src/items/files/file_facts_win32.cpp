@@ -5,49 +5,15 @@
 #include <cstring>
 #include <vector>
 
-#include "app/program_win32.h"
-#include "app/win32_handles_win32.h"
+#include "base/file_system_win32.h"
+#include "base/handles_win32.h"
+#include "base/version_library_win32.h"
 #include "items/files/file_facts.h"
 #include "items/files/update_rule.h"
 #include "items/files/version_resource.h"
 
 namespace dp {
 namespace {
-
-// The version library, loaded from the system directory on first use and kept
-// for the life of the process.
-struct VersionLibrary {
-    using SizeFn = DWORD(WINAPI*)(LPCSTR, LPDWORD);
-    using InfoFn = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
-    using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
-
-    VersionLibrary() {
-        module = LoadSystemLibrary("version.dll");
-        if (!module) {
-            loadError = GetLastError();
-            return;
-        }
-        getSize = reinterpret_cast<SizeFn>(
-            reinterpret_cast<void*>(GetProcAddress(module, "GetFileVersionInfoSizeA")));
-        getInfo = reinterpret_cast<InfoFn>(
-            reinterpret_cast<void*>(GetProcAddress(module, "GetFileVersionInfoA")));
-        query = reinterpret_cast<QueryFn>(
-            reinterpret_cast<void*>(GetProcAddress(module, "VerQueryValueA")));
-        if (!getSize || !getInfo || !query) loadError = ERROR_PROC_NOT_FOUND;
-    }
-    bool ok() const { return module && getSize && getInfo && query; }
-
-    HMODULE module = nullptr;
-    DWORD loadError = 0;
-    SizeFn getSize = nullptr;
-    InfoFn getInfo = nullptr;
-    QueryFn query = nullptr;
-};
-
-const VersionLibrary& Version() {
-    static const VersionLibrary library;
-    return library;
-}
 
 std::string ErrorText(const char* what, DWORD code) {
     char text[96];
@@ -126,52 +92,18 @@ bool ReadVersionFromImage(HANDLE file, const std::vector<uint8_t>& head, FileFac
 // file has one. 0 with errorText set when a step failed.
 int ReadVersion(const std::string& path, FileFacts& facts, std::string& versionText,
                 std::string& errorText) {
-    const VersionLibrary& lib = Version();
-    if (!lib.ok()) {
-        errorText = ErrorText("GetFileVersionInfo", lib.loadError);
+    const FileVersionQuery version = QueryFileVersion(path);
+    if (!version.ok) {
+        errorText = ErrorText(version.failedStep, version.error);
         return 0;
     }
-    DWORD ignored = 0;
-    const DWORD size = lib.getSize(path.c_str(), &ignored);
-    if (size == 0) {
-        facts.hasVersion = 0;
-        return 1;
+    facts.hasVersion = version.hasVersion ? 1 : 0;
+    if (!version.hasVersion) return 1;
+    versionText = version.fileVersion;
+    if (version.hasFixed) {
+        facts.versionMS = version.versionMS;
+        facts.versionLS = version.versionLS;
     }
-    std::vector<char> block(size + 1, 0);
-    if (!lib.getInfo(path.c_str(), 0, size, block.data())) {
-        errorText = ErrorText("GetFileVersionInfo", GetLastError());
-        return 0;
-    }
-    void* value = nullptr;
-    UINT length = 0;
-    if (!lib.query(block.data(), "\\VarFileInfo\\Translation", &value, &length)) {
-        errorText = ErrorText("VerQueryValue", GetLastError());
-        return 0;
-    }
-    // Pairs of language and code page; the last one with a FileVersion counts.
-    const auto* pairs = static_cast<const WORD*>(value);
-    versionText.clear();
-    const UINT pairCount = length / (2 * sizeof(WORD));
-    for (UINT i = 0; i < pairCount; ++i) {
-        char key[64];
-        std::snprintf(key, sizeof key, "\\StringFileInfo\\%04x%04x\\FileVersion",
-                      pairs[2 * i], pairs[2 * i + 1]);
-        void* text = nullptr;
-        UINT chars = 0;
-        if (lib.query(block.data(), key, &text, &chars) && text) {
-            const char* s = static_cast<const char*>(text);
-            versionText.assign(s, strnlen(s, chars));
-        }
-    }
-    void* fixedValue = nullptr;
-    UINT fixedLength = 0;
-    if (lib.query(block.data(), "\\", &fixedValue, &fixedLength) && fixedValue &&
-        fixedLength >= sizeof(VS_FIXEDFILEINFO)) {
-        const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(fixedValue);
-        facts.versionMS = fixed->dwFileVersionMS;
-        facts.versionLS = fixed->dwFileVersionLS;
-    }
-    facts.hasVersion = 1;
     return 1;
 }
 
@@ -243,8 +175,6 @@ int ReadFileFacts(const std::string& path, FileFacts& facts, FileFactTexts& text
 
 void SetVersionLibraryOnly(bool libraryOnly) { g_libraryOnly = libraryOnly; }
 
-bool FileExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool FileExists(const std::string& path) { return PathExists(path); }
 
 }  // namespace dp

@@ -3,19 +3,18 @@
 #include <setupapi.h>
 #include <shellapi.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
-#include "app/win32_handles_win32.h"
+#include "base/file_system_win32.h"
+#include "base/handles_win32.h"
+#include "base/log_text.h"
+#include "base/program_win32.h"
+#include "base/seam.h"
 #include "items/files/file_operations.h"
 #include "items/files/file_operations_win32.h"
 #include "items/files/wininit_edit.h"
-#include "items/other_lists.h"
-#include "log/log_format.h"
-#include "log/message_box.h"
-#include "log/system_text.h"
 #include "resources/message_ids.h"
 
 namespace dp {
@@ -32,8 +31,8 @@ bool SetupLibraryCopy(const std::string& source, const std::string& target) {
     return inUse != FALSE;
 }
 
-std::atomic<InUseCopyFunction> g_inUseCopy{&SetupLibraryCopy};
-std::atomic<RebootDeletionFunction> g_rebootDeletion{&DeleteAtReboot};
+Seam<bool(const std::string&, const std::string&)> g_inUseCopy(&SetupLibraryCopy);
+Seam<int(const std::string&)> g_rebootDeletion(&DeleteAtReboot);
 
 // Sets the attributes to what is left after removing `clear`, when any of
 // them is set. A path whose attributes cannot be read is left alone.
@@ -134,16 +133,6 @@ DWORD CopyToNewTarget(const std::string& source, const std::string& target, bool
     return error;
 }
 
-void ReportInUse(const std::string& source, const std::string& target, DWORD error,
-                 std::FILE* log) {
-    const std::string text = LoadMessage(kMsgErrorCopyingFile) + " " + source + " to " + target +
-                             ". " + SystemErrorText(error) + "\n";
-    if (log)
-        WriteLogText(log, text);
-    else
-        ShowMessageBox(text, LoadMessage(kMsgErrorCaption), kBoxIconInformation);
-}
-
 // Starts regsvr32 to unregister a COM server and waits (bounded) until it is
 // done, so that the server is not deleted while it is being unregistered.
 void UnregisterServer(const std::string& path) {
@@ -153,7 +142,11 @@ void UnregisterServer(const std::string& path) {
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
     info.hwnd = nullptr;
     info.lpVerb = nullptr;
-    info.lpFile = "regsvr32.exe";
+    // By its full path: a regsvr32.exe in the current directory or on the
+    // search path is never the one started.
+    const std::string regsvr32 = SystemFilePath("regsvr32.exe");
+    if (regsvr32.empty()) return;
+    info.lpFile = regsvr32.c_str();
     info.lpParameters = parameters.c_str();
     info.lpDirectory = nullptr;
     info.nShow = SW_SHOWNORMAL;
@@ -172,15 +165,14 @@ void CutFile(HANDLE file, DWORD size) {
 }  // namespace
 
 InUseCopyFunction SetInUseCopyFunction(InUseCopyFunction function) {
-    return g_inUseCopy.exchange(function ? function : &SetupLibraryCopy);
+    return g_inUseCopy.Replace(std::move(function));
 }
 
 RebootDeletionFunction SetRebootDeletionFunction(RebootDeletionFunction function) {
-    return g_rebootDeletion.exchange(function ? function : &DeleteAtReboot);
+    return g_rebootDeletion.Replace(std::move(function));
 }
 
-uint32_t CopyPackageFile(const std::string& source, const std::string& target, std::FILE* log,
-                         int32_t& rebootRequired) {
+uint32_t CopyPackageFile(const std::string& source, const std::string& target, int32_t& scheduled) {
     if (source.empty()) return 0;
     // A target that is missing while its folder exists (the usual case of a
     // first install) is copied straight to its name; everything else takes
@@ -211,21 +203,14 @@ uint32_t CopyPackageFile(const std::string& source, const std::string& target, s
         return 0;
     }
     error = GetLastError();
-    if (g_inUseCopy.load()(source, target)) {
-        rebootRequired = 1;
-        ReportInUse(source, target, error, log);
-    }
+    if (g_inUseCopy(source, target)) scheduled = 1;
     return error;
 }
 
 void CreateTargetFolder(const std::string& targetPath) {
     const size_t slash = targetPath.find_last_of('\\');
     if (slash == std::string::npos) return;
-    const std::string folder = targetPath.substr(0, slash);
-    WIN32_FIND_DATAA found;
-    UniqueFind find(FindFirstFileA(folder.c_str(), &found));
-    if (find) return;
-    CreateDirectoryA(folder.c_str(), nullptr);
+    CreateFolderIfMissing(targetPath.substr(0, slash));
 }
 
 uint32_t RemoveInstalledFile(const std::string& path, int registerFile, int32_t& rebootRequired) {
@@ -235,20 +220,14 @@ uint32_t RemoveInstalledFile(const std::string& path, int registerFile, int32_t&
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return error;
     // A deletion that could not even be scheduled is a failure, reported with
     // the deletion's own error: the file stays, and no reboot would remove it.
-    if (!g_rebootDeletion.load()(path)) return error;
+    if (!g_rebootDeletion(path)) return error;
     rebootRequired = 1;
     return 0;
 }
 
 std::string WinInitPath() {
-    std::vector<char> buffer(MAX_PATH + 1);
-    UINT n = GetWindowsDirectoryA(buffer.data(), static_cast<UINT>(buffer.size()));
-    if (n >= buffer.size()) {
-        buffer.resize(n + 1);
-        n = GetWindowsDirectoryA(buffer.data(), static_cast<UINT>(buffer.size()));
-    }
-    if (n == 0 || n >= buffer.size()) return {};
-    return std::string(buffer.data(), n) + "\\WinInit.Ini";
+    const std::string windows = WindowsDirectory();
+    return windows.empty() ? std::string() : windows + "\\WinInit.Ini";
 }
 
 int AddRenameDeletion(const std::string& iniPath, const std::string& path) {
@@ -296,11 +275,11 @@ void ClearReadOnlyAndArchive(const std::string& path) {
     ClearAttributes(path, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
 }
 
-int DeleteListedFiles(const EndFileList& list, std::FILE* log, int logLevel) {
-    for (const std::string& path : list.paths) {
+int DeleteListedFiles(const std::vector<std::string>& paths, std::FILE* log, LogLevel logLevel) {
+    for (const std::string& path : paths) {
         const bool deleted = DeleteFileA(path.c_str()) != FALSE;
         const DWORD error = deleted ? 0 : GetLastError();
-        if (!log || logLevel == 0) continue;
+        if (!log || logLevel == LogLevel::None) continue;
         WriteLogText(log, deleted ? FormatLogMessage(0, kMsgDeletingFile, path)
                                   : FormatLogMessage(error, kMsgErrorDeletingFile, path));
     }

@@ -1,36 +1,23 @@
 // Reading the eleven file sections into the file list.
-#include "app/run_flags.h"
+#include "base/run_flags.h"
 #include "items/files/file_facts.h"
 #include "items/files/file_list.h"
 #include "items/files/update_rule.h"
 #include "log/error_messages.h"
 #include "log/message_box.h"
-#include "log/system_text.h"
+#include "base/system_text.h"
 #include "resources/message_ids.h"
+#include "script/script_text.h"
 #include "script/variable_table.h"
 
 namespace dp {
 namespace {
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (;;) {
-        const size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            return lines;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-}
-
 // Trims, expands and completes one path field. An undefined variable has
 // been reported by the table; the text stays as far as it was expanded.
 std::string CompletePathField(std::string field, VariableTable& variables,
                               const std::string& programDirectory) {
-    TrimFileField(field);
+    VariableTrim(field);
     variables.ExpandVariables(field, false);
     return CompleteFilePath(field, programDirectory);
 }
@@ -78,15 +65,15 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
                                   const std::string& programDirectory) {
     int32_t stop = stopRequested.load();
     std::string text = section;
-    TrimFileField(text);
+    VariableTrim(text);
     if (text.empty()) return stop == 1 ? 0 : 1;
 
-    const std::vector<std::string> lines = SplitLines(text);
+    const std::vector<std::string_view> lines = SplitLines(text);
     const int total = static_cast<int>(lines.size());
     items.reserve(items.size() + lines.size());
 
     int done = 0;
-    for (const std::string& line : lines) {
+    for (std::string_view line : lines) {
         FileItem item;
         item.rowKey = count();
         item.always = static_cast<uint8_t>(always ? 1 : 0);
@@ -96,7 +83,7 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
         item.deleteItem = 0;
 
         InstallLine parts;
-        if (!SplitInstallLine(line, parts)) return 0;
+        if (!SplitInstallLine(std::string(line), parts)) return 0;
         if (parts.always) item.always = 1;
 
         item.targetPath = CompletePathField(parts.target, variables, programDirectory);
@@ -130,12 +117,12 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
 int FileList::ParseDeleteSection(const std::string& section, int registerFile, int font,
                                  VariableTable& variables) {
     std::string text = section;
-    TrimFileField(text);
+    VariableTrim(text);
     if (text.empty()) return 1;
 
-    const std::vector<std::string> lines = SplitLines(text);
+    const std::vector<std::string_view> lines = SplitLines(text);
     items.reserve(items.size() + lines.size());
-    for (const std::string& line : lines) {
+    for (std::string_view line : lines) {
         FileItem item;
         item.rowKey = count();
         item.sourcePath = " ";
@@ -151,7 +138,7 @@ int FileList::ParseDeleteSection(const std::string& section, int registerFile, i
         item.always = 0;
         item.system = 0;
 
-        item.targetPath = CompletePathField(line, variables, variables.programDirectory);
+        item.targetPath = CompletePathField(std::string(line), variables, variables.programDirectory);
         item.targetName = FileNamePart(item.targetPath);
         FileFacts facts;
         GatherTarget(item, facts);

@@ -26,8 +26,6 @@ CivilDate CivilFromDays(int64_t z) {
     return {year, month, day};
 }
 
-bool IsFieldBlank(char c) { return c == ' ' || c == '\r' || c == '\n'; }
-
 }  // namespace
 
 int NeedsUpdate(const FileItem& item, const FileFacts& target, const FileFacts& source) {
@@ -54,15 +52,6 @@ std::string FormatFileSize(uint64_t size) { return std::to_string(static_cast<in
 
 std::string FormatFileDetails(const std::string& sizeText, const std::string& dateText) {
     return sizeText + "; " + dateText;
-}
-
-std::string& TrimFileField(std::string& text) {
-    size_t end = text.size();
-    while (end > 0 && IsFieldBlank(text[end - 1])) --end;
-    size_t begin = 0;
-    while (begin < end && IsFieldBlank(text[begin])) ++begin;
-    text = text.substr(begin, end - begin);
-    return text;
 }
 
 bool SplitInstallLine(const std::string& line, InstallLine& out) {

@@ -25,9 +25,6 @@ std::string FormatFileSize(uint64_t size);
 // "size; date".
 std::string FormatFileDetails(const std::string& sizeText, const std::string& dateText);
 
-// Removes spaces, carriage returns and line feeds at both ends.
-std::string& TrimFileField(std::string& text);
-
 // One line of an install section: target "=" source ["," options].
 struct InstallLine {
     std::string target;

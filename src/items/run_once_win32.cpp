@@ -1,15 +1,12 @@
-// What the install phase leaves for the run after a reboot.
+// The RunOnce start of the run after a reboot.
 #include <windows.h>
 
-#include "app/program_win32.h"
-#include "app/win32_handles_win32.h"
-#include "engine/install_context.h"
-#include "items/com_registration.h"
+#include "base/program_win32.h"
+#include "base/handles_win32.h"
 #include "items/run_once.h"
 #include "log/error_messages.h"
 #include "log/message_box.h"
 #include "resources/message_ids.h"
-#include "script/install_script.h"
 
 namespace dp {
 void WriteRunOnceEntry(const std::string& commandLine) {
@@ -29,7 +26,5 @@ void WriteRunOnceEntry(const std::string& commandLine) {
                         keyName + " " + kRunOnceValueName + "=" + data, kBoxOk);
     }
 }
-
-void RegisterRunOnce(InstallContext& context) { WriteRunOnceEntry(context.script->commandLine); }
 
 }  // namespace dp

@@ -1,12 +1,19 @@
-// Construction of the model from the running system: the program directory,
-// the saved dialog placement, the system version and the variables.
+// Construction of the model from the running system (the program directory,
+// the saved dialog placement, the system version and the variables), and the
+// run's log header.
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 
-#include "app/program_win32.h"
-#include "app/win32_handles_win32.h"
-#include "script/install_script.h"
+#include "base/program_win32.h"
+#include "base/file_system_win32.h"
+#include "base/handles_win32.h"
+#include "log/error_messages.h"
+#include "log/log_file.h"
+#include "log/message_box.h"
+#include "resources/message_ids.h"
+#include "model/install_script.h"
 #include "script/placement_text.h"
 
 namespace dp {
@@ -41,16 +48,8 @@ InstallScript::InstallScript() {
         key.reset();
     }
 
-    commandLine.clear();
-    testInstall = 0;
-    logLevel = kLogShort;
-    logSizeKB = 2048;
-    rebootRequired = 0;
-    afterReboot = 0;
-
     // No retry with the plain structure: a system that refuses the extended
     // one leaves platform 0, the 9x family.
-    osVersion = OsVersionInfo{};
     osVersion.dwOSVersionInfoSize = sizeof(OsVersionInfo);
     GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&osVersion));
 
@@ -58,6 +57,26 @@ InstallScript::InstallScript() {
 
     variables = std::make_unique<VariableTable>();
     variables->InitPredefined();
+}
+
+int InstallScript::OpenLog() {
+    if (logLevel == LogLevel::None) return 1;
+
+    for (const std::string& dir : LogDirectories(logPath)) {
+        if (const unsigned long error = CreateFolderIfMissing(dir))
+            ShowErrorDetail(error, kMsgErrorCreatingDirectory, dir, kBoxOk | kBoxIconInformation);
+    }
+    if (afterReboot) return 1;
+
+    std::FILE* log = std::fopen(logPath.c_str(), "a+");
+    if (!log) {
+        ShowErrorDetail(0, kMsgErrorCreatingLog, logPath, kBoxOk | kBoxIconInformation);
+        return 0;
+    }
+    WriteLogHeader(log, logLevel);
+    if (variables) WritePredefinedVariables(log, variables->names, variables->values);
+    std::fclose(log);
+    return 1;
 }
 
 }  // namespace dp

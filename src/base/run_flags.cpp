@@ -1,4 +1,4 @@
-#include "app/run_flags.h"
+#include "base/run_flags.h"
 
 namespace dp {
 

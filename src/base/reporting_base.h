@@ -22,7 +22,6 @@ public:
 
 // Installs (or, with nullptr, removes) the process-wide progress sink.
 void SetProgressSink(ProgressSink* sink);
-ProgressSink* CurrentProgressSink();
 
 // Progress line kinds.
 constexpr int kSectionLine = 1;

@@ -1,8 +1,8 @@
 // [Parameters]: one "key=value" per line, applied in line order.
 #include <string_view>
 
-#include "app/run_flags.h"
-#include "script/install_script.h"
+#include "base/run_flags.h"
+#include "model/install_script.h"
 #include "script/script_text.h"
 
 namespace dp {

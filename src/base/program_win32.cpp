@@ -1,6 +1,4 @@
-#include "app/program_win32.h"
-
-#include <vector>
+#include "base/program_win32.h"
 
 namespace dp {
 namespace {
@@ -11,20 +9,34 @@ HINSTANCE ProgramInstance() { return g_instance ? g_instance : GetModuleHandleA(
 void SetProgramInstance(HINSTANCE instance) { g_instance = instance; }
 
 std::string ExecutablePath() {
-    std::vector<char> buf(MAX_PATH + 1);
-    for (;;) {
-        DWORD n = GetModuleFileNameA(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-        if (n == 0) return {};
-        if (n < buf.size() - 1) return std::string(buf.data(), n);
-        buf.resize(buf.size() * 2);
-        if (buf.size() > 65536) return std::string(buf.data(), n);
-    }
+    return GrowingText([](char* buffer, size_t size) {
+        return GetModuleFileNameA(nullptr, buffer, static_cast<DWORD>(size));
+    });
 }
 
 std::string ProgramDirectory() {
     std::string path = ExecutablePath();
     size_t slash = path.find_last_of('\\');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string SystemDirectory() {
+    return GrowingText([](char* buffer, size_t size) {
+        return GetSystemDirectoryA(buffer, static_cast<UINT>(size));
+    });
+}
+
+std::string WindowsDirectory() {
+    return GrowingText([](char* buffer, size_t size) {
+        return GetWindowsDirectoryA(buffer, static_cast<UINT>(size));
+    });
+}
+
+std::string SystemFilePath(const char* name) {
+    std::string path = SystemDirectory();
+    if (path.empty()) return {};
+    if (path.back() != '\\') path += '\\';
+    return path + name;
 }
 
 HMODULE LoadSystemLibrary(const char* name) {
@@ -35,16 +47,8 @@ HMODULE LoadSystemLibrary(const char* name) {
     // directory too: LOAD_LIBRARY_SEARCH_SYSTEM32 where the loader knows it
     // (Windows 7 with KB2533623 and later), else the altered search path that
     // starts in the DLL's own directory.
-    std::vector<char> dir(MAX_PATH + 1);
-    UINT n = GetSystemDirectoryA(dir.data(), static_cast<UINT>(dir.size()));
-    if (n >= dir.size()) {
-        dir.resize(n + 1);
-        n = GetSystemDirectoryA(dir.data(), static_cast<UINT>(dir.size()));
-    }
-    if (n == 0 || n >= dir.size()) return nullptr;
-    std::string path(dir.data(), n);
-    if (path.back() != '\\') path += '\\';
-    path += name;
+    const std::string path = SystemFilePath(name);
+    if (path.empty()) return nullptr;
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
     if (kernel && GetProcAddress(kernel, "AddDllDirectory")) {
         if (HMODULE h = LoadLibraryExA(path.c_str(), nullptr, 0x00000800 /*LOAD_LIBRARY_SEARCH_SYSTEM32*/))

@@ -1,4 +1,4 @@
-#include "log/system_text.h"
+#include "base/system_text.h"
 
 namespace dp {
 

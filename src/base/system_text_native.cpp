@@ -1,7 +1,7 @@
 // Native (non-Windows) build only: see CMakeLists.txt.
 #include <string>
 
-#include "log/system_text.h"
+#include "base/system_text.h"
 
 namespace dp {
 

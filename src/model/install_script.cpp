@@ -1,5 +1,5 @@
 // The parts of the model that need nothing from the system.
-#include "script/install_script.h"
+#include "model/install_script.h"
 
 namespace dp {
 

@@ -1,4 +1,4 @@
-#include "app/fault_guard_win32.h"
+#include "base/fault_guard_win32.h"
 
 #include <atomic>
 

@@ -16,4 +16,10 @@ bool WaitPumping(HANDLE object, HWND dialog);
 // quit request does not end the next message box or dialog loop.
 void DiscardQuitMessage();
 
+// Runs work(argument) on a new thread and waits for its end with WaitPumping.
+// True with the thread's exit code when it ran; false with the system's error
+// when it could not start (nothing ran then).
+bool RunWorkerThread(LPTHREAD_START_ROUTINE work, void* argument, HWND dialog, DWORD& exitCode,
+                     DWORD& error);
+
 }  // namespace dp

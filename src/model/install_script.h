@@ -5,9 +5,14 @@
 #include <memory>
 #include <string>
 
+#include "base/log_level.h"
+#include "base/reporting_base.h"
+#include "items/directories.h"
 #include "items/files/file_list.h"
-#include "items/other_lists.h"
-#include "script/reporting_base.h"
+#include "items/font_substitutes.h"
+#include "items/program_runs.h"
+#include "items/registry/registry_items.h"
+#include "items/shortcuts.h"
 #include "script/variable_table.h"
 
 namespace dp {
@@ -29,10 +34,6 @@ struct OsVersionInfo {
 static_assert(sizeof(OsVersionInfo) == 156, "OSVERSIONINFOEXA layout");
 
 constexpr uint32_t kPlatformNt = 2;
-
-constexpr int kLogNone = 0;
-constexpr int kLogFull = 1;
-constexpr int kLogShort = 2;
 
 // Largest script or log path (the last byte of a 520-character buffer is the
 // terminator).
@@ -61,7 +62,7 @@ public:
     uint8_t afterReboot = 0;
     std::string logPath;
     int32_t testInstall = 0;
-    int32_t logLevel = kLogShort;
+    LogLevel logLevel = LogLevel::Short;
     int32_t logSizeKB = 2048;
     DeleteShortcutList deleteShortcutList;
     std::string commandLine;

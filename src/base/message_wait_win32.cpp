@@ -1,4 +1,6 @@
-#include "app/message_wait_win32.h"
+#include "base/message_wait_win32.h"
+
+#include "base/handles_win32.h"
 
 namespace dp {
 namespace {
@@ -44,6 +46,29 @@ void DiscardQuitMessage() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
+}
+
+}  // namespace dp
+
+namespace dp {
+
+bool RunWorkerThread(LPTHREAD_START_ROUTINE work, void* argument, HWND dialog, DWORD& exitCode,
+                     DWORD& error) {
+    exitCode = 0;
+    error = 0;
+    // Created suspended so that the handle is ours before the work begins.
+    UniqueHandle thread(CreateThread(nullptr, 0, work, argument, CREATE_SUSPENDED, nullptr));
+    if (!thread || ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+        error = GetLastError();
+        // A thread that was created but never resumed holds nothing; it ends
+        // with the process.
+        return false;
+    }
+    // Waited for to its end even after a Cancel: nothing the worker uses may
+    // go away before.
+    WaitPumping(thread.get(), dialog);
+    GetExitCodeThread(thread.get(), &exitCode);
+    return true;
 }
 
 }  // namespace dp

@@ -3,28 +3,23 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <stdexcept>
 
-#include "app/fault_guard_win32.h"
-#include "app/run_flags.h"
-#include "app/win32_handles_win32.h"
+#include "base/fault_guard_win32.h"
+#include "base/run_flags.h"
+#include "base/handles_win32.h"
 #include "log/error_messages.h"
 #include "log/message_box.h"
 #include "resources/message_ids.h"
-#include "script/install_script.h"
+#include "model/install_script.h"
+#include "model/script_sections.h"
 #include "script/script_text.h"
 
 namespace dp {
 namespace {
-
-// Row numbers (counted from 1) of the sections in kSectionHeaders.
-constexpr int kRowParameters = 1;
-constexpr int kRowStrings = 2;
-// Rows 3 to 19 install things; a run after a reboot does not read them.
-constexpr int kFirstInstallRow = 3;
-constexpr int kLastInstallRow = 19;
 
 // The script file's text. Reports message 146 and returns false when the
 // file cannot be read.
@@ -61,35 +56,6 @@ bool LoadScriptFile(const std::string& path, std::string& text) {
     return true;
 }
 
-// Hands one section to its parser, with the arguments of its row.
-int ParseSectionRow(InstallScript& script, int row, const std::string& section) {
-    VariableTable& variables = *script.variables;
-    FileList& files = script.fileList;
-    const std::string& programDirectory = script.programDirectory;
-    switch (row) {
-        case 1: return script.ParseParameters(section);
-        case 2: return variables.ParseStringsSection(section);
-        //                                                always reg sys font
-        case 5: return files.ParseInstallSection(section, 0, 0, 0, 0, variables, programDirectory);
-        case 12: return files.ParseInstallSection(section, 0, 0, 1, 0, variables, programDirectory);
-        case 13: return files.ParseInstallSection(section, 0, 1, 1, 0, variables, programDirectory);
-        case 14: return files.ParseInstallSection(section, 0, 0, 0, 1, variables, programDirectory);
-        case 15: return files.ParseInstallSection(section, 1, 0, 0, 1, variables, programDirectory);
-        case 16: return files.ParseInstallSection(section, 1, 0, 0, 0, variables, programDirectory);
-        case 17: return files.ParseInstallSection(section, 0, 1, 0, 0, variables, programDirectory);
-        case 18: return files.ParseInstallSection(section, 1, 1, 0, 0, variables, programDirectory);
-        //                                                 reg font
-        case 9: return files.ParseDeleteSection(section, 0, 0, variables);
-        case 10: return files.ParseDeleteSection(section, 1, 0, variables);
-        case 11: return files.ParseDeleteSection(section, 0, 1, variables);
-        // Font substitutes (3, 4), registry entries (6, 7), program runs (8,
-        // 24), shortcuts (19, 20), directories (21, 22) and [DeleteFilesEnd]
-        // (23): their parsers are not written yet; the sections are cut out
-        // and left unread.
-        default: return 1;
-    }
-}
-
 // Completes the log file name after [Strings] and opens the log.
 void CompleteLogPathAndOpenLog(InstallScript& script) {
     VariableTrim(script.logPath);
@@ -99,6 +65,9 @@ void CompleteLogPathAndOpenLog(InstallScript& script) {
         script.logPath = script.variables->programDirectory + script.logPath;
     script.OpenLog();
 }
+
+bool IsParameters(const ScriptSection& row) { return std::strcmp(row.header, "[Parameters]") == 0; }
+bool IsStrings(const ScriptSection& row) { return std::strcmp(row.header, "[Strings]") == 0; }
 
 // The two texts the reader works on. After a processor fault they are
 // deliberately not freed: the fault may have left them half-changed.
@@ -115,32 +84,31 @@ int InstallScript::ReadScript(const std::string& scriptPath) {
     RemoveComments(buffers->text);
     RemoveEmptyLines(buffers->text);
 
-    for (int row = 1; row <= kSectionCount; ++row) {
-        if (afterReboot && row >= kFirstInstallRow && row <= kLastInstallRow) continue;
-        const char* header = kSectionHeaders[row - 1];
+    for (const ScriptSection& row : kScriptSections) {
+        if (afterReboot && !row.readAfterReboot) continue;
 
         int result = 0;
         GuardOutcome outcome = RunGuarded(
             [&] {
-                ExtractSection(*this, header, buffers->section, buffers->text);
-                return ParseSectionRow(*this, row, buffers->section);
+                ExtractSection(*this, row.header, buffers->section, buffers->text);
+                return row.parse(*this, buffers->section);
             },
             result);
         if (outcome != GuardOutcome::kCompleted) {
             // A fault ends the reading as a failed section. [Strings] has no
             // message of its own for it; the driver's "Error reading" follows.
-            if (row == kRowParameters || (row != kRowStrings && stopRequested.load() != 1))
-                ShowErrorDetail(0, kMsgFaultReadingIniSection, header, kBoxOk);
+            if (!IsStrings(row) && (IsParameters(row) || stopRequested.load() != 1))
+                ShowErrorDetail(0, kMsgFaultReadingIniSection, row.header, kBoxOk);
             if (outcome == GuardOutcome::kProcessorFault) (void)buffers.release();
             return 0;
         }
         if (result == 0) {
             if (stopRequested.load() != 1)
-                ShowErrorDetail(0, kMsgErrorReadingIniSection, header, kBoxOk);
+                ShowErrorDetail(0, kMsgErrorReadingIniSection, row.header, kBoxOk);
             return 0;
         }
 
-        if (row == kRowStrings) {
+        if (IsStrings(row)) {
             int ignored = 0;
             GuardOutcome logOutcome = RunGuarded(
                 [&] {

@@ -1,7 +1,7 @@
 #include <windows.h>
 
-#include "app/program_win32.h"
-#include "log/system_text.h"
+#include "base/program_win32.h"
+#include "base/system_text.h"
 
 namespace dp {
 

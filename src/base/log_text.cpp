@@ -1,6 +1,6 @@
-#include "log/log_format.h"
+#include "base/log_text.h"
 
-#include "log/system_text.h"
+#include "base/system_text.h"
 
 namespace dp {
 

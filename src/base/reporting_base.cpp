@@ -1,8 +1,8 @@
-#include "script/reporting_base.h"
+#include "base/reporting_base.h"
 
 #include <atomic>
 
-#include "log/log_format.h"
+#include "base/log_text.h"
 
 namespace dp {
 namespace {
@@ -10,7 +10,6 @@ std::atomic<ProgressSink*> g_sink{nullptr};
 }
 
 void SetProgressSink(ProgressSink* sink) { g_sink.store(sink); }
-ProgressSink* CurrentProgressSink() { return g_sink.load(); }
 
 void ReportingBase::ShowProgressLine(const std::string& text, int kind) {
     if (ProgressSink* sink = g_sink.load()) sink->ShowProgressLine(text, kind);
