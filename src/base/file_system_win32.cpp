@@ -1,18 +1,47 @@
 #include "base/file_system_win32.h"
 
-#include <windows.h>
+#include "base/handles_win32.h"
 
 namespace dp {
+namespace {
+uint32_t ErrorUnless(BOOL ok) { return ok ? 0 : GetLastError(); }
+}  // namespace
 
 bool PathExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-unsigned long CreateFolderIfMissing(const std::string& folder) {
+uint32_t GetPathAttributes(const std::string& path, DWORD& attributes) {
+    attributes = GetFileAttributesA(path.c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : 0;
+}
+
+uint32_t SetPathAttributes(const std::string& path, DWORD attributes) {
+    return ErrorUnless(SetFileAttributesA(path.c_str(), attributes));
+}
+
+uint32_t CreateFolderIfMissing(const std::string& folder) {
     if (PathExists(folder)) return 0;
     if (CreateDirectoryA(folder.c_str(), nullptr)) return 0;
     const DWORD error = GetLastError();
     return error == ERROR_ALREADY_EXISTS ? 0 : error;
+}
+
+uint32_t RemoveFolder(const std::string& folder) { return ErrorUnless(RemoveDirectoryA(folder.c_str())); }
+
+uint32_t DeleteFileAt(const std::string& path) { return ErrorUnless(DeleteFileA(path.c_str())); }
+
+uint32_t ListFolder(const std::string& folder,
+                    const std::function<void(const std::string& name, DWORD attributes)>& visit) {
+    WIN32_FIND_DATAA found;
+    UniqueFind find(FindFirstFileA((folder + "\\*").c_str(), &found));
+    if (!find) return GetLastError();
+    do {
+        const std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        visit(name, found.dwFileAttributes);
+    } while (FindNextFileA(find.get(), &found));
+    return 0;
 }
 
 }  // namespace dp

@@ -1,5 +1,11 @@
 #pragma once
-// Folders on disk, for every layer that writes files (the log, the copies).
+// Files and folders on disk, for every layer. Calls that name a path on disk
+// go through these (or through the file operations of items/files), so that
+// one path policy holds for the whole program.
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
 #include <string>
 
 namespace dp {
@@ -7,8 +13,24 @@ namespace dp {
 // Whether anything (a file or a folder) exists under the path.
 bool PathExists(const std::string& path);
 
+// The path's attributes: 0 with `attributes` set, else the system's error.
+uint32_t GetPathAttributes(const std::string& path, DWORD& attributes);
+// 0, or the system's error.
+uint32_t SetPathAttributes(const std::string& path, DWORD attributes);
+
 // Creates the folder when nothing of that name exists (its parent must
 // exist). Returns 0 when it exists or was created, else the system's error.
-unsigned long CreateFolderIfMissing(const std::string& folder);
+uint32_t CreateFolderIfMissing(const std::string& folder);
+// Removes an empty folder (or a link to a folder, as a link). 0, or the
+// system's error.
+uint32_t RemoveFolder(const std::string& folder);
+// Deletes a file. 0, or the system's error.
+uint32_t DeleteFileAt(const std::string& path);
+
+// Calls visit(name, attributes) for every entry of the folder, "." and ".."
+// left out. 0 when the folder could be listed (also when empty), else the
+// system's error of the listing's start.
+uint32_t ListFolder(const std::string& folder,
+                    const std::function<void(const std::string& name, DWORD attributes)>& visit);
 
 }  // namespace dp

@@ -11,6 +11,7 @@
 #include "base/run_flags.h"
 #include "file_test_support.h"
 #include "model/install_script.h"
+#include "model/script_sections.h"
 #include "script/script_text.h"
 #include "unit/recorders.h"
 
@@ -86,6 +87,7 @@ TEST(ScriptReader, SectionsInTheirFixedOrderAndTheAfterRebootSubset) {
                                               : std::vector<std::string>(kSectionHeaders, kSectionHeaders + kSectionCount));
         EXPECT_TRUE(probe.boxes.boxes.empty());
     }
+    for (const ScriptSection& row : kScriptSections) EXPECT_NE(row.parse, nullptr) << row.header;
 }
 
 TEST(ScriptReader, LogPathIsTrimmedExpandedAndCompletedAfterStrings) {
