@@ -2,6 +2,8 @@
 
 #include "base/handles_win32.h"
 
+#include <exception>
+
 namespace dp {
 namespace {
 uint32_t ErrorUnless(BOOL ok) { return ok ? 0 : GetLastError(); }
@@ -30,6 +32,26 @@ uint32_t CreateFolderIfMissing(const std::string& folder) {
 uint32_t RemoveFolder(const std::string& folder) { return ErrorUnless(RemoveDirectoryA(folder.c_str())); }
 
 uint32_t DeleteFileAt(const std::string& path) { return ErrorUnless(DeleteFileA(path.c_str())); }
+
+uint32_t ReadWholeFile(const std::string& path, std::string& bytes) {
+    bytes.clear();
+    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return GetLastError();
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) return GetLastError();
+    if (size.QuadPart > 0x7fffffff) return ERROR_NOT_ENOUGH_MEMORY;
+    try {
+        bytes.resize(static_cast<size_t>(size.QuadPart));
+    } catch (const std::exception&) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    DWORD read = 0;
+    if (!bytes.empty() && !ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
+        return GetLastError();
+    bytes.resize(read);  // the file may have shrunk meanwhile
+    return 0;
+}
 
 uint32_t ListFolder(const std::string& folder,
                     const std::function<void(const std::string& name, DWORD attributes)>& visit) {

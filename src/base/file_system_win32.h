@@ -27,6 +27,10 @@ uint32_t RemoveFolder(const std::string& folder);
 // Deletes a file. 0, or the system's error.
 uint32_t DeleteFileAt(const std::string& path);
 
+// Reads a whole file: its size first, then one read. 0 with the bytes, else
+// the system's error.
+uint32_t ReadWholeFile(const std::string& path, std::string& bytes);
+
 // Calls visit(name, attributes) for every entry of the folder, "." and ".."
 // left out. 0 when the folder could be listed (also when empty), else the
 // system's error of the listing's start.
