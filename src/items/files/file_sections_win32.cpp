@@ -106,7 +106,9 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
             if (UserChoosesToFinish(item.sourcePath)) return 0;
         }
 
-        item.needsUpdate = static_cast<uint8_t>(NeedsUpdate(item, targetFacts, sourceFacts));
+        const UpdateRule rule = DecideUpdate(item, targetFacts, sourceFacts);
+        item.updateRule = static_cast<uint8_t>(rule);
+        item.needsUpdate = RuleInstalls(rule) ? 1 : 0;
         item.selected = item.needsUpdate;
         items.push_back(std::move(item));
     }
