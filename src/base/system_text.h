@@ -20,4 +20,8 @@ std::string SystemErrorText(uint32_t code);
 // Returns nullptr for an unknown id.
 const char* BuiltInMessage(int id);
 
+// Whether the byte starts a double-byte character in the system code page
+// (never outside Windows).
+bool IsSystemLeadByte(unsigned char byte);
+
 }  // namespace dp

@@ -17,4 +17,6 @@ std::string SystemErrorText(uint32_t code) {
     return "System error " + std::to_string(code) + ".\r\n";
 }
 
+bool IsSystemLeadByte(unsigned char) { return false; }
+
 }  // namespace dp

@@ -30,4 +30,6 @@ std::string SystemErrorText(uint32_t code) {
     return s;
 }
 
+bool IsSystemLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != 0; }
+
 }  // namespace dp
