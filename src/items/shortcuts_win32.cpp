@@ -40,14 +40,14 @@ private:
 HRESULT CreateShellLink(UniqueCom<IShellLinkA>& link) {
     void* object = nullptr;
     const HRESULT result =
-        CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, &object);
+        CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkA), &object);
     if (SUCCEEDED(result)) link.reset(static_cast<IShellLinkA*>(object));
     return result;
 }
 
 HRESULT PersistFileOf(IShellLinkA* link, UniqueCom<IPersistFile>& file) {
     void* object = nullptr;
-    const HRESULT result = link->QueryInterface(IID_IPersistFile, &object);
+    const HRESULT result = link->QueryInterface(__uuidof(IPersistFile), &object);
     if (SUCCEEDED(result)) file.reset(static_cast<IPersistFile*>(object));
     return result;
 }

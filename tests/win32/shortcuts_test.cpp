@@ -25,10 +25,10 @@ std::string LinkTarget(const std::string& linkFile) {
     CoInitialize(nullptr);
     std::string target;
     IShellLinkA* link = nullptr;
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkA),
                                    reinterpret_cast<void**>(&link)))) {
         IPersistFile* file = nullptr;
-        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        if (SUCCEEDED(link->QueryInterface(__uuidof(IPersistFile), reinterpret_cast<void**>(&file)))) {
             std::wstring wide(linkFile.begin(), linkFile.end());
             char path[MAX_PATH + 1] = {};
             if (SUCCEEDED(file->Load(wide.c_str(), STGM_READ)) &&
