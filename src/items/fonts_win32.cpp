@@ -58,14 +58,7 @@ std::string FaceNameOf(const std::string& path) {
     const std::u16string wide = FontFullName([&path](uint64_t offset, uint32_t size, std::string& bytes) {
         return ReadFilePart(path, offset, size, bytes) == 0;
     });
-    if (wide.empty()) return {};
-    const wchar_t* text = reinterpret_cast<const wchar_t*>(wide.c_str());
-    const int length = static_cast<int>(wide.size());
-    const int n = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return {};
-    std::string name(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, length, name.data(), n, nullptr, nullptr);
-    return name;
+    return ToSystemCodePage(wide);
 }
 
 void LogLine(StepContext& step, uint32_t error, int messageId, const std::string& detail) {
