@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "unit/recorders.h"
 
 namespace dp {
 namespace {
@@ -25,7 +24,7 @@ TEST(ParseFontSubstitutes, TrimsQuotesAndBlanksAndNeedsAnEqualsSign) {
         {"Helv=", 0, 1, {"Helv"}, {""}},
         {"Helv=\nTms Rmn=ignored", 1, 1, {"Helv", "Tms Rmn"}, {std::nullopt, std::nullopt}},
         {"%NAME%=x", 0, 1, {"%NAME%"}, {"x"}},  // no variables here
-        {"a=b\nno sign\nc=d", 1, 0, {"a"}, {std::nullopt}},
+        {"a=b\nno sign\nc=d", 1, 0, {"a"}, {std::nullopt}},  // the lines before it stay
         {"", 0, 1, {}, {}},
         {" \"\t\r\n", 0, 1, {}, {}},
     };
@@ -36,14 +35,6 @@ TEST(ParseFontSubstitutes, TrimsQuotesAndBlanksAndNeedsAnEqualsSign) {
         EXPECT_EQ(list.values, c.values) << c.section;
         EXPECT_EQ(list.rebootRequired, 0);
     }
-}
-
-TEST(ParseFontSubstitutes, StopEndsTheSection) {
-    test::ProgressRecorder progress(1);
-    FontSubstituteList list;
-    EXPECT_EQ(ParseFontSubstitutes(list, "a=1\nb=2", 0), 0);
-    EXPECT_TRUE(list.names.empty());
-    EXPECT_EQ(progress.events, (std::vector<std::string>{"0:a", "1/2"}));
 }
 
 }  // namespace

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <optional>
 #include <string>
-#include <utility>
 
+#include "base/handles_win32.h"
 #include "base/system_text.h"
 #include "file_test_support.h"
 #include "items/files/file_list.h"
@@ -22,56 +22,31 @@ namespace dp {
 namespace {
 
 using test::Exists;
-using test::ScratchDir;
 
-constexpr char kFontsKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
-constexpr char kFace[] = "Dptest Sans";  // the family of dptest.ttf; its full name adds " Book"
-
-// The system's own registry view (the 64-bit one under WOW64).
-REGSAM SystemView() {
+// The system's Fonts key in the system's own view (the 64-bit one under WOW64).
+UniqueKey FontsKey() {
     BOOL wow64 = FALSE;
-    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64 ? KEY_WOW64_64KEY : 0;
+    const REGSAM view = IsWow64Process(GetCurrentProcess(), &wow64) && wow64 ? KEY_WOW64_64KEY : 0;
+    UniqueKey key;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", 0, nullptr, 0,
+                    KEY_QUERY_VALUE | KEY_SET_VALUE | view, nullptr, key.put(), nullptr);
+    return key;
 }
-
-std::string FontsValue(const std::string& name) {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kFontsKey, 0, KEY_QUERY_VALUE | SystemView(), &key) != ERROR_SUCCESS)
-        return "<no key>";
+std::string FontsValue(const char* name) {
     char data[MAX_PATH] = {};
     DWORD size = sizeof data - 1;
-    const LONG rc = RegQueryValueExA(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(key);
+    const LONG rc = RegQueryValueExA(FontsKey().get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
     return rc == ERROR_SUCCESS ? data : "<none>";
 }
-void SetFontsValue(const std::string& name, const std::string& data) {
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kFontsKey, 0, nullptr, 0, KEY_SET_VALUE | SystemView(), nullptr,
-                              &key, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                   static_cast<DWORD>(data.size() + 1));
-    RegCloseKey(key);
-}
-
-// Removes what a test registered, however it ends.
-struct FontsValuesCleanup {
-    ~FontsValuesCleanup() {
-        HKEY key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kFontsKey, 0, KEY_SET_VALUE | SystemView(), &key) != ERROR_SUCCESS) return;
-        RegDeleteValueA(key, "Dptest Sans Book (TrueType)");
-        RegDeleteValueA(key, "Dptest Sans Book");
-        RegCloseKey(key);
-    }
-};
 
 int CALLBACK FaceFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
     *reinterpret_cast<bool*>(found) = true;
     return 0;
 }
-bool FaceAvailable(const char* face) {
+bool FaceAvailable() {
     LOGFONTA font{};
     font.lfCharSet = DEFAULT_CHARSET;
-    std::strcpy(font.lfFaceName, face);
+    std::strcpy(font.lfFaceName, "Dptest Sans");  // the family of dptest.ttf (full name "Dptest Sans Book")
     bool found = false;
     HDC dc = GetDC(nullptr);
     EnumFontFamiliesExA(dc, &font, FaceFound, reinterpret_cast<LPARAM>(&found), 0);
@@ -79,30 +54,13 @@ bool FaceAvailable(const char* face) {
     return found;
 }
 
-// A hidden top-level window of this thread that counts the font-change notices.
-class FontChangeCounter {
-public:
-    FontChangeCounter() {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "DpFontChangeCounter";
-        RegisterClassA(&wc);
-        window_ = CreateWindowA(wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, wc.hInstance, nullptr);
-        count = 0;
-    }
-    ~FontChangeCounter() { DestroyWindow(window_); }
-    static inline int count = 0;
+std::atomic<int> g_notices{0};
+LRESULT CALLBACK CountNotices(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_FONTCHANGE) ++g_notices;
+    return DefWindowProcA(w, m, wp, lp);
+}
 
-private:
-    static LRESULT CALLBACK Proc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
-        if (m == WM_FONTCHANGE) ++count;
-        return DefWindowProcA(w, m, wp, lp);
-    }
-    HWND window_;
-};
-
-FileItem FontItem(const std::string& target, int selected, int deleteItem) {
+FileItem Font(const std::string& target, int selected, int deleteItem) {
     FileItem item;
     item.targetPath = target;
     item.font = 1;
@@ -111,102 +69,82 @@ FileItem FontItem(const std::string& target, int selected, int deleteItem) {
     return item;
 }
 
-VariableTable Folders(const std::string& fonts, const std::string& temp) {
-    VariableTable variables;
-    variables.AddEntry("FONTS_PATH", "", fonts);
-    variables.AddEntry("USER_TEMP_PATH", "", temp);
-    return variables;
-}
-
-TEST(Fonts, TrueTypeThroughItsResourceFileRegisteredAndRemoved) {
-    FontsValuesCleanup cleanup;
-    ScratchDir dir;
-    CreateDirectoryA((dir / "fonts").c_str(), nullptr);
-    CreateDirectoryA((dir / "temp").c_str(), nullptr);
-    const std::string font = dir / "fonts\\dptest.ttf", broken = dir / "fonts\\broken.fon";
-    test::CopyData("dptest.ttf", font);
-    test::WriteFileText(broken, "not a font");
-    VariableTable variables = Folders(dir / "fonts\\", dir / "temp\\");
-    ASSERT_FALSE(FaceAvailable(kFace));
-
-    FileList files;
-    files.items = {FontItem(font, 1, 0), FontItem(dir / "fonts\\old.ttf", 0, 0), FontItem(broken, 1, 0)};
-    FontChangeCounter notices;
-    const std::string log = test::LoggedStep(LogLevel::Short, files, variables, [](StepContext& s) { InstallFonts(s); });
-    EXPECT_TRUE(Exists(dir / "temp\\dptest.fot"));
-    EXPECT_TRUE(FaceAvailable(kFace));
-    EXPECT_EQ(FontsValue("Dptest Sans Book (TrueType)"), "dptest.ttf");
-    EXPECT_EQ(log, "Font added for this session only, its name cannot be read: " + broken + ".\n");
-    EXPECT_EQ(FontChangeCounter::count, 2);  // the item not marked is not announced
-
-    files.items = {FontItem(font, 1, 1)};
-    EXPECT_EQ(test::LoggedStep(LogLevel::Full, files, variables, [](StepContext& s) { RemoveFonts(s); }), "");
-    EXPECT_FALSE(FaceAvailable(kFace));
-    EXPECT_FALSE(Exists(dir / "temp\\dptest.fot"));
-    EXPECT_EQ(FontsValue("Dptest Sans Book (TrueType)"), "<none>");
-    EXPECT_EQ(FontChangeCounter::count, 3);
-}
-
-TEST(Fonts, OtherNamesAreAddedDirectlyAndOnlyTheirOwnValueIsRemoved) {
-    FontsValuesCleanup cleanup;
+// A TrueType name goes through its resource file in the temporary folder; any
+// other is added by its name from the Fonts folder. Both are registered for
+// the next start under their full name and taken away again.
+TEST(Fonts, AddedRegisteredAnnouncedAndRemoved) {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = CountNotices;
+    wc.lpszClassName = "DpNoticeCounter";
+    RegisterClassA(&wc);
+    HWND counter = CreateWindowA(wc.lpszClassName, "", WS_OVERLAPPED, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
     char windows[MAX_PATH] = {};
     GetWindowsDirectoryA(windows, MAX_PATH);
-    const std::string fonts = std::string(windows) + "\\Fonts\\", font = fonts + "DPTESTUP.TTF";
-    struct DeleteAtEnd {
-        std::string path;
-        ~DeleteAtEnd() {
-            RemoveFontResourceA("DPTESTUP.TTF");
-            DeleteFileA(path.c_str());
-        }
-    } removeFont{font};
-    test::CopyData("dptest.ttf", font);
-    ScratchDir temp;
-    VariableTable variables = Folders(fonts, temp.path() + "\\");
+    test::ScratchDir dir;
+    const struct {
+        std::string folder, name, value, data, resource;
+    } cases[] = {
+        {dir.path() + "\\", "dptest.ttf", "Dptest Sans Book (TrueType)", "dptest.ttf", dir / "dptest.fot"},
+        {std::string(windows) + "\\Fonts\\", "DPTESTUP.TTF", "Dptest Sans Book", "DPTESTUP.TTF", ""},
+    };
+    for (const auto& c : cases) {
+        const std::string font = c.folder + c.name, broken = c.folder + "broken.fon";
+        test::CopyData("dptest.ttf", font);
+        test::WriteFileText(broken, "not a font");
+        VariableTable variables;
+        variables.AddEntry("FONTS_PATH", "", c.folder);
+        variables.AddEntry("USER_TEMP_PATH", "", dir.path() + "\\");
+        EXPECT_FALSE(FaceAvailable());
+        FileList files;
+        files.items = {Font(font, 1, 0), Font(c.folder + "old.ttf", 0, 0), Font(broken, 1, 0)};
+        g_notices = 0;
+        EXPECT_EQ(test::LoggedStep(LogLevel::Short, files, variables, [](StepContext& s) { InstallFonts(s); }),
+                  "Font added for this session only, its name cannot be read: " + broken + ".\n");
+        EXPECT_TRUE(FaceAvailable()) << c.name;
+        EXPECT_EQ(FontsValue(c.value.c_str()), c.data);
+        EXPECT_EQ(c.resource.empty() || Exists(c.resource), true) << c.resource;
+        EXPECT_EQ(g_notices, 2);  // the item not marked is not announced
 
-    FileList files;
-    files.items = {FontItem(font, 1, 0)};
-    test::LoggedStep(LogLevel::Full, files, variables, [](StepContext& s) { InstallFonts(s); });
-    EXPECT_TRUE(FaceAvailable(kFace));
-    EXPECT_EQ(FontsValue("Dptest Sans Book"), "DPTESTUP.TTF");
-    EXPECT_FALSE(Exists(temp / "DPTESTUP.fot"));
-
-    // A value that names another file is not this font's.
-    SetFontsValue("Dptest Sans Book", "other.ttf");
-    files.items = {FontItem(font, 1, 1)};
-    test::LoggedStep(LogLevel::Full, files, variables, [](StepContext& s) { RemoveFonts(s); });
-    EXPECT_FALSE(FaceAvailable(kFace));
-    EXPECT_EQ(FontsValue("Dptest Sans Book"), "other.ttf");
+        files.items = {Font(font, 1, 1)};
+        EXPECT_EQ(test::LoggedStep(LogLevel::Full, files, variables, [](StepContext& s) { RemoveFonts(s); }), "");
+        EXPECT_FALSE(FaceAvailable()) << c.name;
+        EXPECT_EQ(FontsValue(c.value.c_str()), "<none>");
+        EXPECT_FALSE(!c.resource.empty() && Exists(c.resource)) << c.resource;
+        // A value that names another file is not this font's to remove.
+        RegSetValueExA(FontsKey().get(), c.value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>("other.ttf"), 10);
+        test::LoggedStep(LogLevel::Full, files, variables, [](StepContext& s) { RemoveFonts(s); });
+        EXPECT_EQ(FontsValue(c.value.c_str()), "other.ttf");
+        RegDeleteValueA(FontsKey().get(), c.value.c_str());
+        DeleteFileA(font.c_str());
+        DeleteFileA(broken.c_str());
+    }
+    DestroyWindow(counter);
 }
 
-// A top-level window whose thread stops pumping until released.
-DWORD WINAPI HungWindowThread(LPVOID param) {
-    auto* state = static_cast<std::pair<HANDLE, std::atomic<int>*>*>(param);
-    HWND window = CreateWindowA("STATIC", "hung", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    state->second->store(1);
-    // Not pumping: a broadcast that waits for this window waits here. A
-    // minute is far more than the bounded send needs; 2 records that the
-    // broadcast had not come back by then.
-    if (WaitForSingleObject(state->first, 60000) == WAIT_TIMEOUT) state->second->store(2);
+// A window whose thread stops pumping until released (state 1), or until a
+// minute has passed without the broadcast coming back (state 2).
+DWORD WINAPI HungWindow(LPVOID param) {
+    auto* state = static_cast<std::atomic<int>*>(param);
+    HWND window = CreateWindowA("STATIC", "hung", WS_OVERLAPPED, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+    *state = 1;
+    for (int waited = 0; *state == 1 && waited < 60000; waited += 50) Sleep(50);
+    if (*state == 1) *state = 2;
     DestroyWindow(window);
     return 0;
 }
 
 TEST(Fonts, HungWindowDoesNotHoldTheBroadcast) {
-    ScratchDir dir;
-    VariableTable variables = Folders(dir.path() + "\\", dir.path() + "\\");
-    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::atomic<int> state{0};
-    std::pair<HANDLE, std::atomic<int>*> param{release, &state};
-    HANDLE thread = CreateThread(nullptr, 0, HungWindowThread, &param, 0, nullptr);
-    while (state.load() == 0) Sleep(10);
+    HANDLE thread = CreateThread(nullptr, 0, HungWindow, &state, 0, nullptr);
+    while (state == 0) Sleep(10);
     FileList files;
-    files.items = {FontItem(dir / "missing.fon", 1, 0)};
+    files.items = {Font("C:\\nowhere\\missing.fon", 1, 0)};
+    VariableTable variables;
     test::LoggedStep(LogLevel::None, files, variables, [](StepContext& s) { InstallFonts(s); });
-    SetEvent(release);
+    int expected = 1;
+    EXPECT_TRUE(state.compare_exchange_strong(expected, 3)) << "the broadcast waited for the hung window";
     WaitForSingleObject(thread, INFINITE);
-    EXPECT_EQ(state.load(), 1);
     CloseHandle(thread);
-    CloseHandle(release);
 }
 
 std::string Substitute(const char* name) {
@@ -221,24 +159,22 @@ TEST(FontSubstitutes, SetAndDeletedThroughTheProfileFailuresOnlyLogged) {
     ASSERT_EQ(ParseFontSubstitutes(remove, "Dptest Tms=\nDptest Never=", 1), 1);
     FileList files;
     VariableTable variables;
-    EXPECT_EQ(test::LoggedStep(LogLevel::Full, files, variables, [&](StepContext& s) { ApplyFontSubstitutes(set, s); }), "");
+    auto apply = [&](FontSubstituteList& list, LogLevel level) {
+        return test::LoggedStep(level, files, variables, [&](StepContext& s) { EXPECT_EQ(ApplyFontSubstitutes(list, s), 1); });
+    };
+    EXPECT_EQ(apply(set, LogLevel::Full), "");
     EXPECT_EQ(Substitute("Dptest Helv,204"), "Dptest Arial,0");
     EXPECT_EQ(Substitute("Dptest Tms"), "Dptest Times");
-    test::LoggedStep(LogLevel::Full, files, variables, [&](StepContext& s) { ApplyFontSubstitutes(remove, s); });
+    EXPECT_EQ(apply(remove, LogLevel::Full), "");
     EXPECT_EQ(Substitute("Dptest Tms"), "<none>");
     EXPECT_EQ(Substitute("Dptest Helv,204"), "Dptest Arial,0");
     WriteProfileStringA("FontSubstitutes", "Dptest Helv,204", nullptr);
 
     SetSubstituteWriterForTesting([](const std::string&, const std::optional<std::string>&) { return 5u; });
-    for (LogLevel level : {LogLevel::Short, LogLevel::None}) {
-        const std::string log = test::LoggedStep(level, files, variables, [&](StepContext& s) {
-            EXPECT_EQ(ApplyFontSubstitutes(set, s), 1);
-        });
-        EXPECT_EQ(log, level == LogLevel::None ? ""
-                                               : "Error setting or deleting font substitutes for:  Dptest Helv,204. " +
-                                                     SystemErrorText(5) + "\nError setting or deleting font substitutes for:  Dptest Tms. " +
-                                                     SystemErrorText(5) + "\n");
-    }
+    const std::string error = "Error setting or deleting font substitutes for:  ";
+    EXPECT_EQ(apply(set, LogLevel::Short), error + "Dptest Helv,204. " + SystemErrorText(5) + "\n" + error +
+                                               "Dptest Tms. " + SystemErrorText(5) + "\n");
+    EXPECT_EQ(apply(set, LogLevel::None), "");
     SetSubstituteWriterForTesting(nullptr);
 }
 
