@@ -26,7 +26,9 @@ library() {
 # The package.
 library 1.2.0.0 "$sample/core.dll"
 library 1.0.0.0 "$sample/plugin.dll"
-touch -d '2024-06-01 12:00 UTC' "$sample"/*.txt "$sample"/settings.ini "$sample"/*.dll
+"$cc" -O2 -s -mwindows -static-libgcc -o "$sample/sample.exe" "$sample/src/app.c"
+touch -d '2024-06-01 12:00 UTC' "$sample"/*.txt "$sample"/settings.ini "$sample"/*.dll "$sample"/*.exe \
+    "$sample"/*.ttf
 
 # The older installation.
 programs="$WINEPREFIX/drive_c/Program Files (x86)"
@@ -40,3 +42,7 @@ cp "$app/core.dll" "$app/obsolete.dll"
 printf 'Deployator Sample license, revision 1.\r\n' >"$app/license.txt"
 printf '[Sample]\r\nGreeting=Hello from the user\r\n' >"$app/settings.ini"
 touch -d '2023-01-01 12:00 UTC' "$app"/*
+
+# No font or shortcut of an earlier run.
+rm -f "$WINEPREFIX/drive_c/windows/Fonts/dpsample.ttf"
+rm -rf "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Deployator Sample"

@@ -53,6 +53,40 @@ uint32_t ReadWholeFile(const std::string& path, std::string& bytes) {
     return 0;
 }
 
+uint32_t ReadFilePart(const std::string& path, uint64_t offset, uint32_t size, std::string& bytes) {
+    bytes.clear();
+    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return GetLastError();
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) return GetLastError();
+    try {
+        bytes.resize(size);
+    } catch (const std::exception&) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    DWORD read = 0;
+    if (size != 0 && !ReadFile(file.get(), bytes.data(), size, &read, nullptr)) return GetLastError();
+    bytes.resize(read);
+    return 0;
+}
+
+uint32_t WidePath(const std::string& path, std::wstring& wide) {
+    constexpr size_t kLongestPath = 32767;
+    wide.clear();
+    if (path.empty()) return 0;
+    // Every character takes one or two bytes.
+    if (path.size() > 2 * kLongestPath) return ERROR_FILENAME_EXCED_RANGE;
+    const int size = static_cast<int>(path.size());
+    const int n = MultiByteToWideChar(CP_ACP, 0, path.data(), size, nullptr, 0);
+    if (n <= 0) return GetLastError();
+    if (static_cast<size_t>(n) > kLongestPath) return ERROR_FILENAME_EXCED_RANGE;
+    wide.resize(static_cast<size_t>(n));
+    MultiByteToWideChar(CP_ACP, 0, path.data(), size, wide.data(), n);
+    return 0;
+}
+
 uint32_t ListFolder(const std::string& folder,
                     const std::function<void(const std::string& name, DWORD attributes)>& visit) {
     WIN32_FIND_DATAA found;

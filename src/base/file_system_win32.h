@@ -31,6 +31,15 @@ uint32_t DeleteFileAt(const std::string& path);
 // the system's error.
 uint32_t ReadWholeFile(const std::string& path, std::string& bytes);
 
+// Reads at most `size` bytes from the offset on (fewer at the end of the
+// file). 0 with the bytes, else the system's error.
+uint32_t ReadFilePart(const std::string& path, uint64_t offset, uint32_t size, std::string& bytes);
+
+// The path in the system's wide form (code page CP_ACP), whole, for calls
+// that take only a wide name. 0, or ERROR_FILENAME_EXCED_RANGE when it is
+// longer than any path the system accepts (32,767 characters).
+uint32_t WidePath(const std::string& path, std::wstring& wide);
+
 // Calls visit(name, attributes) for every entry of the folder, "." and ".."
 // left out. 0 when the folder could be listed (also when empty), else the
 // system's error of the listing's start.

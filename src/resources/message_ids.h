@@ -68,5 +68,9 @@ constexpr int kMsgConfirmStopInit = 180;               // "Would you like to can
 constexpr int kMsgDiskFull = 181;                      // "File %s is not installed because ... disk ..."
 constexpr int kMsgSelfReference = 182;                 // "Variable refers to itself"
 constexpr int kMsgErrorRegisterWindowClass = 183;      // "Error register window class"
+constexpr int kMsgErrorCreatingShortcut = 220;         // "Error creating shortcut"
+constexpr int kMsgErrorRegisteringFont = 221;          // "Error registering font"
+constexpr int kMsgFontForSessionOnly = 222;            // "Font added for this session only, ..."
+constexpr int kMsgErrorUnregisteringFont = 223;        // "Error unregistering font"
 
 }  // namespace dp

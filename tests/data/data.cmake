@@ -37,6 +37,8 @@ configure_file(${DP_DATA_DIR}/tmpfs_drive.sh ${DP_DATA_OUT}/tmpfs_drive.sh COPYO
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                WORLD_READ WORLD_EXECUTE)
 
+configure_file(${DP_DATA_DIR}/fonts/dptest.ttf ${DP_DATA_OUT}/dptest.ttf COPYONLY)
+
 add_dependencies(win32_tests ${DP_DATA_TARGETS})
 
 # Windows benchmarks (run by hand: <build>/win/wine-run <build>/win/bench_<name>.exe).
