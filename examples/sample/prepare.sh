@@ -40,3 +40,7 @@ cp "$app/core.dll" "$app/obsolete.dll"
 printf 'Deployator Sample license, revision 1.\r\n' >"$app/license.txt"
 printf '[Sample]\r\nGreeting=Hello from the user\r\n' >"$app/settings.ini"
 touch -d '2023-01-01 12:00 UTC' "$app"/*
+
+# The earlier version's registry settings, which old-keys.reg removes.
+wine reg delete 'HKCU\Software\Velmora\Deployator Sample' /f >/dev/null 2>&1 || true
+wine reg add 'HKCU\Software\Velmora\Deployator Sample\Legacy\Window' /v Left /d 10 /f >/dev/null 2>&1
