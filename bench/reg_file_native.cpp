@@ -21,11 +21,11 @@ std::string MakeFile(int values) {
         const std::string n = std::to_string(i);
         if (i % 100 == 0) s += "\r\n[HKEY_LOCAL_MACHINE\\Software\\Velmora\\Bench\\Key" + n + "]\r\n";
         switch (i % 5) {
-            case 0: s += "\"Path" + n + "\"=\"%APPDIR%\\\\data\\\\file" + n + ".dat with a \\\"quoted\\\" part and more text\"\r\n"; break;
-            case 1: s += "\"Count" + n + "\"=dword:0000ff00\r\n"; break;
-            case 2: s += "\"Blob" + n + "\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,17\r\n"; break;
-            case 3: s += "\"Expand" + n + "\"=hex(2):25,00,53,00,79,00,73,00,74,00,65,00,6d,00,52,00,6f,00,6f,00,74,00,25,00,00,00\r\n"; break;
-            default: s += "\"List" + n + "\"=hex(7):61,00,62,00,63,00,00,00,64,00,65,00,66,00,00,00,00,00,00,00\r\n";
+            case 0: s += "\"DataFilePath" + n + "\"=\"%APPDIR%\\\\data\\\\file" + n + ".dat with a \\\"quoted\\\" part and a little more text\"\r\n"; break;
+            case 1: s += "\"Number of the times the application was started " + n + "\"=dword:0000ff00\r\n"; break;
+            case 2: s += "\"BinaryBlobValue" + n + "\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,17,18,19,1a,1b,1c\r\n"; break;
+            case 3: s += "\"ExpandableTextValue" + n + "\"=hex(2):25,00,53,00,79,00,73,00,74,00,65,00,6d,00,52,00,6f,00,6f,00,74,00,25,00,00,00\r\n"; break;
+            default: s += "\"ListOfStringsValue" + n + "\"=hex(7):61,00,62,00,63,00,00,00,64,00,65,00,66,00,00,00,67,00,68,00,69,00,00,00,00,00\r\n";
         }
     }
     return s;

@@ -16,6 +16,7 @@
 #include "items/files/file_list.h"
 #include "items/registry/registry_items.h"
 #include "script/variable_table.h"
+#include "unit/recorders.h"
 
 namespace dp {
 namespace {
@@ -162,6 +163,13 @@ TEST(Registry, SectionFailures) {
         EXPECT_EQ(shown, c.boxes) << c.section;
         EXPECT_EQ(list.count(), c.entries) << c.section;
     }
+    // Each file is shown on the item line, and a Stop confirmed there ends the reading.
+    test::ProgressRecorder progress(2);
+    RegEntryList list;
+    EXPECT_EQ(ParseInstallRegEntries(list, "a=good.reg\r\nb=good.reg", vars), 0);
+    EXPECT_EQ(list.count(), 1);
+    const std::string shown = "0:" + dir.path() + "\\good.reg";
+    EXPECT_EQ(progress.events, (std::vector<std::string>{shown, "1/2", shown, "2/2"}));
 }
 
 TEST(Registry, LowerCaseRootStopsWithTheBox) {
