@@ -46,3 +46,6 @@ touch -d '2023-01-01 12:00 UTC' "$app"/*
 # No font or shortcut of an earlier run.
 rm -f "$WINEPREFIX/drive_c/windows/Fonts/dpsample.ttf"
 rm -rf "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Deployator Sample"
+# The earlier version's registry settings, which old-keys.reg removes.
+wine reg delete 'HKCU\Software\Velmora\Deployator Sample' /f >/dev/null 2>&1 || true
+wine reg add 'HKCU\Software\Velmora\Deployator Sample\Legacy\Window' /v Left /d 10 /f >/dev/null 2>&1

@@ -72,5 +72,6 @@ constexpr int kMsgErrorCreatingShortcut = 220;         // "Error creating shortc
 constexpr int kMsgErrorRegisteringFont = 221;          // "Error registering font"
 constexpr int kMsgFontForSessionOnly = 222;            // "Font added for this session only, ..."
 constexpr int kMsgErrorUnregisteringFont = 223;        // "Error unregistering font"
+constexpr int kMsgSharedRegistryKeyKept = 200;         // "Refused to delete the shared registry key"
 
 }  // namespace dp

@@ -53,6 +53,13 @@ check() {  # check DESCRIPTION COMMAND...
 for f in core.dll readme.txt license.txt settings.ini; do check "$f installed" cmp -s "$dir/$f" "$app_u/$f"; done
 for f in manual.txt obsolete.dll; do check "$f absent" test ! -e "$app_u/$f"; done
 check "plugin.dll (same version) left alone" test "$(stat -c %Y "$app_u/plugin.dll")" -lt 1700000000
+# sample.reg written, old-keys.reg's key deleted with its emptied parent.
+regkey='HKCU\Software\Velmora\Deployator Sample'
+query() { wine reg query "$@" </dev/null 2>/dev/null | tr -d '\r' || true; }
+check "registry values written" grep -q "Version *REG_DWORD *0x10200" <<<"$(query "$regkey" /v Version)"
+check "binary value written whole" grep -q "Checksum *REG_BINARY *DEAD00BEEF" <<<"$(query "$regkey\\Plugins" /v Checksum)"
+gone() { ! wine reg query "$1" </dev/null >/dev/null 2>&1; }
+check "old key and its parent deleted" gone "$regkey\\Legacy"
 
 log="$dir/kitup.log"
 size() { stat -c %s "$dir/$1"; }
