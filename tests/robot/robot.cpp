@@ -22,6 +22,7 @@
 //   expect-pos ID [<|>|=]N        progress bar ID is at (below, above) N
 //   key esc|enter|down|up|space [ID]  a key press in the current window (or
 //                                 in its control ID)
+//   close                         the current window's close box
 //   place X Y W H                 moves and sizes the current window
 //   expect-rect [ID] GLOB         the current window's screen rectangle
 //                                 "left,top,right,bottom", or control ID's
@@ -657,6 +658,11 @@ bool Robot::Execute(const std::string& rawLine, int lineNo) {
         // and hands arrows and space to the control.
         PostMessageA(to, WM_KEYDOWN, vk, 1);
         PostMessageA(to, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+        return true;
+    }
+    if (cmd == "close") {
+        if (!needCurrent()) return false;
+        PostMessageA(current_, WM_SYSCOMMAND, SC_CLOSE, 0);
         return true;
     }
     if (cmd == "place") {
