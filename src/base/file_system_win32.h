@@ -27,6 +27,11 @@ uint32_t RemoveFolder(const std::string& folder);
 // Deletes a file. 0, or the system's error.
 uint32_t DeleteFileAt(const std::string& path);
 
+// The full path of a path: relative parts resolved against the current
+// directory, "." and ".." applied, short names made long where the path
+// exists. 0 with the path, else the system's error.
+uint32_t FullPathName(const std::string& path, std::string& full);
+
 // Reads a whole file: its size first, then one read. 0 with the bytes, else
 // the system's error.
 uint32_t ReadWholeFile(const std::string& path, std::string& bytes);

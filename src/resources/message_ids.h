@@ -68,5 +68,6 @@ constexpr int kMsgConfirmStopInit = 180;               // "Would you like to can
 constexpr int kMsgDiskFull = 181;                      // "File %s is not installed because ... disk ..."
 constexpr int kMsgSelfReference = 182;                 // "Variable refers to itself"
 constexpr int kMsgErrorRegisterWindowClass = 183;      // "Error register window class"
+constexpr int kMsgProtectedDirectory = 210;            // "Protected directory not deleted:"
 
 }  // namespace dp
