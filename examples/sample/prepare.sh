@@ -26,6 +26,7 @@ library() {
 # The package.
 library 1.2.0.0 "$sample/core.dll"
 library 1.0.0.0 "$sample/plugin.dll"
+"$cc" -O2 -s -mwindows -static-libgcc -o "$sample/configure.exe" "$sample/src/configure.c"
 touch -d '2024-06-01 12:00 UTC' "$sample"/*.txt "$sample"/settings.ini "$sample"/*.dll
 
 # The older installation.
@@ -40,3 +41,8 @@ cp "$app/core.dll" "$app/obsolete.dll"
 printf 'Deployator Sample license, revision 1.\r\n' >"$app/license.txt"
 printf '[Sample]\r\nGreeting=Hello from the user\r\n' >"$app/settings.ini"
 touch -d '2023-01-01 12:00 UTC' "$app"/*
+# What the older installation leaves that the script removes at the end.
+mkdir -p "$app/Cache/Thumbnails"
+printf 'cached\r\n' >"$app/Cache/index.dat"
+printf 'cached\r\n' >"$app/Cache/Thumbnails/1.dat"
+printf 'temporary\r\n' >"$app/setup.tmp"

@@ -46,6 +46,14 @@ check() {  # check DESCRIPTION COMMAND...
 for f in core.dll readme.txt license.txt settings.ini; do check "$f installed" cmp -s "$dir/$f" "$app_u/$f"; done
 for f in manual.txt obsolete.dll; do check "$f absent" test ! -e "$app_u/$f"; done
 check "plugin.dll (same version) left alone" test "$(stat -c %Y "$app_u/plugin.dll")" -lt 1700000000
+# The set-up tool ran first and last; Data was created, Cache and setup.tmp went.
+check "configure.exe ran last" test -e "$app_u/configured.txt"
+check "Data created" test -d "$app_u/Data"
+for f in Cache setup.tmp; do check "$f deleted" test ! -e "$app_u/$f"; done
+for line in "Running file configure.exe /check." "Running file configure.exe /setup \"$app\"." \
+    "Deleting file $app\\setup.tmp."; do
+    check "log: $line" grep -qxF "$line" <(tr -d '\r' <"$dir/kitup.log")
+done
 
 log="$dir/kitup.log"
 size() { stat -c %s "$dir/$1"; }
