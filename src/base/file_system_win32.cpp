@@ -46,6 +46,21 @@ uint32_t FullPathName(const std::string& path, std::string& full) {
     return 0;
 }
 
+uint32_t FinalPathName(const std::string& path, std::string& final) {
+    final.clear();
+    using GetFinal = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+    static const GetFinal get =
+        ProcAddress<GetFinal>(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA");
+    if (!get) return ERROR_CALL_NOT_IMPLEMENTED;
+    UniqueFile file(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) return GetLastError();
+    final = GrowingText([&](char* buffer, size_t size) {
+        return get(file.get(), buffer, static_cast<DWORD>(size), 0 /*FILE_NAME_NORMALIZED, VOLUME_NAME_DOS*/);
+    });
+    return final.empty() ? GetLastError() : 0;
+}
+
 uint32_t ReadWholeFile(const std::string& path, std::string& bytes) {
     bytes.clear();
     UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

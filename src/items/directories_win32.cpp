@@ -88,17 +88,26 @@ ProtectedFolders SystemProtectedFolders(const VariableTable& variables) {
     result.containers.push_back(ParentOf(user));
     result.containers.push_back(ParentOf(EnvironmentText("USERPROFILE")));
 
+    // Each by its full path and by the path its links lead to.
     for (std::vector<std::string>* list : {&result.folders, &result.containers}) {
-        std::vector<std::string> full;
-        for (const std::string& folder : *list)
-            if (!folder.empty()) full.push_back(FullPathOrSame(folder));
-        *list = std::move(full);
+        std::vector<std::string> forms;
+        for (const std::string& folder : *list) {
+            if (folder.empty()) continue;
+            forms.push_back(FullPathOrSame(folder));
+            std::string final;
+            if (FinalPathName(folder, final) == 0) forms.push_back(std::move(final));
+        }
+        *list = std::move(forms);
     }
     return result;
 }
 
+// Refused by its full path, or by the path it finally leads to through links
+// (a folder reached through a junction is the folder itself).
 bool IsRefused(const std::string& path, const ProtectedFolders& protectedFolders) {
-    return IsProtectedDirectory(FullPathOrSame(path), protectedFolders);
+    if (IsProtectedDirectory(FullPathOrSame(path), protectedFolders)) return true;
+    std::string final;
+    return FinalPathName(path, final) == 0 && IsProtectedDirectory(final, protectedFolders);
 }
 
 }  // namespace
