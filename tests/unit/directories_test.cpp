@@ -7,46 +7,26 @@
 
 #include "base/run_flags.h"
 #include "script/variable_table.h"
-#include "unit/recorders.h"
 
 namespace dp {
 namespace {
 
 using Texts = std::vector<std::string>;
 
-TEST(DirectorySections, CreateAndDeleteEntriesInOneList) {
-    VariableTable variables;
-    variables.AddEntry("APP", "", "C:\\App\\");
-    variables.AddEntry("EMPTY", "", "");
-    DirectoryList list;
-    ASSERT_EQ(ParseDirectorySection(list, " %APP%Data\\ \r\nC:\\Plain", 0, variables), 1);
-    ASSERT_EQ(ParseDirectorySection(list, "%APP%Old\\\r\n   \r\n%EMPTY%\r\nC:\\Two\\\\\r\n\tC:\\Tab", 1, variables), 1);
-    ASSERT_EQ(ParseDirectorySection(list, "", 1, variables), 1);
-    // A delete entry loses one final backslash; a create entry keeps it.
-    EXPECT_EQ(list.paths, (Texts{"C:\\App\\Data\\", "C:\\Plain", "C:\\App\\Old", "", "", "C:\\Two\\", "\tC:\\Tab"}));
-    EXPECT_EQ(list.isDelete, (std::vector<uint8_t>{0, 0, 1, 1, 1, 1, 1}));
-}
-
-TEST(DirectorySections, DeleteFilesEndTakesBareNamesFromTheProgramDirectory) {
+// Lines far longer than the old 260- and 521-byte buffers are taken whole;
+// a bare [DeleteFilesEnd] name is taken from the program's directory.
+TEST(DirectorySections, LongLinesAreTakenWhole) {
     stopRequested = 0;
     VariableTable variables;
     variables.programDirectory = "C:\\Setup\\";
-    variables.AddEntry("APP", "", "C:\\App\\");
-    EndFileList list;
-    const std::string longName = "C:\\App\\" + std::string(2000, 'n') + ".txt";
-    {
-        test::ProgressRecorder progress;
-        ASSERT_EQ(ParseDeleteFilesEnd(list, " %APP%old.dll\r\nnotes.txt \r\n" + longName, variables), 1);
-        EXPECT_EQ(progress.events,
-                  (Texts{"0:%APP%old.dll", "1/3", "0:notes.txt", "2/3", "0:" + longName, "3/3", "0/3"}));
-    }
-    EXPECT_EQ(list.paths, (Texts{"C:\\App\\old.dll", "C:\\Setup\\notes.txt", longName}));
-
-    EndFileList stopped;
-    test::ProgressRecorder progress(2);
-    EXPECT_EQ(ParseDeleteFilesEnd(stopped, "a\r\nb\r\nc", variables), 0);
-    EXPECT_EQ(stopped.paths, Texts{"C:\\Setup\\a"});
-    stopRequested = 0;
+    const std::string longPath = "C:\\App\\" + std::string(3000, 'n');
+    DirectoryList directories;
+    ParseDirectorySection(directories, longPath + "\\\r\n" + longPath + "\\", 0, variables);
+    ParseDirectorySection(directories, longPath + "\\", 1, variables);
+    EXPECT_EQ(directories.paths, (Texts{longPath + "\\", longPath + "\\", longPath}));
+    EndFileList files;
+    ASSERT_EQ(ParseDeleteFilesEnd(files, longPath + "\r\nbare.txt", variables), 1);
+    EXPECT_EQ(files.paths, (Texts{longPath, "C:\\Setup\\bare.txt"}));
 }
 
 TEST(CreateDirectoryPath, OnlyLevelsFollowedByABackslash) {
