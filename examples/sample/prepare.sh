@@ -27,6 +27,7 @@ library() {
 library 1.2.0.0 "$sample/core.dll"
 library 1.0.0.0 "$sample/plugin.dll"
 "$cc" -O2 -s -mwindows -static-libgcc -o "$sample/sample.exe" "$sample/src/app.c"
+"$cc" -O2 -s -mwindows -static-libgcc -o "$sample/configure.exe" "$sample/src/configure.c"
 touch -d '2024-06-01 12:00 UTC' "$sample"/*.txt "$sample"/settings.ini "$sample"/*.dll "$sample"/*.exe \
     "$sample"/*.ttf
 
@@ -49,3 +50,8 @@ rm -rf "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/De
 # The earlier version's registry settings, which old-keys.reg removes.
 wine reg delete 'HKCU\Software\Velmora\Deployator Sample' /f >/dev/null 2>&1 || true
 wine reg add 'HKCU\Software\Velmora\Deployator Sample\Legacy\Window' /v Left /d 10 /f >/dev/null 2>&1
+# What the older installation leaves that the script removes at the end.
+mkdir -p "$app/Cache/Thumbnails"
+printf 'cached\r\n' >"$app/Cache/index.dat"
+printf 'cached\r\n' >"$app/Cache/Thumbnails/1.dat"
+printf 'temporary\r\n' >"$app/setup.tmp"

@@ -1,6 +1,7 @@
 #include "base/file_system_win32.h"
 
 #include "base/handles_win32.h"
+#include "base/program_win32.h"
 
 #include <exception>
 
@@ -32,6 +33,33 @@ uint32_t CreateFolderIfMissing(const std::string& folder) {
 uint32_t RemoveFolder(const std::string& folder) { return ErrorUnless(RemoveDirectoryA(folder.c_str())); }
 
 uint32_t DeleteFileAt(const std::string& path) { return ErrorUnless(DeleteFileA(path.c_str())); }
+
+uint32_t FullPathName(const std::string& path, std::string& full) {
+    full = GrowingText([&](char* buffer, size_t size) {
+        return GetFullPathNameA(path.c_str(), static_cast<DWORD>(size), buffer, nullptr);
+    });
+    if (full.empty()) return path.empty() ? ERROR_INVALID_NAME : GetLastError();
+    std::string longer = GrowingText([&](char* buffer, size_t size) {
+        return GetLongPathNameA(full.c_str(), buffer, static_cast<DWORD>(size));
+    });
+    if (!longer.empty()) full = std::move(longer);
+    return 0;
+}
+
+uint32_t FinalPathName(const std::string& path, std::string& final) {
+    final.clear();
+    using GetFinal = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+    static const GetFinal get =
+        ProcAddress<GetFinal>(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA");
+    if (!get) return ERROR_CALL_NOT_IMPLEMENTED;
+    UniqueFile file(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file) return GetLastError();
+    final = GrowingText([&](char* buffer, size_t size) {
+        return get(file.get(), buffer, static_cast<DWORD>(size), 0 /*FILE_NAME_NORMALIZED, VOLUME_NAME_DOS*/);
+    });
+    return final.empty() ? GetLastError() : 0;
+}
 
 uint32_t ReadWholeFile(const std::string& path, std::string& bytes) {
     bytes.clear();

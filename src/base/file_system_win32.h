@@ -27,6 +27,16 @@ uint32_t RemoveFolder(const std::string& folder);
 // Deletes a file. 0, or the system's error.
 uint32_t DeleteFileAt(const std::string& path);
 
+// The full path of a path: relative parts resolved against the current
+// directory, "." and ".." applied, short names made long where the path
+// exists. 0 with the path, else the system's error.
+uint32_t FullPathName(const std::string& path, std::string& full);
+// The path by which the system finally reaches an existing file or folder,
+// links (junctions, symbolic links) followed, as the system gives it
+// (usually with a "\\?\" in front). 0 with the path, else the system's
+// error (also on systems that cannot tell).
+uint32_t FinalPathName(const std::string& path, std::string& final);
+
 // Reads a whole file: its size first, then one read. 0 with the bytes, else
 // the system's error.
 uint32_t ReadWholeFile(const std::string& path, std::string& bytes);

@@ -73,5 +73,6 @@ constexpr int kMsgErrorRegisteringFont = 221;          // "Error registering fon
 constexpr int kMsgFontForSessionOnly = 222;            // "Font added for this session only, ..."
 constexpr int kMsgErrorUnregisteringFont = 223;        // "Error unregistering font"
 constexpr int kMsgSharedRegistryKeyKept = 200;         // "Refused to delete the shared registry key"
+constexpr int kMsgProtectedDirectory = 210;            // "Protected directory not deleted:"
 
 }  // namespace dp

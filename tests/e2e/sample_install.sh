@@ -60,6 +60,14 @@ check "registry values written" grep -q "Version *REG_DWORD *0x10200" <<<"$(quer
 check "binary value written whole" grep -q "Checksum *REG_BINARY *DEAD00BEEF" <<<"$(query "$regkey\\Plugins" /v Checksum)"
 gone() { ! wine reg query "$1" </dev/null >/dev/null 2>&1; }
 check "old key and its parent deleted" gone "$regkey\\Legacy"
+# The set-up tool ran first and last; Data was created, Cache and setup.tmp went.
+check "configure.exe ran last" test -e "$app_u/configured.txt"
+check "Data created" test -d "$app_u/Data"
+for f in Cache setup.tmp; do check "$f deleted" test ! -e "$app_u/$f"; done
+for line in "Running file configure.exe /check." "Running file configure.exe /setup \"$app\"." \
+    "Deleting file $app\\setup.tmp."; do
+    check "log: $line" grep -qxF "$line" <(tr -d '\r' <"$dir/kitup.log")
+done
 
 log="$dir/kitup.log"
 size() { stat -c %s "$dir/$1"; }
@@ -109,6 +117,7 @@ ROBOT
 (cd "$dir" && timeout 300 wine "$build/robot.exe" "$(winepath -w "$build/wine/sample_remove.robot")" \
     "$wdir\\deployator.exe" </dev/null)
 check "shortcut deleted" test ! -e "$link_u"
+check "emptied shortcut folder removed" test ! -e "$(dirname "$link_u")"
 check "font file deleted" test ! -e "$fonts_u/dpsample.ttf"
 check "font unregistered" bash -c "! wine reg query '$fonts_key' /v '$font_value' </dev/null >/dev/null 2>&1"
 check "font substitute deleted" bash -c "! grep -q '^Dpsample Serif=' '$WINEPREFIX/drive_c/windows/win.ini'"
