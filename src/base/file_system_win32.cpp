@@ -53,6 +53,26 @@ uint32_t ReadWholeFile(const std::string& path, std::string& bytes) {
     return 0;
 }
 
+uint32_t ReadFileHead(const std::string& path, size_t limit, std::string& bytes) {
+    bytes.clear();
+    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return GetLastError();
+    bytes.resize(limit > 0x7fffffff ? 0x7fffffff : limit);
+    DWORD read = 0;
+    if (!bytes.empty() && !ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) {
+        bytes.clear();
+        return GetLastError();
+    }
+    bytes.resize(read);
+    return 0;
+}
+
+uint32_t LoadLibraryAt(const std::string& path, DWORD flags, HMODULE& module) {
+    module = LoadLibraryExA(path.c_str(), nullptr, flags);
+    return module ? 0 : GetLastError();
+}
+
 uint32_t ListFolder(const std::string& folder,
                     const std::function<void(const std::string& name, DWORD attributes)>& visit) {
     WIN32_FIND_DATAA found;

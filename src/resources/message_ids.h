@@ -68,5 +68,9 @@ constexpr int kMsgConfirmStopInit = 180;               // "Would you like to can
 constexpr int kMsgDiskFull = 181;                      // "File %s is not installed because ... disk ..."
 constexpr int kMsgSelfReference = 182;                 // "Variable refers to itself"
 constexpr int kMsgErrorRegisterWindowClass = 183;      // "Error register window class"
+constexpr int kMsgRegisterFunctionFailed = 230;        // "Error of registration function of module"
+constexpr int kMsgUnregisterFunctionFailed = 231;      // "Error of unregistration function of module"
+constexpr int kMsgRegister64Failed = 232;              // "Error of 64-bit registration of module"
+constexpr int kMsgUnregister64Failed = 233;            // "Error of 64-bit unregistration of module"
 
 }  // namespace dp
