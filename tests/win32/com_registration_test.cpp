@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/program_win32.h"
+#include "base/run_flags.h"
 #include "base/system_text.h"
 #include "engine/install_phases_win32.h"
 #include "file_test_support.h"
@@ -121,7 +122,7 @@ FileItem& AddItem(FileList& list, const std::string& path, bool registerFile, bo
 // The log lines written while `work` runs, with the log file at `path`.
 template <typename Work>
 std::string Logged(const std::string& path, Work work) {
-    std::FILE* log = std::fopen(path.c_str(), "w");
+    std::FILE* log = std::fopen(path.c_str(), "wb");
     work(log);
     std::fclose(log);
     return ReadFileText(path);
@@ -201,7 +202,7 @@ TEST_F(ComRegistrationTest, EmptyListAndLongPathAreKeptWhole) {
 
     // A 600-character path: stored with its own length, read back whole, and
     // reported whole when it cannot be loaded.
-    const std::string longPath = "C:\\" + std::string(588, 'L') + "\\srv.dll";
+    const std::string longPath = "C:\\" + std::string(589, 'L') + "\\srv.dll";
     ASSERT_EQ(longPath.size(), 600u);
     AddItem(files, longPath, true);
     ASSERT_EQ(SaveComRegList(none), 1);
