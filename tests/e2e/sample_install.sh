@@ -54,8 +54,8 @@ expected="$(cat <<LOG
 [DelFilesFirst]
 $app\\obsolete.dll (1.1.0.0; $old_core_size; 1.1.2023) is deleted
 Error deleting file $app\\old-notes.txt. File not found.
-$app\\oldviewer.dll (1.1.0.0; $old_core_size; 1.1.2023) is deleted
 
+$app\\oldviewer.dll (1.1.0.0; $old_core_size; 1.1.2023) is deleted
 
 [Copying file]
 $app\\core.dll (1.1.0.0; $old_core_size; 1.1.2023) is replaced by $wdir\\core.dll (1.2.0.0; $(size core.dll); 1.6.2024) [By rule]
