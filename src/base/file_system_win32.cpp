@@ -83,7 +83,7 @@ uint32_t ReadWholeFile(const std::string& path, std::string& bytes) {
 
 uint32_t ReadFilePart(const std::string& path, uint64_t offset, uint32_t size, std::string& bytes) {
     bytes.clear();
-    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return GetLastError();
     LARGE_INTEGER at{};
@@ -95,9 +95,16 @@ uint32_t ReadFilePart(const std::string& path, uint64_t offset, uint32_t size, s
         return ERROR_NOT_ENOUGH_MEMORY;
     }
     DWORD read = 0;
-    if (size != 0 && !ReadFile(file.get(), bytes.data(), size, &read, nullptr)) return GetLastError();
+    if (size != 0 && !ReadFile(file.get(), bytes.data(), size, &read, nullptr)) {
+        bytes.clear();
+        return GetLastError();
+    }
     bytes.resize(read);
     return 0;
+}
+
+uint32_t ReadFileHead(const std::string& path, size_t limit, std::string& bytes) {
+    return ReadFilePart(path, 0, static_cast<uint32_t>(limit > 0x7fffffff ? 0x7fffffff : limit), bytes);
 }
 
 uint32_t WidePath(const std::string& path, std::wstring& wide) {
@@ -113,6 +120,11 @@ uint32_t WidePath(const std::string& path, std::wstring& wide) {
     wide.resize(static_cast<size_t>(n));
     MultiByteToWideChar(CP_ACP, 0, path.data(), size, wide.data(), n);
     return 0;
+}
+
+uint32_t LoadLibraryAt(const std::string& path, DWORD flags, HMODULE& module) {
+    module = LoadLibraryExA(path.c_str(), nullptr, flags);
+    return module ? 0 : GetLastError();
 }
 
 uint32_t ListFolder(const std::string& folder,

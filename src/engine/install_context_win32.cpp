@@ -61,7 +61,8 @@ void ShowPaths(StepContext& c, const FileItem& it) {
 }
 
 // The marked delete items of the file list, after the COM servers among them
-// were unregistered. The bar does not move here.
+// were unregistered (once, here: the deletion itself does not unregister).
+// The bar does not move here.
 int DeleteMarkedFiles(InstallScript& s, StepContext& c) {
     UnregisterDeletedComServers(c);
     FileList& files = c.files;
@@ -72,7 +73,7 @@ int DeleteMarkedFiles(InstallScript& s, StepContext& c) {
         ShowPaths(c, it);
         std::string line = c.logging() ? FormatResultLine(files, c.level, i) : std::string();
         const uint32_t result = it.targetExists
-                                    ? RemoveInstalledFile(it.targetPath, it.registerFile, s.rebootRequired)
+                                    ? RemoveInstalledFile(it.targetPath, s.rebootRequired)
                                     : kErrorFileNotFound;
         if (!c.logging()) continue;
         if (result == 0)

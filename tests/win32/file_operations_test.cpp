@@ -167,11 +167,11 @@ bool TakePendingDeletion(const std::string& path) {
 TEST(RemoveInstalledFile, MissingDeletedAndInUse) {
     ScratchDir dir;
     int32_t reboot = 0;
-    EXPECT_EQ(RemoveInstalledFile(dir / "missing.dll", 0, reboot), 2u);
-    EXPECT_EQ(RemoveInstalledFile(dir / "no\\such.dll", 0, reboot), 3u);
+    EXPECT_EQ(RemoveInstalledFile(dir / "missing.dll", reboot), 2u);
+    EXPECT_EQ(RemoveInstalledFile(dir / "no\\such.dll", reboot), 3u);
     EXPECT_FALSE(TakePendingDeletion(dir / "missing.dll"));
     WriteFileText(dir / "plain.dll", "x");
-    EXPECT_EQ(RemoveInstalledFile(dir / "plain.dll", 0, reboot), 0u);
+    EXPECT_EQ(RemoveInstalledFile(dir / "plain.dll", reboot), 0u);
     EXPECT_FALSE(Exists(dir / "plain.dll"));
     EXPECT_EQ(reboot, 0);
 
@@ -179,7 +179,7 @@ TEST(RemoveInstalledFile, MissingDeletedAndInUse) {
     {
         test::LockedFile lock(dir / "busy.dll");
         ASSERT_TRUE(lock.ok());
-        EXPECT_EQ(RemoveInstalledFile(dir / "busy.dll", 0, reboot), 0u);
+        EXPECT_EQ(RemoveInstalledFile(dir / "busy.dll", reboot), 0u);
     }
     EXPECT_EQ(reboot, 1);
     EXPECT_TRUE(Exists(dir / "busy.dll"));
@@ -191,26 +191,10 @@ TEST(RemoveInstalledFile, MissingDeletedAndInUse) {
     auto old = SetRebootDeletionFunction([](const std::string&) { return 0; });
     {
         test::LockedFile lock(dir / "busy.dll");
-        EXPECT_EQ(RemoveInstalledFile(dir / "busy.dll", 0, reboot), 32u);
+        EXPECT_EQ(RemoveInstalledFile(dir / "busy.dll", reboot), 32u);
     }
     SetRebootDeletionFunction(old);
     EXPECT_EQ(reboot, 0);
-}
-
-TEST(RemoveInstalledFile, ComServerIsUnregisteredBeforeItIsDeleted) {
-    ScratchDir dir;
-    const std::string folder = dir / "with blank";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    const std::string server = folder + "\\comserver.dll";
-    test::CopyData("comserver.dll", server);
-    int32_t reboot = 0;
-    // The server takes a while to unregister and then leaves its evidence; the
-    // removal waits for it, so the file is no longer held and is deleted now.
-    EXPECT_EQ(RemoveInstalledFile(server, 1, reboot), 0u);
-    EXPECT_TRUE(Exists(server + ".unregistered"));
-    EXPECT_FALSE(Exists(server));
-    EXPECT_EQ(reboot, 0);
-    EXPECT_FALSE(TakePendingDeletion(server));
 }
 
 TEST(DeleteAtReboot, SystemListAndWinInitEdit) {

@@ -17,9 +17,10 @@ namespace dp {
 uint32_t CopyPackageFile(const std::string& source, const std::string& target, int32_t& scheduled);
 // Creates the last missing folder level of a target path.
 void CreateTargetFolder(const std::string& targetPath);
-// Deletes an installed file (unregistering a COM server first). 0 deleted or
-// scheduled for the reboot (rebootRequired set), or 2 / 3.
-uint32_t RemoveInstalledFile(const std::string& path, int registerFile, int32_t& rebootRequired);
+// Deletes an installed file (a COM server among them was unregistered before,
+// by UnregisterDeletedComServers). 0 deleted or scheduled for the reboot
+// (rebootRequired set), or 2 / 3.
+uint32_t RemoveInstalledFile(const std::string& path, int32_t& rebootRequired);
 // Schedules the deletion of a file at the next reboot. 1 scheduled, 0 not.
 int DeleteAtReboot(const std::string& path);
 // Clears the read-only and archive attributes, keeping the others.

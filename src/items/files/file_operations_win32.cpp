@@ -1,7 +1,6 @@
 // Copying, deleting and scheduling the deletion of single files.
 #include <windows.h>
 #include <setupapi.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -133,28 +132,6 @@ DWORD CopyToNewTarget(const std::string& source, const std::string& target, bool
     return error;
 }
 
-// Starts regsvr32 to unregister a COM server and waits (bounded) until it is
-// done, so that the server is not deleted while it is being unregistered.
-void UnregisterServer(const std::string& path) {
-    const std::string parameters = "/s /u \"" + path + "\"";
-    SHELLEXECUTEINFOA info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.hwnd = nullptr;
-    info.lpVerb = nullptr;
-    // By its full path: a regsvr32.exe in the current directory or on the
-    // search path is never the one started.
-    const std::string regsvr32 = SystemFilePath("regsvr32.exe");
-    if (regsvr32.empty()) return;
-    info.lpFile = regsvr32.c_str();
-    info.lpParameters = parameters.c_str();
-    info.lpDirectory = nullptr;
-    info.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExA(&info)) return;
-    UniqueHandle process(info.hProcess);
-    if (process) WaitForSingleObject(process.get(), kUnregisterWaitMs);
-}
-
 // Sets the end of the file at `size`.
 void CutFile(HANDLE file, DWORD size) {
     if (SetFilePointer(file, static_cast<LONG>(size), nullptr, FILE_BEGIN) !=
@@ -213,8 +190,7 @@ void CreateTargetFolder(const std::string& targetPath) {
     CreateFolderIfMissing(targetPath.substr(0, slash));
 }
 
-uint32_t RemoveInstalledFile(const std::string& path, int registerFile, int32_t& rebootRequired) {
-    if (registerFile) UnregisterServer(path);
+uint32_t RemoveInstalledFile(const std::string& path, int32_t& rebootRequired) {
     if (DeleteFileA(path.c_str())) return 0;
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return error;

@@ -27,7 +27,4 @@ std::string WinInitPath();
 // be opened or mapped (it is then left at its old size).
 int AddRenameDeletion(const std::string& iniPath, const std::string& path);
 
-// Longest wait for the unregistration of a COM server before it is deleted.
-constexpr unsigned kUnregisterWaitMs = 30000;
-
 }  // namespace dp
