@@ -19,8 +19,8 @@ constexpr uint32_t kErrorNotAFile = 336;
 // reboot). Returns the system error code of the copy: 0 copied (or an empty
 // source), 112 disk full, 123 or 206 for a path the path policy refuses (no
 // file call is made then), anything else a failure. Sets scheduled to 1 when
-// the replacement waits for the next reboot (the code is then that of the
-// failed replacement); what to log or show about that is the caller's.
+// the replacement waits for the next reboot (the code then tells why the
+// target could not be replaced now, usually 32); what to log or show about that is the caller's.
 uint32_t CopyPackageFile(const std::string& source, const std::string& target, int32_t& scheduled);
 // Creates the last missing folder level of a target path.
 void CreateTargetFolder(const std::string& targetPath);

@@ -62,20 +62,21 @@ bool IsWriteFailure(DWORD error) {
 // Whether a replacement failed because another process has the target open:
 // a sharing or lock violation, or access denied on a file that cannot be
 // opened for writing because it is open (a running program, a loaded DLL).
-bool TargetInUse(const std::string& target, DWORD error) {
+// Returns the code that tells the use (0: not in use).
+DWORD InUseError(const std::string& target, DWORD error) {
     switch (error) {
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
     case ERROR_USER_MAPPED_FILE:
-        return true;
+        return error;
     case ERROR_ACCESS_DENIED: {
         uint32_t probe = 0;
         UniqueFile file = OpenFileAt(target, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      OPEN_EXISTING, 0, probe);
-        return !file && (probe == ERROR_SHARING_VIOLATION || probe == ERROR_LOCK_VIOLATION);
+        return !file && (probe == ERROR_SHARING_VIOLATION || probe == ERROR_LOCK_VIOLATION) ? probe : 0;
     }
     default:
-        return false;
+        return 0;
     }
 }
 
@@ -117,8 +118,8 @@ bool FitsInPlace(const std::string& source, const std::string& target) {
 // Replaces an existing target: the source is copied into a temporary file
 // beside it, which then takes the target's place, so that a copy failing
 // part-way leaves the target as it was. A target in use gets the temporary
-// file in its place at the next reboot (scheduled set; the error of the
-// failed replacement is returned). Where no temporary file can be made (a
+// file in its place at the next reboot (scheduled set; the error that tells
+// the use is returned). Where no temporary file can be made (a
 // folder that takes no new files, no room for both files), the source is
 // copied over the target in place. 0 on success.
 DWORD ReplaceTarget(const std::string& source, const std::string& target, int32_t& scheduled) {
@@ -135,9 +136,9 @@ DWORD ReplaceTarget(const std::string& source, const std::string& target, int32_
     if (readOnly) ClearAttributes(target, FILE_ATTRIBUTE_READONLY);
     error = MoveFileAt(temporary, target, MOVEFILE_REPLACE_EXISTING);
     if (error == 0) return 0;
-    if (TargetInUse(target, error) && g_rebootReplacement(temporary, target)) {
+    if (const DWORD inUse = InUseError(target, error); inUse && g_rebootReplacement(temporary, target)) {
         scheduled = 1;  // the temporary file is the new file until the reboot
-        return error;
+        return inUse;
     }
     RemoveFile(temporary);
     const DWORD plain = CopyFileAt(source, target, false);
