@@ -17,6 +17,7 @@ target_compile_options(gtest_main PRIVATE ${DP_SANITIZE})
 add_executable(core_tests ${DP_UNIT_TESTS})
 target_link_libraries(core_tests PRIVATE dpcore_san gtest_main)
 target_include_directories(core_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+target_compile_definitions(core_tests PRIVATE DP_TEST_FONTS="${PROJECT_SOURCE_DIR}/tests/data/fonts/")
 add_test(NAME core_tests_native COMMAND core_tests --gtest_brief=1)
 set_tests_properties(core_tests_native PROPERTIES
   ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")

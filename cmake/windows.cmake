@@ -33,6 +33,8 @@ target_link_options(deployator PRIVATE ${DP_STATIC_LINK})
 add_executable(core_tests_win ${DP_UNIT_TESTS} ${DP_RC})
 target_link_libraries(core_tests_win PRIVATE dpwin gtest_main)
 target_include_directories(core_tests_win PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+# The test fonts, through Wine's drive Z: (the root of the Unix file system).
+target_compile_definitions(core_tests_win PRIVATE DP_TEST_FONTS="Z:${PROJECT_SOURCE_DIR}/tests/data/fonts/")
 target_link_options(core_tests_win PRIVATE ${DP_STATIC_LINK})
 
 # In-process tests of the Win32 shell, against the real effects under Wine.

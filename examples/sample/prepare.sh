@@ -26,7 +26,10 @@ library() {
 # The package.
 library 1.2.0.0 "$sample/core.dll"
 library 1.0.0.0 "$sample/plugin.dll"
-touch -d '2024-06-01 12:00 UTC' "$sample"/*.txt "$sample"/settings.ini "$sample"/*.dll
+"$cc" -O2 -s -mwindows -static-libgcc -o "$sample/sample.exe" "$sample/src/app.c"
+"$cc" -O2 -s -mwindows -static-libgcc -o "$sample/configure.exe" "$sample/src/configure.c"
+touch -d '2024-06-01 12:00 UTC' "$sample"/*.txt "$sample"/settings.ini "$sample"/*.dll "$sample"/*.exe \
+    "$sample"/*.ttf
 
 # The older installation.
 programs="$WINEPREFIX/drive_c/Program Files (x86)"
@@ -40,3 +43,15 @@ cp "$app/core.dll" "$app/obsolete.dll"
 printf 'Deployator Sample license, revision 1.\r\n' >"$app/license.txt"
 printf '[Sample]\r\nGreeting=Hello from the user\r\n' >"$app/settings.ini"
 touch -d '2023-01-01 12:00 UTC' "$app"/*
+
+# No font or shortcut of an earlier run.
+rm -f "$WINEPREFIX/drive_c/windows/Fonts/dpsample.ttf"
+rm -rf "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Deployator Sample"
+# The earlier version's registry settings, which old-keys.reg removes.
+wine reg delete 'HKCU\Software\Velmora\Deployator Sample' /f >/dev/null 2>&1 || true
+wine reg add 'HKCU\Software\Velmora\Deployator Sample\Legacy\Window' /v Left /d 10 /f >/dev/null 2>&1
+# What the older installation leaves that the script removes at the end.
+mkdir -p "$app/Cache/Thumbnails"
+printf 'cached\r\n' >"$app/Cache/index.dat"
+printf 'cached\r\n' >"$app/Cache/Thumbnails/1.dat"
+printf 'temporary\r\n' >"$app/setup.tmp"

@@ -22,6 +22,7 @@
 #include "resources/message_ids.h"
 #include "model/install_script.h"
 #include "ui/init_window_win32.h"
+#include "ui/module_selection_win32.h"
 #include "ui/progress_dialog_win32.h"
 
 namespace dp {
@@ -146,10 +147,16 @@ void Reboot(uint32_t platform) {
 
 namespace {
 
-// The module selection dialog of test-install mode decides whether anything is
-// installed. Until it exists, the course goes on as if the user had not chosen
-// Update: nothing is installed.
-bool SelectModules(InstallScript&) { return false; }
+// The module selection dialog of test-install mode: true when the user chose
+// Update (the marks are then stored in the items); the dialog is gone when
+// this returns.
+bool SelectModules(HINSTANCE instance, InstallScript& script) {
+    ModuleSelectionDialog selection(instance, &script);
+    // A dialog that cannot be created ends the loop at once: nothing is installed.
+    selection.ShowModuleSelection();
+    selection.RunSelectionLoop();
+    return updateRequested == 1;
+}
 
 DWORD WINAPI EndPhaseThreadProc(LPVOID context) {
     static_cast<InstallContext*>(context)->RunEndPhase();
@@ -252,7 +259,7 @@ int RunProgram(HINSTANCE instance, char* commandLine) {
     int minor = 0;
     VariableTable::GetShellVersion(minor, major);
     if (StopForOldCommonControls(major, minor)) return 1;
-    if (SelectModules(*script)) {
+    if (SelectModules(instance, *script)) {
         InstallOutcome outcome = RunInstallCourse(*script);
         if (outcome == InstallOutcome::NoDialog) return 0;
         if (outcome == InstallOutcome::RebootPrompt) return RebootPrompt(*script);

@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include "base/program_win32.h"
+
 namespace dp {
 namespace {
 
@@ -26,6 +28,14 @@ std::string Narrow(const wchar_t* text, size_t length) {
     std::string out(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), out.data(), n, nullptr, nullptr);
     return out;
+}
+
+// A path out of the "\\?\" form, in the system code page: "\\?\C:\x" gives
+// "C:\x", "\\?\UNC\srv\x" gives "\\srv\x".
+std::string FromLongForm(std::wstring_view path) {
+    if (path.substr(0, 8) == L"\\\\?\\UNC\\") return "\\\\" + Narrow(path.data() + 8, path.size() - 8);
+    if (path.substr(0, 4) == L"\\\\?\\") path.remove_prefix(4);
+    return Narrow(path.data(), path.size());
 }
 
 // The system's full path of a wide path (GetFullPathNameW): relative parts
@@ -167,6 +177,84 @@ std::FILE* OpenStreamAt(const std::string& path, const char* mode) {
     std::wstring wideMode;
     for (const char* c = mode; *c; ++c) wideMode += static_cast<wchar_t>(*c);
     return _wfopen(p.w.c_str(), wideMode.c_str());
+}
+
+uint32_t FullPathName(const std::string& path, std::string& full) {
+    full.clear();
+    if (path.empty()) return ERROR_INVALID_NAME;
+    const SystemPath p = MakeSystemPath(path);
+    if (p.error) return p.error;
+    if (!p.wide) {
+        full = GrowingText([&](char* buffer, size_t size) {
+            return GetFullPathNameA(p.a.c_str(), static_cast<DWORD>(size), buffer, nullptr);
+        });
+        if (full.empty()) return GetLastError();
+        std::string longer = GrowingText([&](char* buffer, size_t size) {
+            return GetLongPathNameA(full.c_str(), buffer, static_cast<DWORD>(size));
+        });
+        if (!longer.empty()) full = std::move(longer);
+        return 0;
+    }
+    // The "\\?\" form is the full path already; where it exists, with long names.
+    std::wstring longer(p.w.size() + 1, L'\0');
+    DWORD n = GetLongPathNameW(p.w.c_str(), longer.data(), static_cast<DWORD>(longer.size()));
+    if (n >= longer.size()) {
+        longer.assign(n + 1, L'\0');
+        n = GetLongPathNameW(p.w.c_str(), longer.data(), static_cast<DWORD>(longer.size()));
+    }
+    full = n != 0 && n < longer.size() ? FromLongForm(std::wstring_view(longer.data(), n)) : FromLongForm(p.w);
+    return 0;
+}
+
+uint32_t FinalPathName(const std::string& path, std::string& final) {
+    final.clear();
+    using GetFinal = DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD);
+    static const GetFinal get =
+        ProcAddress<GetFinal>(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA");
+    if (!get) return ERROR_CALL_NOT_IMPLEMENTED;
+    uint32_t error = 0;
+    UniqueFile file = OpenFileAt(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS, error);
+    if (!file) return error;
+    final = GrowingText([&](char* buffer, size_t size) {
+        return get(file.get(), buffer, static_cast<DWORD>(size), 0 /*FILE_NAME_NORMALIZED, VOLUME_NAME_DOS*/);
+    });
+    return final.empty() ? GetLastError() : 0;
+}
+
+uint32_t ReadFilePart(const std::string& path, uint64_t offset, uint32_t size, std::string& bytes) {
+    bytes.clear();
+    uint32_t error = 0;
+    UniqueFile file = OpenFileAt(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, error);
+    if (!file) return error;
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) return GetLastError();
+    try {
+        bytes.resize(size);
+    } catch (const std::exception&) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    DWORD read = 0;
+    if (size != 0 && !ReadFile(file.get(), bytes.data(), size, &read, nullptr)) return GetLastError();
+    bytes.resize(read);
+    return 0;
+}
+
+uint32_t WidePath(const std::string& path, std::wstring& wide) {
+    wide.clear();
+    if (path.empty()) return 0;
+    const SystemPath p = MakeSystemPath(path);
+    if (p.error) return p.error;
+    if (p.wide) {
+        wide = p.w;
+        return 0;
+    }
+    const int n = MultiByteToWideChar(CP_ACP, 0, p.a.data(), static_cast<int>(p.a.size()), nullptr, 0);
+    if (n <= 0) return GetLastError();
+    wide.resize(static_cast<size_t>(n));
+    MultiByteToWideChar(CP_ACP, 0, p.a.data(), static_cast<int>(p.a.size()), wide.data(), n);
+    return 0;
 }
 
 uint32_t ReadWholeFile(const std::string& path, std::string& bytes) {

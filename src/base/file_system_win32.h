@@ -53,9 +53,31 @@ uint32_t RemoveFolder(const std::string& folder);
 // failed: ERROR_FILE_EXISTS (80).
 uint32_t DeleteFileAt(const std::string& path);
 
+// The full path of a path: relative parts resolved against the current
+// directory, "." and ".." applied, short names made long where the path
+// exists (the policy's full path, without the "\\?\" in front). 0 with the
+// path, else the system's error.
+uint32_t FullPathName(const std::string& path, std::string& full);
+// The path by which the system finally reaches an existing file or folder,
+// links (junctions, symbolic links) followed, as the system gives it
+// (usually with a "\\?\" in front). 0 with the path, else the system's
+// error (also on systems that cannot tell).
+uint32_t FinalPathName(const std::string& path, std::string& final);
+
 // Reads a whole file: its size first, then one read. 0 with the bytes, else
 // the system's error.
 uint32_t ReadWholeFile(const std::string& path, std::string& bytes);
+
+// Reads at most `size` bytes from the offset on (fewer at the end of the
+// file). 0 with the bytes, else the system's error.
+uint32_t ReadFilePart(const std::string& path, uint64_t offset, uint32_t size, std::string& bytes);
+
+// The path in the wide form the policy gives (the "\\?\" form of the full
+// path on the NT family; converted from CP_ACP as it is on the 9x family),
+// for calls that take only a wide name. 0, or the code the policy refuses it
+// with (ERROR_FILENAME_EXCED_RANGE for a path longer than the system
+// accepts).
+uint32_t WidePath(const std::string& path, std::wstring& wide);
 
 // Calls visit(name, attributes) for every entry of the folder, "." and ".."
 // left out. 0 when the folder could be listed (also when empty), else the

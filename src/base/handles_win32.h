@@ -72,11 +72,20 @@ struct ViewTraits {
     static void Close(Handle h) { UnmapViewOfFile(h); }
 };
 
+template <typename Interface>
+struct ComTraits {  // a COM interface pointer: Release when done
+    using Handle = Interface*;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { h->Release(); }
+};
+
 using UniqueFile = UniqueResource<FileHandleTraits>;
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueKey = UniqueResource<RegKeyTraits>;
 using UniqueFind = UniqueResource<FindTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
 using UniqueView = UniqueResource<ViewTraits>;
+template <typename Interface>
+using UniqueCom = UniqueResource<ComTraits<Interface>>;
 
 }  // namespace dp

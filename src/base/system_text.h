@@ -20,4 +20,11 @@ std::string SystemErrorText(uint32_t code);
 // Returns nullptr for an unknown id.
 const char* BuiltInMessage(int id);
 
+// A UTF-16 text in the system code page (characters it lacks become "?").
+std::string ToSystemCodePage(const std::u16string& text);
+
+// Whether the byte starts a double-byte character in the system code page
+// (never outside Windows).
+bool IsSystemLeadByte(unsigned char byte);
+
 }  // namespace dp

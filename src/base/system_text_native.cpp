@@ -17,4 +17,12 @@ std::string SystemErrorText(uint32_t code) {
     return "System error " + std::to_string(code) + ".\r\n";
 }
 
+std::string ToSystemCodePage(const std::u16string& text) {
+    std::string out;
+    for (char16_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+bool IsSystemLeadByte(unsigned char) { return false; }
+
 }  // namespace dp

@@ -30,4 +30,17 @@ std::string SystemErrorText(uint32_t code) {
     return s;
 }
 
+std::string ToSystemCodePage(const std::u16string& text) {
+    if (text.empty()) return {};
+    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+    const int wideLength = static_cast<int>(text.size());
+    const int n = WideCharToMultiByte(CP_ACP, 0, wide, wideLength, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return {};
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide, wideLength, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+bool IsSystemLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != 0; }
+
 }  // namespace dp

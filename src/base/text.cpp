@@ -91,4 +91,16 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
+size_t FindLastBackslash(std::string_view text, bool (*isLeadByte)(unsigned char)) {
+    size_t last = std::string_view::npos;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (isLeadByte(c) && i + 1 < text.size())
+            ++i;  // the trail byte may look like a backslash
+        else if (c == '\\')
+            last = i;
+    }
+    return last;
+}
+
 }  // namespace dp

@@ -41,4 +41,9 @@ int ProgressPercent(int64_t done, int64_t total, int current = 0);
 // comparison does it.
 bool EqualNoCase(std::string_view a, std::string_view b);
 
+// Position of the last backslash that is a character of its own, not the
+// second byte of a double-byte character (isLeadByte tells which bytes start
+// one); npos when there is none.
+size_t FindLastBackslash(std::string_view text, bool (*isLeadByte)(unsigned char));
+
 }  // namespace dp

@@ -165,7 +165,7 @@ constexpr InstallStep kInstallSteps[] = {
     {"[AddShortCut]", "\n[AddShortCut]\n",
      [](InstallScript& s, StepContext& c) {
          CreateShortcuts(s.shortcutList, c);
-         for (const std::string& path : s.deleteShortcutList.paths) RemoveShortcutFolder(path, c.variables);
+         for (const std::string& path : s.deleteShortcutList.linkPaths) RemoveShortcutFolder(path, c.variables);
          return 1;
      }},
     {"[DeleteFontSubstitutes]", "\n[DeleteFontSubstitutes]\n",

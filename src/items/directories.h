@@ -1,7 +1,10 @@
 #pragma once
 // [CreateDirectory], [DeleteDirectory], [DeleteFilesEnd], and the folders of
 // deleted shortcuts.
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/reporting_base.h"
@@ -11,30 +14,76 @@ namespace dp {
 
 class VariableTable;
 
-// [CreateDirectory] and [DeleteDirectory], in one list.
+// [CreateDirectory] and [DeleteDirectory], in one list: all entries of the
+// first, then all of the second, in the order of their lines.
 class DirectoryList {
 public:
     virtual ~DirectoryList() = default;
-    std::vector<std::string> paths;
-    std::vector<int> modes;  // placeholder: 0 create, 1 delete
+    int32_t count() const { return static_cast<int32_t>(paths.size()); }
+
+    std::vector<std::string> paths;   // trimmed, variables expanded; a delete entry without its final backslash
+    std::vector<uint8_t> isDelete;    // 1: [DeleteDirectory]; 0: [CreateDirectory]
 };
 
-// [DeleteFilesEnd]: files deleted at the end of the run.
+// [DeleteFilesEnd]: files deleted at the end of the run. A line without any
+// backslash names a file in the program's directory.
 class EndFileList : public ReportingBase {
 public:
     ~EndFileList() override = default;
     std::vector<std::string> paths;
 };
 
+// Appends one entry per line of [CreateDirectory] (isDelete 0) or
+// [DeleteDirectory] (isDelete 1). Always 1.
 int ParseDirectorySection(DirectoryList& list, const std::string& section, int isDelete,
                           VariableTable& variables);
+// Appends one path per line of [DeleteFilesEnd]. 1, or 0 after a confirmed Stop.
 int ParseDeleteFilesEnd(EndFileList& list, const std::string& section, VariableTable& variables);
+
 // Creates every [CreateDirectory] entry with its missing parents. 1.
 int CreateListedDirectories(DirectoryList& list, StepContext& step);
-// Deletes every non-empty [DeleteDirectory] entry with its contents. 1.
+// Deletes every non-empty [DeleteDirectory] entry with its contents, except
+// protected ones (IsProtectedDirectory), which are logged and left alone. 1.
 int DeleteListedDirectories(DirectoryList& list, StepContext& step);
 // Removes the folder that holds a deleted shortcut when it is empty and is not
 // a predefined folder.
 void RemoveShortcutFolder(const std::string& shortcutPath, const VariableTable& variables);
+
+// Creates the directories of the path that are followed by a backslash, each
+// when missing. Failures are passed over. Windows only.
+void CreateDirectoryPath(const std::string& path);
+// Deletes the directory's files and subdirectories, then the directory. An
+// entry that is a link to elsewhere (a junction, a symbolic link: a reparse
+// point) is removed as a link; what it points to is never entered. 1 when the
+// directory itself is gone, else 0. Windows only.
+int DeleteDirectoryTree(const std::string& directory);
+// Whether [DeleteDirectory] refuses the path on this system (see
+// IsProtectedDirectory), the predefined folders taken from the variables.
+// Windows only.
+bool IsDeletionRefused(const std::string& path, const VariableTable& variables);
+
+// --- The decisions behind them --------------------------------------------
+
+// The lengths of the leading parts of the path that CreateDirectoryPath
+// creates, in order: the text before each backslash after the first one
+// (parts with an empty last name, from doubled backslashes, left out).
+std::vector<size_t> DirectoryLevelLengths(std::string_view path);
+
+// The folder RemoveShortcutFolder would remove: the text before the last
+// backslash, when the path has at least two; else "".
+std::string ShortcutFolder(const std::string& shortcutPath);
+
+// Folders that [DeleteDirectory] never deletes.
+struct ProtectedFolders {
+    std::vector<std::string> folders;     // never deleted, nor any folder above them
+    std::vector<std::string> containers;  // none of the folders directly in these either
+};
+// Whether a full path must not be deleted: a drive root or a share
+// ("\\server\share"), a path with fewer than two levels below them, a path
+// that is not a full path, one of the protected folders or a folder above
+// one, or a folder directly in a container. Paths are compared without
+// regard to case, with "/" read as "\", "." and ".." applied, empty names
+// and trailing dots and blanks of names dropped (as the system reads them).
+bool IsProtectedDirectory(std::string_view fullPath, const ProtectedFolders& protectedFolders);
 
 }  // namespace dp

@@ -1,5 +1,7 @@
 #pragma once
 // [SetFontSubstitutes] and [DeleteFontSubstitutes].
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,13 +13,22 @@ namespace dp {
 class FontSubstituteList : public ReportingBase {
 public:
     ~FontSubstituteList() override = default;
-    std::vector<std::string> lines;  // placeholder until the substitutes are read
-    int rebootRequired = 0;
+    int32_t count() const { return static_cast<int32_t>(names.size()); }
+    // The substituted font names (the profile keys) and, for each, its
+    // substitute; no value (the deletion list) removes the key.
+    std::vector<std::string> names;
+    std::vector<std::optional<std::string>> values;
+    // Never set: a changed substitute does not ask for a reboot.
+    uint8_t rebootRequired = 0;
 };
 
-// Reads [SetFontSubstitutes] (deletion 0) or [DeleteFontSubstitutes] (1).
+// Reads [SetFontSubstitutes] (deletion 0) or [DeleteFontSubstitutes] (1):
+// "name=substitute" lines, trimmed of quotes and blanks, not expanded; the
+// deletion list keeps only the names. 1, or 0 for a line without "=" or a
+// confirmed Stop.
 int ParseFontSubstitutes(FontSubstituteList& list, const std::string& section, int deletion);
-// Writes every entry of the list, logging failures. Always 1.
+// Writes every entry of the list to the system's FontSubstitutes profile
+// section, logging failures. Always 1.
 int ApplyFontSubstitutes(FontSubstituteList& list, StepContext& step);
 
 }  // namespace dp

@@ -1,6 +1,9 @@
 #pragma once
 // Programs that the script runs first ([RunFileFirst]) and last ([RunFileEnd]).
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/reporting_base.h"
@@ -13,19 +16,62 @@ class VariableTable;
 constexpr int kRunPhaseFirst = 0;
 constexpr int kRunPhaseEnd = 1;
 
-// [RunFileFirst] and [RunFileEnd], in one list.
+// The expected exit code of an entry whose code is not checked.
+constexpr int32_t kNoExpectedCode = -1;
+
+// [RunFileFirst] and [RunFileEnd], in one list: the entries of the first,
+// then those of the second, each section in the order of its lines. Index i
+// of every array describes one entry.
 class RunFileList : public ReportingBase {
 public:
     ~RunFileList() override = default;
-    std::vector<std::string> lines;  // placeholder until the program runs are read
-    std::vector<int> phases;
+    int32_t count() const { return static_cast<int32_t>(commands.size()); }
+
+    std::vector<std::string> commands;     // the command line, or the document to open
+    std::vector<uint32_t> shellFlags;      // 1: opened through the shell; 0: started as a process
+    std::vector<uint32_t> phases;          // kRunPhaseFirst or kRunPhaseEnd
+    std::vector<uint8_t> waitFlags;        // 1: the process is waited for ("OnQueue")
+    std::vector<int32_t> expectedCodes;    // kNoExpectedCode: the exit code is not checked
 };
+
+// One line of either section, taken apart:
+//   label=command[!flags[!expected code]]
+// The label (before the first "=") names a shell open when it contains
+// "RunShellFile"; the command runs to the first "!" after the "="; the flags
+// are everything after that "!" ("OnQueue" anywhere: wait); the expected code
+// is the text after the second "!", read as the C library's atoi reads it.
+struct RunLine {
+    std::string_view label;
+    std::string_view command;  // not trimmed
+    bool shell = false;
+    bool wait = false;
+    int32_t expectedCode = kNoExpectedCode;
+};
+// False when the line has no "=".
+bool SplitRunLine(std::string_view line, RunLine& out);
 
 // Reads [RunFileFirst] (phase 0) or [RunFileEnd] (phase 1). 1, or 0 for a
 // line without "=" or a confirmed Stop.
 int ParseRunFiles(RunFileList& list, const std::string& section, int phase, VariableTable& variables);
 // Runs the entries of the phase in list order. 1 when all were handled, or
-// the wrong exit code of a waited program (which stops the runs).
+// the wrong exit code of a waited program (which stops the runs). A Cancel
+// is seen between entries: a program already started is never ended by it.
 int RunFiles(RunFileList& list, int phase, StepContext& step);
+
+// The command line handed to the system for a command that starts a program.
+// A command that begins with a quote is taken as written. Otherwise a program
+// path with blanks in it would be ambiguous (the system tries "C:\Program",
+// then "C:\Program Files\...", each also with ".exe"), so the program is the
+// longest leading part of the command, ending at a blank or at the end, that
+// names an existing file as it stands or with ".exe" added, and it is quoted.
+// Without such a part the command is taken as written.
+std::string UnambiguousCommandLine(const std::string& command,
+                                   const std::function<bool(const std::string& path)>& isFile);
+
+// The box and log text of a waited program that ended with another code than
+// the script expected (message 166 filled in; no period at the end).
+std::string WrongReturnCodeText(const std::string& command, int32_t expected, int32_t received);
+// The box and log text of a shell open that failed (no period at the end).
+std::string ShellOpenErrorText(const std::string& command, intptr_t returned);
 
 }  // namespace dp

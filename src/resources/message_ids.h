@@ -71,5 +71,11 @@ constexpr int kMsgErrorRegisterWindowClass = 183;      // "Error register window
 constexpr int kMsgDeviceNameRefused = 190;             // "Reserved device name refused"
 constexpr int kMsgNotAFile = 191;                      // "Not deleted, the path names no file"
 constexpr int kMsgValueTooLong = 192;                  // "Variable value is too long"
+constexpr int kMsgErrorCreatingShortcut = 220;         // "Error creating shortcut"
+constexpr int kMsgErrorRegisteringFont = 221;          // "Error registering font"
+constexpr int kMsgFontForSessionOnly = 222;            // "Font added for this session only, ..."
+constexpr int kMsgErrorUnregisteringFont = 223;        // "Error unregistering font"
+constexpr int kMsgSharedRegistryKeyKept = 200;         // "Refused to delete the shared registry key"
+constexpr int kMsgProtectedDirectory = 210;            // "Protected directory not deleted:"
 
 }  // namespace dp

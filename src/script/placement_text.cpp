@@ -29,7 +29,27 @@ void ParseRectText(std::string_view text, int32_t (&rect)[4]) {
 }
 
 void ParseColumnsText(std::string_view text, int32_t (&columns)[9]) {
-    ForEachValue(text, 9, [&](size_t i, int32_t v) { columns[i] = v; });
+    ForEachValue(text, 9, [&](size_t i, int32_t v) {
+        if (v >= 0 && v <= kMaxColumnWidth) columns[i] = v;
+    });
+}
+
+std::string FormatRectText(const int32_t (&rect)[4]) {
+    std::string text;
+    for (size_t i = 0; i < 4; ++i) {
+        if (i > 0) text += " ,";
+        text += std::to_string(rect[i]);
+    }
+    return text;
+}
+
+std::string FormatColumnsText(const int32_t (&columns)[9]) {
+    std::string text;
+    for (size_t i = 0; i < 9; ++i) {
+        if (i > 0) text += i < 8 ? " ," : ", ";
+        text += std::to_string(columns[i]);
+    }
+    return text;
 }
 
 }  // namespace dp

@@ -1,12 +1,11 @@
 #include <windows.h>
 
 #include "base/handles_win32.h"
-#include "script/registry_text.h"
+#include "script/registry_text_win32.h"
 
 namespace dp {
-namespace {
 
-HKEY RootKey(RegistryRoot root) {
+HKEY PredefinedKey(RegistryRoot root) {
     switch (root) {
         case RegistryRoot::ClassesRoot: return HKEY_CLASSES_ROOT;
         case RegistryRoot::CurrentConfig: return HKEY_CURRENT_CONFIG;
@@ -19,12 +18,10 @@ HKEY RootKey(RegistryRoot root) {
     return nullptr;
 }
 
-}  // namespace
-
 bool PlatformReadRegistryText(RegistryRoot root, const std::string& subkey,
                               const std::string& valueName, std::string& out) {
     UniqueKey key;
-    if (RegOpenKeyExA(RootKey(root), subkey.c_str(), 0, KEY_QUERY_VALUE, key.put()) !=
+    if (RegOpenKeyExA(PredefinedKey(root), subkey.c_str(), 0, KEY_QUERY_VALUE, key.put()) !=
         ERROR_SUCCESS)
         return false;
     char buf[kRegistryTextBuffer] = {};

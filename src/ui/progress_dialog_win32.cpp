@@ -12,19 +12,14 @@
 #include "base/system_text.h"
 #include "resources/message_ids.h"
 #include "resources/resource_ids.h"
+#include "ui/dialog_class_win32.h"
 
 namespace dp {
 namespace {
 
-constexpr UINT kClassStyles = CS_DBLCLKS | CS_SAVEBITS | CS_BYTEALIGNWINDOW;  // 0x2808
 constexpr UINT kCloseMessage = WM_APP + 1;  // a worker asks the owner thread to destroy it
 constexpr LONG_PTR kInitialised = 0x44504931;
 constexpr char kNoCancelProperty[] = "DeployatorNoCancel";
-
-void SetTextIfLoaded(HWND window, int control, int messageId) {
-    std::string text = LoadMessage(messageId);
-    if (!text.empty()) SetDlgItemTextA(window, control, text.c_str());
-}
 
 // The creation-time texts. Windows sends WM_INITDIALOG to the class's window
 // procedure; Wine does not when the dialog has no dialog procedure. It runs
@@ -80,21 +75,7 @@ LRESULT CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LP
 
 std::unique_ptr<ProgressDialog> ProgressDialog::Create() {
     HINSTANCE instance = ProgramInstance();
-    WNDCLASSA windowClass{};
-    windowClass.style = kClassStyles;
-    windowClass.lpfnWndProc = ProgressWindowProc;
-    windowClass.cbClsExtra = 0;
-    windowClass.cbWndExtra = DLGWINDOWEXTRA;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_DEPLOYATOR));
-    windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512) /*IDC_ARROW*/);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(5));
-    windowClass.lpszClassName = kProgressClassName;
-    if (!RegisterClassA(&windowClass)) {
-        const DWORD error = GetLastError();
-        // Still registered from an earlier dialog of this run: usable as it is.
-        if (error != ERROR_CLASS_ALREADY_EXISTS) ShowError(error, kMsgErrorRegistrationOfWindowClass, kBoxOk);
-    }
+    RegisterDialogClass(instance, kProgressClassName, ProgressWindowProc, kMsgErrorRegistrationOfWindowClass);
     HWND window = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, nullptr, 0);
     if (!window) {
         // The error first: loading the message text may change it.

@@ -1,5 +1,5 @@
 # Test data built with the Windows program: small DLLs with and without
-# version resources, a COM server stand-in, the tmpfs drive helper and the
+# version resources, a COM server stand-in, a program to start, the tmpfs drive helper and the
 # Windows benchmarks. Everything lands beside win32_tests.exe, where the tests
 # look for it (ProgramDirectory()).
 set(DP_DATA_DIR ${PROJECT_SOURCE_DIR}/tests/data)
@@ -33,9 +33,17 @@ dp_data_dll(verdll_two ${DP_DATA_DIR}/verdll.c ${DP_DATA_DIR}/verdll_two.rc)
 dp_data_dll(verdll_none ${DP_DATA_DIR}/verdll.c)
 dp_data_dll(comserver ${DP_DATA_DIR}/comserver.c)
 
+# The program the program-run tests start (a GUI program: no console).
+add_executable(runhelper WIN32 ${DP_DATA_DIR}/runhelper.c)
+set_target_properties(runhelper PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DP_DATA_OUT})
+target_link_options(runhelper PRIVATE -static-libgcc)
+list(APPEND DP_DATA_TARGETS runhelper)
+
 configure_file(${DP_DATA_DIR}/tmpfs_drive.sh ${DP_DATA_OUT}/tmpfs_drive.sh COPYONLY
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                WORLD_READ WORLD_EXECUTE)
+
+configure_file(${DP_DATA_DIR}/fonts/dptest.ttf ${DP_DATA_OUT}/dptest.ttf COPYONLY)
 
 add_dependencies(win32_tests ${DP_DATA_TARGETS})
 

@@ -20,7 +20,20 @@
 //                                 box must then go away)
 //   expect-text ID GLOB           control ID of the current window shows GLOB
 //   expect-pos ID [<|>|=]N        progress bar ID is at (below, above) N
-//   key esc|enter                 a key press in the current window
+//   key esc|enter|down|up|space [ID]  a key press in the current window (or
+//                                 in its control ID)
+//   close                         the current window's close box
+//   place X Y W H                 moves and sizes the current window
+//   expect-rect [ID] GLOB         the current window's screen rectangle
+//                                 "left,top,right,bottom", or control ID's
+//                                 "x,y,width,height" inside it
+//   lv-count ID N                 list view ID of the current window has N rows
+//   lv-row ID ROW GLOB            the texts of a row's cells joined by "|" (row
+//                                 -1: the column headings)
+//   lv-checks ID 0110...          the rows' check boxes, clear (0) or ticked (1)
+//   lv-tick ID ROW 0|1            unticks (0) or ticks (1) a row's check box
+//   lv-width ID COL PIXELS        sets a column's width (as dragging its border)
+//   lv-widths ID GLOB             the column widths joined by ","
 //   expect-exit CODE              the program ends with CODE; a message box that
 //                                 appears meanwhile is a failure
 //   expect-no-window              the program shows no window until it ends
@@ -206,6 +219,31 @@ void DumpWindows(DWORD pid) {
     }
 }
 
+// Memory in the program under test, for list-view messages that carry
+// pointers (a pointer into the robot would mean nothing there).
+class RemoteBuffer {
+public:
+    RemoteBuffer(HANDLE process, size_t size)
+        : process_(process), at_(VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE)) {}
+    ~RemoteBuffer() {
+        if (at_) VirtualFreeEx(process_, at_, 0, MEM_RELEASE);
+    }
+    RemoteBuffer(const RemoteBuffer&) = delete;
+    RemoteBuffer& operator=(const RemoteBuffer&) = delete;
+    explicit operator bool() const { return at_ != nullptr; }
+    char* at(size_t offset = 0) const { return static_cast<char*>(at_) + offset; }
+    bool Write(const void* data, size_t size, size_t offset = 0) {
+        return WriteProcessMemory(process_, at(offset), data, size, nullptr) != 0;
+    }
+    bool Read(void* data, size_t size, size_t offset = 0) {
+        return ReadProcessMemory(process_, at(offset), data, size, nullptr) != 0;
+    }
+
+private:
+    HANDLE process_;
+    void* at_;
+};
+
 // --- The robot ------------------------------------------------------------------
 
 class Robot {
@@ -235,6 +273,8 @@ private:
     HWND FindWindowOf(const std::string& cls, int id);
     HWND FindButton(HWND parent, const std::string& text);
     bool TargetEnded() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_OBJECT_0; }
+    bool ListCommand(const std::string& cmd, const std::vector<Token>& tok, double timeout, int lineNo);
+    std::string CellText(HWND list, int row, int column);
 
     std::string exe_;
     HANDLE process_ = nullptr;
@@ -388,6 +428,80 @@ DWORD FindNewProcess(const std::string& name, const std::set<DWORD>& known) {
     return found;
 }
 
+// A cell's text (column -1: a heading), read through memory in the program.
+std::string Robot::CellText(HWND list, int row, int column) {
+    constexpr size_t kText = 1024;
+    RemoteBuffer remote(process_, sizeof(LVCOLUMNA) + sizeof(LVITEMA) + kText);
+    const size_t at = sizeof(LVCOLUMNA) + sizeof(LVITEMA);
+    std::vector<char> text(kText + 1);
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = remote.at(at);
+    item.cchTextMax = kText;
+    LVCOLUMNA heading{};
+    heading.mask = LVCF_TEXT;
+    heading.pszText = remote.at(at);
+    heading.cchTextMax = kText;
+    if (!remote || !remote.Write(&item, sizeof item) || !remote.Write(&heading, sizeof heading, sizeof item) ||
+        !remote.Write("", 1, at))
+        return "<no memory in the program>";
+    if (row < 0) SendMessageA(list, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(remote.at(sizeof item)));
+    else SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(remote.at()));
+    if (!remote.Read(text.data(), kText, at)) return "<cannot read>";
+    return text.data();
+}
+
+// The lv-* commands on list view ID of the current window.
+bool Robot::ListCommand(const std::string& cmd, const std::vector<Token>& tok, double timeout, int lineNo) {
+    const size_t args = cmd == "lv-tick" || cmd == "lv-row" || cmd == "lv-width" ? 3 : 2;
+    HWND list = current_ && tok.size() > args ? GetDlgItem(current_, std::atoi(tok[1].text.c_str())) : nullptr;
+    if (!list) {
+        Fail("line %d: %s needs %u argument(s) and a list of the current window", lineNo, cmd.c_str(),
+             static_cast<unsigned>(args));
+        return false;
+    }
+    const int index = std::atoi(tok[2].text.c_str());  // a row or a column
+    const std::string& last = tok[args].text;
+    const int columns = static_cast<int>(
+        SendMessageA(reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0)), HDM_GETITEMCOUNT, 0, 0));
+    if (cmd == "lv-width") {
+        SendMessageA(list, LVM_SETCOLUMNWIDTH, index, std::atoi(last.c_str()));
+        return true;
+    }
+    if (cmd == "lv-tick") {
+        RemoteBuffer remote(process_, sizeof(LVITEMA));
+        LVITEMA item{};
+        item.stateMask = LVIS_STATEIMAGEMASK;
+        item.state = INDEXTOSTATEIMAGEMASK(last == "1" ? 2 : 1);
+        if (!remote || !remote.Write(&item, sizeof item) ||
+            !SendMessageA(list, LVM_SETITEMSTATE, index, reinterpret_cast<LPARAM>(remote.at()))) {
+            Fail("line %d: cannot set the check box of row %d", lineNo, index);
+            return false;
+        }
+        return true;
+    }
+    std::string seen;
+    bool ok = WaitFor(timeout, [&] {
+        seen.clear();
+        if (cmd == "lv-count") {
+            seen = std::to_string(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+        } else if (cmd == "lv-checks") {
+            const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+            for (int r = 0; r < rows; ++r)
+                seen += (SendMessageA(list, LVM_GETITEMSTATE, r, LVIS_STATEIMAGEMASK) >> 12) == 2 ? '1' : '0';
+        } else {
+            for (int c = 0; c < columns; ++c) {
+                if (c > 0) seen += cmd == "lv-row" ? "|" : ",";
+                seen += cmd == "lv-row" ? CellText(list, index, c)
+                                        : std::to_string(SendMessageA(list, LVM_GETCOLUMNWIDTH, c, 0));
+            }
+        }
+        return Glob(last, seen);
+    });
+    if (!ok) Fail("line %d: %s saw \"%s\", expected \"%s\"", lineNo, cmd.c_str(), Visible(seen).c_str(), last.c_str());
+    return ok;
+}
+
 bool Robot::Execute(const std::string& rawLine, int lineNo) {
     std::string line = rawLine;
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
@@ -532,17 +646,57 @@ bool Robot::Execute(const std::string& rawLine, int lineNo) {
     }
     if (cmd == "key") {
         if (!needs(1) || !needCurrent()) return false;
-        WPARAM vk = arg(1) == "esc" ? VK_ESCAPE : arg(1) == "enter" ? VK_RETURN : 0;
-        if (!vk) {
-            Fail("line %d: unknown key %s", lineNo, arg(1).c_str());
+        const std::string k = arg(1);
+        WPARAM vk = k == "esc" ? VK_ESCAPE : k == "enter" ? VK_RETURN : k == "down" ? VK_DOWN
+                  : k == "up" ? VK_UP : k == "space" ? VK_SPACE : 0;
+        HWND to = tok.size() > 2 ? GetDlgItem(current_, std::atoi(arg(2).c_str())) : current_;
+        if (!vk || !to) {
+            Fail("line %d: unknown key %s or control %s", lineNo, k.c_str(), arg(2).c_str());
             return false;
         }
-        // Posted to the window itself: the dialog message handling of the
-        // program turns Esc into IDCANCEL and Enter into the default button.
-        PostMessageA(current_, WM_KEYDOWN, vk, 1);
-        PostMessageA(current_, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+        // Posted, as a key press arrives: the program's dialog message
+        // handling turns Esc into IDCANCEL and Enter into the default button,
+        // and hands arrows and space to the control.
+        PostMessageA(to, WM_KEYDOWN, vk, 1);
+        PostMessageA(to, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
         return true;
     }
+    if (cmd == "close") {
+        if (!needCurrent()) return false;
+        PostMessageA(current_, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return true;
+    }
+    if (cmd == "place") {
+        if (!needs(4) || !needCurrent()) return false;
+        SetWindowPos(current_, nullptr, std::atoi(arg(1).c_str()), std::atoi(arg(2).c_str()),
+                     std::atoi(arg(3).c_str()), std::atoi(arg(4).c_str()), SWP_NOZORDER | SWP_NOACTIVATE);
+        return true;
+    }
+    if (cmd == "expect-rect") {
+        if (!needs(1) || !needCurrent()) return false;
+        HWND control = tok.size() > 2 ? GetDlgItem(current_, std::atoi(arg(1).c_str())) : nullptr;
+        const std::string want = tok.size() > 2 ? arg(2) : arg(1);
+        std::string seen;
+        if (!WaitFor(timeout, [&] {
+                RECT r{};
+                if (tok.size() > 2) {
+                    if (!control || !GetWindowRect(control, &r)) return false;
+                    MapWindowPoints(nullptr, current_, reinterpret_cast<POINT*>(&r), 2);
+                    r.right -= r.left;
+                    r.bottom -= r.top;
+                } else if (!GetWindowRect(current_, &r)) {
+                    return false;
+                }
+                seen = std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+                       std::to_string(r.right) + "," + std::to_string(r.bottom);
+                return Glob(want, seen);
+            })) {
+            Fail("line %d: rectangle is \"%s\", expected \"%s\"", lineNo, seen.c_str(), want.c_str());
+            return false;
+        }
+        return true;
+    }
+    if (cmd.rfind("lv-", 0) == 0) return ListCommand(cmd, tok, timeout, lineNo);
     if (cmd == "expect-text") {
         if (!needs(2) || !needCurrent()) return false;
         int id = std::atoi(arg(1).c_str());

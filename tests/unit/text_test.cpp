@@ -25,5 +25,15 @@ TEST(Text, LinesTrimsAndPercent) {
     EXPECT_EQ(ProgressPercent(2000000000, 2000000001), 99);  // no overflow in done * 100
 }
 
+TEST(Text, LastBackslashSkipsSecondBytesOfDoubleByteCharacters) {
+    auto shiftJisLead = [](unsigned char c) { return (c >= 0x81 && c <= 0x9f) || (c >= 0xe0 && c <= 0xfc); };
+    auto none = [](unsigned char) { return false; };
+    const std::string path = "C:\\Fonts\\\x95\\.ttf";  // the character 0x95 0x5C ends the name
+    EXPECT_EQ(FindLastBackslash(path, shiftJisLead), 8u);
+    EXPECT_EQ(FindLastBackslash(path, none), 10u);
+    EXPECT_EQ(FindLastBackslash("name\\\x81", shiftJisLead), 4u);  // a lead byte at the end stays alone
+    EXPECT_EQ(FindLastBackslash("no folder", none), std::string_view::npos);
+}
+
 }  // namespace
 }  // namespace dp

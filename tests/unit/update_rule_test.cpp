@@ -26,34 +26,35 @@ TEST(NeedsUpdate, RulesInOrder) {
         const char* name;
         uint8_t sourceExists, targetExists, always;
         FileFacts target, source;
-        int expected;
+        UpdateRule expected;
     } cases[] = {
-        {"missing source, even always", 0, 1, 1, Plain(1), Plain(9), 0},
-        {"missing target, unversioned source", 1, 0, 0, FileFacts{}, Plain(1), 1},
-        {"missing target, unreadable source", 1, 0, 0, FileFacts{}, Unreadable(), 1},
-        {"unreadable target, even always", 1, 1, 1, Unreadable(), Versioned(9, 9), 0},
-        {"unreadable source, even always", 1, 1, 1, Versioned(1, 0), Unreadable(), 0},
-        {"always over an older source", 1, 1, 1, Versioned(9, 0), Versioned(1, 0), 1},
-        {"always over unversioned equal times", 1, 1, 1, Plain(5), Plain(5), 1},
-        {"versioned over unversioned", 1, 1, 0, Plain(999), Versioned(0, 0, 1), 1},
-        {"higher MS", 1, 1, 0, Versioned(1, 9), Versioned(2, 0), 1},
-        {"lower MS, higher LS", 1, 1, 0, Versioned(2, 0), Versioned(1, 9), 0},
-        {"equal MS, higher LS", 1, 1, 0, Versioned(1, 1), Versioned(1, 2), 1},
-        {"equal MS, lower LS", 1, 1, 0, Versioned(1, 2), Versioned(1, 1), 0},
-        {"equal versions, newer by date", 1, 1, 0, Versioned(3, 4, 1), Versioned(3, 4, 9), 0},
-        {"MS compared unsigned", 1, 1, 0, Versioned(0x7fffffff, 0), Versioned(0x80000000, 0), 1},
-        {"LS compared unsigned", 1, 1, 0, Versioned(1, 0x7fffffff), Versioned(1, 0xffffffff), 1},
-        {"unversioned over versioned, newer", 1, 1, 0, Versioned(1, 0, 1), Plain(999), 0},
-        {"unversioned, source later", 1, 1, 0, Plain(5), Plain(6), 1},
-        {"unversioned, equal times", 1, 1, 0, Plain(5), Plain(5), 0},
-        {"times compared as 64 bits", 1, 1, 0, Plain(0xffffffffULL), Plain(0x100000000ULL), 1},
+        {"missing source, even always", 0, 1, 1, Plain(1), Plain(9), UpdateRule::SourceMissing},
+        {"missing target, unversioned source", 1, 0, 0, FileFacts{}, Plain(1), UpdateRule::TargetMissing},
+        {"missing target, unreadable source", 1, 0, 0, FileFacts{}, Unreadable(), UpdateRule::TargetMissing},
+        {"unreadable target, even always", 1, 1, 1, Unreadable(), Versioned(9, 9), UpdateRule::FactsUnreadable},
+        {"unreadable source, even always", 1, 1, 1, Versioned(1, 0), Unreadable(), UpdateRule::FactsUnreadable},
+        {"always over an older source", 1, 1, 1, Versioned(9, 0), Versioned(1, 0), UpdateRule::Always},
+        {"always over unversioned equal times", 1, 1, 1, Plain(5), Plain(5), UpdateRule::Always},
+        {"versioned over unversioned", 1, 1, 0, Plain(999), Versioned(0, 0, 1), UpdateRule::TargetWithoutVersion},
+        {"higher MS", 1, 1, 0, Versioned(1, 9), Versioned(2, 0), UpdateRule::HigherVersion},
+        {"lower MS, higher LS", 1, 1, 0, Versioned(2, 0), Versioned(1, 9), UpdateRule::SameOrOlder},
+        {"equal MS, higher LS", 1, 1, 0, Versioned(1, 1), Versioned(1, 2), UpdateRule::HigherVersion},
+        {"equal MS, lower LS", 1, 1, 0, Versioned(1, 2), Versioned(1, 1), UpdateRule::SameOrOlder},
+        {"equal versions, newer by date", 1, 1, 0, Versioned(3, 4, 1), Versioned(3, 4, 9), UpdateRule::SameOrOlder},
+        {"MS compared unsigned", 1, 1, 0, Versioned(0x7fffffff, 0), Versioned(0x80000000, 0), UpdateRule::HigherVersion},
+        {"LS compared unsigned", 1, 1, 0, Versioned(1, 0x7fffffff), Versioned(1, 0xffffffff), UpdateRule::HigherVersion},
+        {"unversioned over versioned, newer", 1, 1, 0, Versioned(1, 0, 1), Plain(999), UpdateRule::SameOrOlder},
+        {"unversioned, source later", 1, 1, 0, Plain(5), Plain(6), UpdateRule::NewerDate},
+        {"unversioned, equal times", 1, 1, 0, Plain(5), Plain(5), UpdateRule::SameOrOlder},
+        {"times compared as 64 bits", 1, 1, 0, Plain(0xffffffffULL), Plain(0x100000000ULL), UpdateRule::NewerDate},
     };
     for (const auto& c : cases) {
         FileItem item;
         item.sourceExists = c.sourceExists;
         item.targetExists = c.targetExists;
         item.always = c.always;
-        EXPECT_EQ(NeedsUpdate(item, c.target, c.source), c.expected) << c.name;
+        EXPECT_EQ(DecideUpdate(item, c.target, c.source), c.expected) << c.name;
+        EXPECT_EQ(NeedsUpdate(item, c.target, c.source), RuleInstalls(c.expected) ? 1 : 0) << c.name;
     }
 }
 

@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "base/program_win32.h"
+#include "items/step_context.h"
 #include "log/message_box.h"
 
 namespace dp::test {
@@ -92,6 +95,23 @@ inline void SetWriteTime(const std::string& path, uint64_t time) {
 inline void CopyData(const std::string& name, const std::string& dest) {
     const std::string from = ProgramDirectory() + name;
     ASSERT_TRUE(CopyFileA(from.c_str(), dest.c_str(), FALSE)) << from << " " << GetLastError();
+}
+
+// Runs action(step) for a step with a log at the given level (none at NONE);
+// returns what it logged.
+template <typename Action>
+std::string LoggedStep(LogLevel level, FileList& files, VariableTable& variables, Action action) {
+    std::FILE* log = std::tmpfile();
+    int32_t reboot = 0;
+    std::atomic<uint8_t> cancelled{0};
+    StepContext step{level == LogLevel::None ? nullptr : log, level, variables, files, reboot, cancelled};
+    action(step);
+    std::fseek(log, 0, SEEK_END);
+    std::string text(static_cast<size_t>(std::ftell(log)), '\0');
+    std::rewind(log);
+    text.resize(std::fread(text.data(), 1, text.size(), log));
+    std::fclose(log);
+    return text;
 }
 
 // Holds a file open while it lives, with share mode 0 or the one given.

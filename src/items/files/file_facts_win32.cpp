@@ -7,6 +7,7 @@
 
 #include "base/file_system_win32.h"
 #include "base/handles_win32.h"
+#include "base/system_text.h"
 #include "base/version_library_win32.h"
 #include "items/files/file_facts.h"
 #include "items/files/update_rule.h"
@@ -49,17 +50,6 @@ private:
 // How much of a file's beginning is read in one call: the headers of any
 // image, and the whole of a small one.
 constexpr DWORD kHeadBytes = 8192;
-
-std::string ToSystemCodePage(const std::u16string& text) {
-    if (text.empty()) return {};
-    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
-    const int wideLength = static_cast<int>(text.size());
-    const int n = WideCharToMultiByte(CP_ACP, 0, wide, wideLength, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return {};
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide, wideLength, out.data(), n, nullptr, nullptr);
-    return out;
-}
 
 // Reads the version resource straight from the image. Returns false when the
 // system library has to judge the file.

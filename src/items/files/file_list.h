@@ -31,6 +31,7 @@ struct FileItem {
     uint8_t always = 0;
     uint8_t needsUpdate = 0;
     uint8_t registerFile = 0;
+    uint8_t updateRule = 0;  // the UpdateRule that decided needsUpdate (install items)
     std::string targetPath;
     std::string sourcePath;
     std::string targetName;

@@ -111,7 +111,9 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
             if (CheckPath(item.sourcePath) == 0 && UserChoosesToFinish(item.sourcePath)) return 0;
         }
 
-        item.needsUpdate = static_cast<uint8_t>(refused || NeedsUpdate(item, targetFacts, sourceFacts));
+        const UpdateRule rule = DecideUpdate(item, targetFacts, sourceFacts);
+        item.updateRule = static_cast<uint8_t>(rule);
+        item.needsUpdate = refused || RuleInstalls(rule) ? 1 : 0;
         item.selected = item.needsUpdate;
         items.push_back(std::move(item));
     }

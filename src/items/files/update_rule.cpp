@@ -28,18 +28,50 @@ CivilDate CivilFromDays(int64_t z) {
 
 }  // namespace
 
-int NeedsUpdate(const FileItem& item, const FileFacts& target, const FileFacts& source) {
-    if (!item.sourceExists) return 0;
-    if (!item.targetExists) return 1;
-    if (!target.factsOk || !source.factsOk) return 0;
-    if (item.always) return 1;
+UpdateRule DecideUpdate(const FileItem& item, const FileFacts& target, const FileFacts& source) {
+    if (!item.sourceExists) return UpdateRule::SourceMissing;
+    if (!item.targetExists) return UpdateRule::TargetMissing;
+    if (!target.factsOk || !source.factsOk) return UpdateRule::FactsUnreadable;
+    if (item.always) return UpdateRule::Always;
     if (source.hasVersion) {
-        if (!target.hasVersion) return 1;
-        if (source.versionMS != target.versionMS) return source.versionMS > target.versionMS;
-        return source.versionLS > target.versionLS;
+        if (!target.hasVersion) return UpdateRule::TargetWithoutVersion;
+        const bool higher = source.versionMS != target.versionMS ? source.versionMS > target.versionMS
+                                                                  : source.versionLS > target.versionLS;
+        return higher ? UpdateRule::HigherVersion : UpdateRule::SameOrOlder;
     }
-    if (target.hasVersion) return 0;
-    return source.lastWriteTime > target.lastWriteTime;
+    if (target.hasVersion) return UpdateRule::SameOrOlder;
+    return source.lastWriteTime > target.lastWriteTime ? UpdateRule::NewerDate : UpdateRule::SameOrOlder;
+}
+
+bool RuleInstalls(UpdateRule rule) {
+    switch (rule) {
+    case UpdateRule::TargetMissing:
+    case UpdateRule::Always:
+    case UpdateRule::HigherVersion:
+    case UpdateRule::TargetWithoutVersion:
+    case UpdateRule::NewerDate:
+        return true;
+    default:
+        return false;
+    }
+}
+
+const char* RuleText(UpdateRule rule) {
+    switch (rule) {
+    case UpdateRule::SourceMissing: return "source missing";
+    case UpdateRule::TargetMissing: return "target missing";
+    case UpdateRule::FactsUnreadable: return "facts unreadable";
+    case UpdateRule::Always: return "Always";
+    case UpdateRule::HigherVersion: return "higher version";
+    case UpdateRule::TargetWithoutVersion: return "installed file without version";
+    case UpdateRule::NewerDate: return "newer date";
+    case UpdateRule::SameOrOlder: return "same or older";
+    }
+    return "";
+}
+
+int NeedsUpdate(const FileItem& item, const FileFacts& target, const FileFacts& source) {
+    return RuleInstalls(DecideUpdate(item, target, source)) ? 1 : 0;
 }
 
 std::string FormatFileDate(uint64_t fileTime) {

@@ -13,6 +13,25 @@ inline constexpr const char* kNotFoundText = "- not found -";
 inline constexpr const char* kGetErrorText = "- get error -";
 inline constexpr const char* kNeedToBeDeletedText = "- need to be deleted -";
 
+// Which rule of the update decision decides an item, tried in this order:
+// no source (never installed), no target (installed), facts that cannot be
+// read (not installed), Always, then by version resources, then by dates.
+enum class UpdateRule : uint8_t {
+    SourceMissing,
+    TargetMissing,
+    FactsUnreadable,
+    Always,
+    HigherVersion,         // the package file's version is higher
+    TargetWithoutVersion,  // the package file has a version, the installed one none
+    NewerDate,             // neither has a version; the package file is newer
+    SameOrOlder,           // none of the above: the installed file stays
+};
+UpdateRule DecideUpdate(const FileItem& item, const FileFacts& target, const FileFacts& source);
+// Whether the rule installs the package file.
+bool RuleInstalls(UpdateRule rule);
+// "target missing", "higher version", ...
+const char* RuleText(UpdateRule rule);
+
 // 1 when the package file must be installed over the target, from the item's
 // sourceExists, targetExists and always flags and the facts of both files.
 int NeedsUpdate(const FileItem& item, const FileFacts& target, const FileFacts& source);

@@ -1,0 +1,64 @@
+// Fuzzes the registration file and key file parsers and the key path rules
+// on what they produce.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "items/registry/reg_file_text.h"
+#include "script/variable_table.h"
+
+namespace {
+
+void Check(bool ok) {
+    if (!ok) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    dp::VariableTable vars;
+    vars.AddEntry("APP", "", "C:\\App %APP2%");
+    vars.AddEntry("APP2", "", "x");
+
+    std::string text = input;
+    dp::PrepareRegFileText(text);
+    Check(text.find('\0') == std::string::npos && text.find("\r\n\r\n") == std::string::npos);
+    dp::RegEntryList entries;
+    const int result = dp::ParseRegFile(entries, text, vars);
+    Check(result == 0 || result == 1);
+    const size_t n = entries.types.size();
+    Check(entries.keyPaths.size() == n && entries.names.size() == n && entries.data.size() == n);
+    for (size_t i = 0; i < n; ++i) {
+        const std::string& key = entries.keyPaths[i];
+        Check(key.size() <= dp::kMaxRegKeyPath && key.find('\\') != std::string::npos);
+        const uint32_t t = entries.types[i];
+        Check(t == dp::kRegSz || t == dp::kRegExpandSz || t == dp::kRegBinary || t == dp::kRegDword ||
+              t == dp::kRegMultiSz);
+        if (t == dp::kRegSz) Check(entries.data[i].find("\\\"") == std::string::npos);
+        if (t != dp::kRegSz && t != dp::kRegDword) Check(entries.data[i].size() <= text.size());
+        dp::DwordFromText(entries.data[i]);
+        dp::RegistryRoot root;
+        const dp::KeyPathParts parts = dp::SplitKeyPath(key);
+        Check(parts.hasBackslash && parts.rootName.size() + 1 + parts.subkey.size() == key.size());
+        if (dp::RootFromKeyPath(key, root)) dp::IsSharedRegistryKey(parts.subkey);
+    }
+
+    text = input;
+    dp::PrepareKeyFileText(text);
+    Check(text.find(';') == std::string::npos);
+    dp::RegKeyList keys;
+    dp::ParseRegKeyFile(keys, text, vars);
+    for (const std::string& key : keys.keyPaths) {
+        Check(key.size() <= dp::kMaxRegKeyPath && key.find('\n') == std::string::npos);
+        dp::IsSharedRegistryKey(dp::SplitKeyPath(key).subkey);
+    }
+
+    std::string path;
+    if (dp::RegFilePathFromLine(input, "C:\\prog\\", path)) Check(path.find(":\\") != std::string::npos);
+    std::string unescaped = input;
+    dp::UnescapeQuotes(unescaped);
+    Check(unescaped.find("\\\"") == std::string::npos && unescaped.size() <= input.size());
+    return 0;
+}

@@ -1,0 +1,131 @@
+// Reading [RunFileFirst] and [RunFileEnd], and the texts of the program runs.
+#include "items/program_runs.h"
+
+#include <initializer_list>
+
+#include "base/run_flags.h"
+#include "base/system_text.h"
+#include "base/text.h"
+#include "resources/message_ids.h"
+#include "script/script_text.h"
+#include "script/variable_table.h"
+
+namespace dp {
+namespace {
+
+// The longest command line the system takes; a longer one is handed over as
+// it is and refused there.
+constexpr size_t kMaxCommandLine = 32767;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The message with each "%s", "%i" or "%d" replaced by the next value, in
+// order ("%%" is one percent sign). The values are never read as formats.
+std::string FillMessage(std::string_view message, std::initializer_list<std::string> values) {
+    std::string text;
+    auto next = values.begin();
+    for (size_t i = 0; i < message.size(); ++i) {
+        const char c = message[i];
+        if (c == '%' && i + 1 < message.size()) {
+            const char kind = message[i + 1];
+            if (kind == '%') {
+                text += '%';
+                ++i;
+                continue;
+            }
+            if ((kind == 's' || kind == 'i' || kind == 'd') && next != values.end()) {
+                text += *next++;
+                ++i;
+                continue;
+            }
+        }
+        text += c;
+    }
+    return text;
+}
+
+}  // namespace
+
+bool SplitRunLine(std::string_view line, RunLine& out) {
+    out = RunLine{};
+    const size_t equals = line.find('=');
+    if (equals == std::string_view::npos) return false;
+    out.label = line.substr(0, equals);
+    out.shell = out.label.find("RunShellFile") != std::string_view::npos;
+    const std::string_view rest = line.substr(equals + 1);
+    const size_t bang = rest.find('!');
+    out.command = rest.substr(0, bang);
+    if (bang == std::string_view::npos) return true;
+    const std::string_view flags = rest.substr(bang + 1);
+    out.wait = flags.find("OnQueue") != std::string_view::npos;
+    const size_t second = flags.find('!');
+    if (second != std::string_view::npos) out.expectedCode = ParseDecimal(TrimView(flags.substr(second + 1), " \r\n"));
+    return true;
+}
+
+int ParseRunFiles(RunFileList& list, const std::string& section, int phase, VariableTable& variables) {
+    int32_t stop = stopRequested.load();
+    if (section.empty()) return stop == 1 ? 0 : 1;
+
+    const std::vector<std::string_view> lines = SplitLines(section);
+    const int total = CountLines(section);
+    const size_t grown = list.commands.size() + lines.size();
+    list.commands.reserve(grown);
+    list.shellFlags.reserve(grown);
+    list.phases.reserve(grown);
+    list.waitFlags.reserve(grown);
+    list.expectedCodes.reserve(grown);
+
+    int done = 0;
+    for (std::string_view line : lines) {
+        RunLine parts;
+        if (!SplitRunLine(line, parts)) return 0;
+        list.ShowProgressLine(std::string(parts.label), kItemLine);
+        if (done < total) ++done;
+        list.PollStop(done, total, stop);
+        if (stop == 1) break;
+
+        std::string command(parts.command);
+        VariableTrim(command);
+        variables.ExpandVariables(command, false);  // an undefined name was reported
+        list.commands.push_back(std::move(command));
+        list.shellFlags.push_back(parts.shell ? 1 : 0);
+        list.phases.push_back(static_cast<uint32_t>(phase));
+        list.waitFlags.push_back(parts.wait ? 1 : 0);
+        list.expectedCodes.push_back(parts.expectedCode);
+    }
+    list.PollStop(0, total, stop);
+    return stop == 1 ? 0 : 1;
+}
+
+std::string UnambiguousCommandLine(const std::string& command,
+                                   const std::function<bool(const std::string& path)>& isFile) {
+    if (command.empty() || command[0] == '"' || command.size() > kMaxCommandLine) return command;
+    if (command.find_first_of(" \t") == std::string::npos) return command;  // nothing to mistake
+    // Leading parts, longest first: the whole command, then the text before
+    // each blank. A part that ends in a blank is left out (the system drops
+    // trailing blanks of a name; the part without them is tried on its own).
+    for (size_t end = command.size(); end > 0; --end) {
+        if (end < command.size() && !IsBlank(command[end])) continue;
+        if (IsBlank(command[end - 1])) continue;
+        std::string program = command.substr(0, end);
+        if (!isFile(program)) {
+            program += ".exe";
+            if (!isFile(program)) continue;
+        }
+        return "\"" + program + "\"" + command.substr(end);
+    }
+    return command;
+}
+
+std::string WrongReturnCodeText(const std::string& command, int32_t expected, int32_t received) {
+    return FillMessage(LoadMessage(kMsgWrongReturnCode),
+                       {command, std::to_string(expected), std::to_string(received)});
+}
+
+std::string ShellOpenErrorText(const std::string& command, intptr_t returned) {
+    return LoadMessage(kMsgErrorRunningFile) + " - " + command +
+           ". ShellExecute return code = " + std::to_string(static_cast<int32_t>(returned));
+}
+
+}  // namespace dp

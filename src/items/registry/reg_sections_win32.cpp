@@ -1,0 +1,69 @@
+// [InstallRegEntries] and [DeleteRegEntries]: each line names a file, which is
+// read whole and turned into registry values to write or keys to delete.
+#include "base/file_system_win32.h"
+#include "base/run_flags.h"
+#include "base/system_text.h"
+#include "base/text.h"
+#include "items/registry/reg_file_text.h"
+#include "log/message_box.h"
+#include "resources/message_ids.h"
+#include "script/variable_table.h"
+
+namespace dp {
+namespace {
+
+void ShowBox(const std::string& text) { ShowMessageBox(text, LoadMessage(kMsgErrorCaption), kBoxOk); }
+
+// The bytes of a named file; false after the "Error open reg file" box.
+bool ReadNamedFile(const std::string& path, std::string& text) {
+    if (ReadWholeFile(path, text) == 0) return true;
+    ShowBox(LoadMessage(kMsgErrorOpeningRegFile) + " " + path);
+    return false;
+}
+
+// Reads every file the section names and hands its text, prepared by
+// `prepare`, to `parseFile`; a file it rejects gets the format box and the
+// next line follows. The section text is trimmed of `blanks` first.
+template <typename Prepare, typename ParseFile>
+int ParseFileSection(const std::string& section, const char* blanks, VariableTable& variables,
+                     Prepare prepare, ParseFile parseFile) {
+    int32_t stop = stopRequested.load();
+    std::string text = section;
+    TrimChars(text, blanks);
+    if (text.empty()) return stop == 1 ? 0 : 1;
+
+    const std::vector<std::string_view> lines = SplitLines(text);
+    const int total = static_cast<int>(lines.size());
+    int done = 0;
+    std::string path, fileText;
+    for (std::string_view line : lines) {
+        if (!RegFilePathFromLine(line, variables.programDirectory, path)) {
+            ShowBox(LoadMessage(kMsgWrongRegEntriesFormat));
+            return 0;
+        }
+        variables.ShowProgressLine(path, kItemLine);
+        variables.PollStop(++done, total, stop);
+        if (stop == 1) return 0;
+        if (!ReadNamedFile(path, fileText)) return 0;
+        prepare(fileText);
+        if (!parseFile(fileText)) ShowBox(LoadMessage(kMsgWrongRegEntriesFormat));
+    }
+    variables.PollStop(0, total, stop);
+    return stop == 1 ? 0 : 1;
+}
+
+}  // namespace
+
+int ParseInstallRegEntries(RegEntryList& list, const std::string& section, VariableTable& variables) {
+    return ParseFileSection(
+        section, " \t\r\n", variables, &PrepareRegFileText,
+        [&](const std::string& text) { return ParseRegFile(list, text, variables); });
+}
+
+int ParseDeleteRegEntries(RegKeyList& list, const std::string& section, VariableTable& variables) {
+    return ParseFileSection(
+        section, " \r\n", variables, &PrepareKeyFileText,
+        [&](const std::string& text) { return ParseRegKeyFile(list, text, variables); });
+}
+
+}  // namespace dp
