@@ -324,7 +324,7 @@ TEST(FileAttributes, ClearReadOnlyAndArchiveKeepsTheOthers) {
 
 TEST(DeleteListedFiles, DeletesInOrderAndLogsByLevel) {
     ScratchDir dir;
-    const std::vector<std::string> list = {dir / "a", dir / "missing"};
+    const std::vector<std::string> list = {dir / "a", dir / "missing", dir / "aux.txt"};
     for (LogLevel level : {LogLevel::Short, LogLevel::None}) {  // at level NONE deleted, not logged
         WriteFileText(dir / "a", "x");
         std::FILE* log = std::fopen((dir / "log.txt").c_str(), "w+b");
@@ -333,7 +333,7 @@ TEST(DeleteListedFiles, DeletesInOrderAndLogsByLevel) {
         EXPECT_FALSE(Exists(dir / "a"));
         std::fclose(log);
         const std::string logged = "Deleting file " + dir / "a" + ".\nError deleting file " + dir / "missing" + ". " +
-                                   SystemErrorText(2) + "\n";
+                                   SystemErrorText(2) + "\nReserved device name refused " + dir / "aux.txt" + ".\n";
         EXPECT_EQ(ReadFileText(dir / "log.txt"), level == LogLevel::None ? "" : logged);
     }
     EXPECT_EQ(DeleteListedFiles(list, nullptr, LogLevel::Full), 1);

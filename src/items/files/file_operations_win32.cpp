@@ -353,8 +353,9 @@ int DeleteListedFiles(const std::vector<std::string>& paths, std::FILE* log, Log
         const uint32_t error = DeleteFileAt(path);
         const bool deleted = error == 0;
         if (!log || logLevel == LogLevel::None) continue;
-        WriteLogText(log, deleted ? FormatLogMessage(0, kMsgDeletingFile, path)
-                                  : FormatLogMessage(error, kMsgErrorDeletingFile, path));
+        WriteLogText(log, deleted              ? FormatLogMessage(0, kMsgDeletingFile, path)
+                          : NamesDevice(path) ? FormatLogMessage(0, kMsgDeviceNameRefused, path)
+                                              : FormatLogMessage(error, kMsgErrorDeletingFile, path));
     }
     return 1;
 }
