@@ -19,13 +19,14 @@ library() {
     sed -e "s/@V1@/$v1/g" -e "s/@V2@/$v2/g" -e "s/@V3@/$v3/g" -e "s/@V4@/$v4/g" \
         "$sample/src/sample.rc.in" >"$work/v.rc"
     "$rc" -O coff -i "$work/v.rc" -o "$work/v.o"
-    "$cc" -shared -O2 -s -static-libgcc -DSAMPLE_VERSION=$((v1 * 100 + v2)) \
+    "$cc" -shared -O2 -s -static-libgcc -Wl,--kill-at -DSAMPLE_VERSION=$((v1 * 100 + v2)) \
         -o "$2" "$sample/src/sample.c" "$work/v.o"
 }
 
 # The package.
 library 1.2.0.0 "$sample/core.dll"
 library 1.0.0.0 "$sample/plugin.dll"
+library 1.0.0.0 "$sample/viewer.dll"
 "$cc" -O2 -s -mwindows -static-libgcc -o "$sample/sample.exe" "$sample/src/app.c"
 "$cc" -O2 -s -mwindows -static-libgcc -o "$sample/configure.exe" "$sample/src/configure.c"
 touch -d '2024-06-01 12:00 UTC' "$sample"/*.txt "$sample"/settings.ini "$sample"/*.dll "$sample"/*.exe \
@@ -40,6 +41,7 @@ mkdir -p "$app"
 library 1.1.0.0 "$app/core.dll"
 cp "$sample/plugin.dll" "$app/plugin.dll"
 cp "$app/core.dll" "$app/obsolete.dll"
+cp "$app/core.dll" "$app/oldviewer.dll"
 printf 'Deployator Sample license, revision 1.\r\n' >"$app/license.txt"
 printf '[Sample]\r\nGreeting=Hello from the user\r\n' >"$app/settings.ini"
 touch -d '2023-01-01 12:00 UTC' "$app"/*
@@ -55,3 +57,5 @@ mkdir -p "$app/Cache/Thumbnails"
 printf 'cached\r\n' >"$app/Cache/index.dat"
 printf 'cached\r\n' >"$app/Cache/Thumbnails/1.dat"
 printf 'temporary\r\n' >"$app/setup.tmp"
+# The registration marks of the sample's COM servers from an earlier run.
+wine reg delete 'HKCU\Software\Deployator Sample' /f </dev/null >/dev/null 2>&1 || true

@@ -53,7 +53,8 @@ void UpperCaseSystemCommandLine(const char* arguments) {
 // An installer is often started from a download folder where anyone can drop a
 // DLL: no library that the system loads on the program's behalf (setup
 // library, shell, COM) may be taken from the program's or the current
-// directory. Libraries loaded by full path (COM servers) are not affected.
+// directory. COM servers are loaded with their own folder searched for what
+// they need (items/com_registration_win32.cpp).
 void RestrictDllSearchToSystem() {
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
     if (!kernel) return;

@@ -225,7 +225,7 @@ uint32_t FinalPathName(const std::string& path, std::string& final) {
 uint32_t ReadFilePart(const std::string& path, uint64_t offset, uint32_t size, std::string& bytes) {
     bytes.clear();
     uint32_t error = 0;
-    UniqueFile file = OpenFileAt(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, error);
+    UniqueFile file = OpenFileAt(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, error);
     if (!file) return error;
     LARGE_INTEGER at{};
     at.QuadPart = static_cast<LONGLONG>(offset);
@@ -236,9 +236,16 @@ uint32_t ReadFilePart(const std::string& path, uint64_t offset, uint32_t size, s
         return ERROR_NOT_ENOUGH_MEMORY;
     }
     DWORD read = 0;
-    if (size != 0 && !ReadFile(file.get(), bytes.data(), size, &read, nullptr)) return GetLastError();
+    if (size != 0 && !ReadFile(file.get(), bytes.data(), size, &read, nullptr)) {
+        bytes.clear();
+        return GetLastError();
+    }
     bytes.resize(read);
     return 0;
+}
+
+uint32_t ReadFileHead(const std::string& path, size_t limit, std::string& bytes) {
+    return ReadFilePart(path, 0, static_cast<uint32_t>(limit > 0x7fffffff ? 0x7fffffff : limit), bytes);
 }
 
 uint32_t WidePath(const std::string& path, std::wstring& wide) {
@@ -275,6 +282,18 @@ uint32_t ReadWholeFile(const std::string& path, std::string& bytes) {
         return GetLastError();
     bytes.resize(read);  // the file may have shrunk meanwhile
     return 0;
+}
+
+uint32_t LoadLibraryAt(const std::string& path, DWORD flags, HMODULE& module) {
+    module = nullptr;
+    const SystemPath p = MakeSystemPath(path);
+    if (p.error) return p.error;
+    // A path the ANSI loader can hold is given to it as it is (it derives the
+    // library's own folder for the search from it); only a longer one, on
+    // the NT family, goes through the "\\?\" form.
+    module = path.size() < MAX_PATH || !p.wide ? LoadLibraryExA(path.c_str(), nullptr, flags)
+                                               : LoadLibraryExW(p.w.c_str(), nullptr, flags);
+    return module ? 0 : GetLastError();
 }
 
 uint32_t ListFolder(const std::string& folder,

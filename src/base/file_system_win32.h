@@ -79,6 +79,14 @@ uint32_t ReadFilePart(const std::string& path, uint64_t offset, uint32_t size, s
 // accepts).
 uint32_t WidePath(const std::string& path, std::wstring& wide);
 
+// Reads at most `limit` bytes from the start of a file (fewer when it is
+// shorter). 0 with the bytes, else the system's error.
+uint32_t ReadFileHead(const std::string& path, size_t limit, std::string& bytes);
+
+// Loads a library by its path with LoadLibraryEx flags. 0 with the module,
+// else the system's error (module null).
+uint32_t LoadLibraryAt(const std::string& path, DWORD flags, HMODULE& module);
+
 // Calls visit(name, attributes) for every entry of the folder, "." and ".."
 // left out. 0 when the folder could be listed (also when empty), else the
 // system's error of the listing's start.

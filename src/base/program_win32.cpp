@@ -39,6 +39,22 @@ std::string SystemFilePath(const char* name) {
     return path + name;
 }
 
+bool RunsOnSixtyFourBitSystem() {
+    // IsWow64Process is looked up: systems before it are all 32-bit.
+    using IsWow64 = BOOL(WINAPI*)(HANDLE, PBOOL);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    auto isWow64 = kernel ? ProcAddress<IsWow64>(kernel, "IsWow64Process") : nullptr;
+    BOOL wow64 = FALSE;
+    return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
+}
+
+std::string NativeSystemFilePath(const char* name) {
+    if (!RunsOnSixtyFourBitSystem()) return SystemFilePath(name);
+    const std::string windows = WindowsDirectory();
+    if (windows.empty()) return {};
+    return windows + (windows.back() == '\\' ? "" : "\\") + "Sysnative\\" + name;
+}
+
 HMODULE LoadSystemLibrary(const char* name) {
     // Always by its full path in the system directory: a bare name would also
     // match a module of that name already loaded from anywhere (a copy planted

@@ -23,6 +23,12 @@ std::string WindowsDirectory();
 // A file of the system directory by its full path ("" without one).
 std::string SystemFilePath(const char* name);
 
+// Whether this 32-bit process runs on a 64-bit system (under WOW64).
+bool RunsOnSixtyFourBitSystem();
+// A file of the 64-bit system directory as this process reaches it (through
+// "Sysnative" under WOW64); "" without a Windows directory.
+std::string NativeSystemFilePath(const char* name);
+
 // Loads a system library from the system directory only (never from the
 // program's or the current directory).
 HMODULE LoadSystemLibrary(const char* name);

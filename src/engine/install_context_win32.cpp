@@ -63,7 +63,8 @@ void ShowPaths(StepContext& c, const FileItem& it) {
 }
 
 // The marked delete items of the file list, after the COM servers among them
-// were unregistered. The bar does not move here.
+// were unregistered (once, here: the deletion itself does not unregister).
+// The bar does not move here.
 int DeleteMarkedFiles(InstallScript& s, StepContext& c) {
     UnregisterDeletedComServers(c);
     FileList& files = c.files;
@@ -77,7 +78,7 @@ int DeleteMarkedFiles(InstallScript& s, StepContext& c) {
         // reported whether or not something was found under it.
         uint32_t result = DeletionRefusal(it.targetPath);
         if (result == 0)
-            result = it.targetExists ? RemoveInstalledFile(it.targetPath, it.registerFile, s.rebootRequired)
+            result = it.targetExists ? RemoveInstalledFile(it.targetPath, s.rebootRequired)
                                      : kErrorFileNotFound;
         if (!c.logging()) continue;
         WriteLogText(c.log, result == 0 ? line + "\n" : DeletionErrorText(result, it.targetPath));

@@ -77,5 +77,9 @@ constexpr int kMsgFontForSessionOnly = 222;            // "Font added for this s
 constexpr int kMsgErrorUnregisteringFont = 223;        // "Error unregistering font"
 constexpr int kMsgSharedRegistryKeyKept = 200;         // "Refused to delete the shared registry key"
 constexpr int kMsgProtectedDirectory = 210;            // "Protected directory not deleted:"
+constexpr int kMsgRegisterFunctionFailed = 230;        // "Error of registration function of module"
+constexpr int kMsgUnregisterFunctionFailed = 231;      // "Error of unregistration function of module"
+constexpr int kMsgRegister64Failed = 232;              // "Error of 64-bit registration of module"
+constexpr int kMsgUnregister64Failed = 233;            // "Error of 64-bit unregistration of module"
 
 }  // namespace dp

@@ -1,7 +1,38 @@
-/* A COM server stand-in for the removal tests: DllUnregisterServer takes a
-   while and then leaves "<its own path>.unregistered" beside itself. */
+/* COM server stand-ins. Registering sets the value named by the server's own
+   full path under HKCU\Software\DeployatorTest\ComServers to "registered",
+   unregistering sets it to "unregistered". Built in variants:
+     COMSERVER_FAIL    both functions fail with E_ACCESSDENIED, writing nothing
+     COMSERVER_DEP     the mark is written by comdephelper.dll, which must be
+                       found beside the server
+     COMSERVER_HELPER  that helper library
+   and as a 64-bit server too. */
 #include <windows.h>
 
+#ifdef COMSERVER_DEP
+__declspec(dllimport) HRESULT MarkServer(HMODULE server, const char* state);
+#else
+#ifdef COMSERVER_HELPER
+__declspec(dllexport)
+#else
+static
+#endif
+HRESULT MarkServer(HMODULE server, const char* state) {
+    char path[MAX_PATH + 1];
+    DWORD n = GetModuleFileNameA(server, path, MAX_PATH);
+    HKEY key;
+    LONG rc;
+    if (n == 0 || n >= MAX_PATH) return E_FAIL;
+    path[n] = 0;
+    rc = RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\DeployatorTest\\ComServers", 0, NULL, 0,
+                         KEY_SET_VALUE, NULL, &key, NULL);
+    if (rc != ERROR_SUCCESS) return HRESULT_FROM_WIN32(rc);
+    rc = RegSetValueExA(key, path, 0, REG_SZ, (const BYTE*)state, (DWORD)lstrlenA(state) + 1);
+    RegCloseKey(key);
+    return rc == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(rc);
+}
+#endif
+
+#ifndef COMSERVER_HELPER
 static HMODULE self;
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
@@ -10,20 +41,11 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     return TRUE;
 }
 
-static HRESULT LeaveEvidence(const char* suffix) {
-    char path[MAX_PATH + 32];
-    DWORD n = GetModuleFileNameA(self, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return E_FAIL;
-    lstrcatA(path, suffix);
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE) return E_FAIL;
-    CloseHandle(file);
-    return S_OK;
-}
-
-__declspec(dllexport) HRESULT WINAPI DllRegisterServer(void) { return LeaveEvidence(".registered"); }
-
-__declspec(dllexport) HRESULT WINAPI DllUnregisterServer(void) {
-    Sleep(700);
-    return LeaveEvidence(".unregistered");
-}
+#ifdef COMSERVER_FAIL
+__declspec(dllexport) HRESULT WINAPI DllRegisterServer(void) { return E_ACCESSDENIED; }
+__declspec(dllexport) HRESULT WINAPI DllUnregisterServer(void) { return E_ACCESSDENIED; }
+#else
+__declspec(dllexport) HRESULT WINAPI DllRegisterServer(void) { return MarkServer(self, "registered"); }
+__declspec(dllexport) HRESULT WINAPI DllUnregisterServer(void) { return MarkServer(self, "unregistered"); }
+#endif
+#endif

@@ -31,7 +31,37 @@ dp_version_dll(1001 1 0 0 1 "1.0.0.1")
 dp_version_dll(2000 2 0 0 0 "2.0 text")
 dp_data_dll(verdll_two ${DP_DATA_DIR}/verdll.c ${DP_DATA_DIR}/verdll_two.rc)
 dp_data_dll(verdll_none ${DP_DATA_DIR}/verdll.c)
+
+# COM server stand-ins (tests/data/comserver.c): one that registers, one
+# whose functions fail, one that needs a library beside it (the library is
+# kept apart, in comdep/, so that only a copy beside the server can serve it),
+# and a 64-bit pair built with the x86-64 compiler.
 dp_data_dll(comserver ${DP_DATA_DIR}/comserver.c)
+dp_data_dll(comfail ${DP_DATA_DIR}/comserver.c)
+target_compile_definitions(comfail PRIVATE COMSERVER_FAIL)
+dp_data_dll(comdephelper ${DP_DATA_DIR}/comserver.c)
+target_compile_definitions(comdephelper PRIVATE COMSERVER_HELPER)
+set_target_properties(comdephelper PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DP_DATA_OUT}/comdep)
+dp_data_dll(comdep ${DP_DATA_DIR}/comserver.c)
+target_compile_definitions(comdep PRIVATE COMSERVER_DEP)
+target_link_libraries(comdep PRIVATE comdephelper)
+
+find_program(DP_CC64 NAMES x86_64-w64-mingw32-gcc-posix x86_64-w64-mingw32-gcc)
+if(NOT DP_CC64)
+  message(FATAL_ERROR "the x86-64 MinGW compiler is missing (tools/bootstrap installs it)")
+endif()
+foreach(variant comserver64 comfail64)
+  set(defs)
+  if(variant STREQUAL comfail64)
+    set(defs -DCOMSERVER_FAIL)
+  endif()
+  add_custom_command(OUTPUT ${DP_DATA_OUT}/${variant}.dll
+    COMMAND ${DP_CC64} -shared -O2 -static-libgcc ${defs} -o ${DP_DATA_OUT}/${variant}.dll
+            ${DP_DATA_DIR}/comserver.c -ladvapi32
+    DEPENDS ${DP_DATA_DIR}/comserver.c VERBATIM)
+  add_custom_target(${variant} DEPENDS ${DP_DATA_OUT}/${variant}.dll)
+  list(APPEND DP_DATA_TARGETS ${variant})
+endforeach()
 
 # The program the program-run tests start (a GUI program: no console).
 add_executable(runhelper WIN32 ${DP_DATA_DIR}/runhelper.c)

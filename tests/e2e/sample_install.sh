@@ -50,8 +50,8 @@ check() {  # check DESCRIPTION COMMAND...
     "${@:2}" || { echo "sample_install: FAILED: $1" >&2; fail=1; }
 }
 # core.dll 1.2.0.0 over 1.1.0.0, license.txt newer without version, settings.ini always.
-for f in core.dll readme.txt license.txt settings.ini; do check "$f installed" cmp -s "$dir/$f" "$app_u/$f"; done
-for f in manual.txt obsolete.dll; do check "$f absent" test ! -e "$app_u/$f"; done
+for f in core.dll readme.txt license.txt settings.ini viewer.dll; do check "$f installed" cmp -s "$dir/$f" "$app_u/$f"; done
+for f in manual.txt obsolete.dll oldviewer.dll; do check "$f absent" test ! -e "$app_u/$f"; done
 check "plugin.dll (same version) left alone" test "$(stat -c %Y "$app_u/plugin.dll")" -lt 1700000000
 # sample.reg written, old-keys.reg's key deleted with its emptied parent.
 regkey='HKCU\Software\Velmora\Deployator Sample'
@@ -77,6 +77,7 @@ expected="$(cat <<LOG
 $app\\obsolete.dll (1.1.0.0; $old_core_size; 1.1.2023) is deleted
 Error deleting file $app\\old-notes.txt. File not found.
 
+$app\\oldviewer.dll (1.1.0.0; $old_core_size; 1.1.2023) is deleted
 
 [Copying file]
 $app\\core.dll (1.1.0.0; $old_core_size; 1.1.2023) is replaced by $wdir\\core.dll (1.2.0.0; $(size core.dll); 1.6.2024) [By rule]
@@ -85,6 +86,7 @@ $app\\license.txt (1.1.2023; 40; 1.1.2023) is replaced by $wdir\\license.txt (1.
 $app\\sample.exe (1.6.2024; $(size sample.exe); 1.6.2024) is installed
 $fonts\\dpsample.ttf (1.6.2024; $(size dpsample.ttf); 1.6.2024) is installed
 $app\\settings.ini (1.1.2023; 40; 1.1.2023) is replaced by $wdir\\settings.ini (1.6.2024; $(size settings.ini); 1.6.2024) 
+$app\\viewer.dll (1.0.0.0; $(size viewer.dll); 1.6.2024) is installed
 
 [AddShortCut]
 Shortcut $menu\\Deployator Sample\\Deployator Sample ($app\\sample.exe) is created
@@ -123,4 +125,11 @@ check "font unregistered" bash -c "! wine reg query '$fonts_key' /v '$font_value
 check "font substitute deleted" bash -c "! grep -q '^Dpsample Serif=' '$WINEPREFIX/drive_c/windows/win.ini'"
 check "deletion logged" grep -qF "Shortcut $menu\\Deployator Sample\\Deployator Sample ($app\\sample.exe) is deleted" "$log"
 [ "$fail" -eq 0 ] || cat "$log"
+# The COM servers: the old one unregistered before its deletion, the new one
+# registered in the end phase, without any error line.
+marks="$(wine reg query 'HKCU\Software\Deployator Sample\Servers' </dev/null 2>/dev/null | tr -d '\r')"
+check "oldviewer.dll unregistered" grep -qF "$app\\oldviewer.dll    REG_SZ    unregistered" <<<"$marks"
+check "viewer.dll registered" grep -qF "$app\\viewer.dll    REG_SZ    registered" <<<"$marks"
+check "no error in [ComRegistration]" test -z "$(tr -d '\r' <"$log" | awk '/^\[ComRegistration\]$/ { on = 1; next } /^\[/ { on = 0 } on && NF')"
+[ "$fail" -eq 0 ] || { cat "$log"; echo "$marks"; }
 exit "$fail"

@@ -40,7 +40,7 @@
 //   expect-process NAME CODE      another process NAME starts (e.g. by the
 //                                 system after a reboot), shows no window, ends with CODE
 //   hold PATH [read] / release    keep a file open without sharing (or sharing
-//                                 reading with others) / close it
+//                                 only reading, as a library in use) / close it
 //   expect-reg KEY VALUE GLOB     a registry value (HKLM\... or HKCU\...) exists and matches
 //   expect-no-reg KEY VALUE       the value does not exist
 //   cpu-mark / expect-main-cpu MS  the program's main thread uses at most MS ms of
@@ -829,6 +829,8 @@ bool Robot::Execute(const std::string& rawLine, int lineNo) {
     if (cmd == "hold") {
         if (!needs(1)) return false;
         if (held_ != INVALID_HANDLE_VALUE) CloseHandle(held_);
+        // "read": others may still read it, as a loaded library or a running
+        // program is held; otherwise not even that.
         const DWORD share = arg(2) == "read" ? FILE_SHARE_READ : 0;
         held_ = CreateFileA(arg(1).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
         if (held_ == INVALID_HANDLE_VALUE) {

@@ -212,11 +212,11 @@ TEST(CopyPackageFile, FullDiskGives112AndLeavesTargetsAsTheyWere) {
 TEST(RemoveInstalledFile, MissingDeletedAndInUse) {
     ScratchDir dir;
     int32_t reboot = 0;
-    EXPECT_EQ(RemoveInstalledFile(dir / "missing.dll", 0, reboot), 2u);
-    EXPECT_EQ(RemoveInstalledFile(dir / "no\\such.dll", 0, reboot), 3u);
+    EXPECT_EQ(RemoveInstalledFile(dir / "missing.dll", reboot), 2u);
+    EXPECT_EQ(RemoveInstalledFile(dir / "no\\such.dll", reboot), 3u);
     EXPECT_FALSE(TakePendingDeletion(dir / "missing.dll"));
     WriteFileText(dir / "plain.dll", "x");
-    EXPECT_EQ(RemoveInstalledFile(dir / "plain.dll", 0, reboot), 0u);
+    EXPECT_EQ(RemoveInstalledFile(dir / "plain.dll", reboot), 0u);
     EXPECT_FALSE(Exists(dir / "plain.dll"));
     EXPECT_EQ(reboot, 0);
 
@@ -224,7 +224,7 @@ TEST(RemoveInstalledFile, MissingDeletedAndInUse) {
     {
         test::LockedFile lock(dir / "busy.dll");
         ASSERT_TRUE(lock.ok());
-        EXPECT_EQ(RemoveInstalledFile(dir / "busy.dll", 0, reboot), 0u);
+        EXPECT_EQ(RemoveInstalledFile(dir / "busy.dll", reboot), 0u);
     }
     EXPECT_EQ(reboot, 1);
     EXPECT_TRUE(Exists(dir / "busy.dll"));
@@ -236,7 +236,7 @@ TEST(RemoveInstalledFile, MissingDeletedAndInUse) {
     auto old = SetRebootDeletionFunction([](const std::string&) { return 0; });
     {
         test::LockedFile lock(dir / "busy.dll");
-        EXPECT_EQ(RemoveInstalledFile(dir / "busy.dll", 0, reboot), 32u);
+        EXPECT_EQ(RemoveInstalledFile(dir / "busy.dll", reboot), 32u);
     }
     SetRebootDeletionFunction(old);
     EXPECT_EQ(reboot, 0);
@@ -249,13 +249,13 @@ TEST(RemoveInstalledFile, ReadOnlyFilesFoldersAndPathsWithoutName) {
     // delete it either.
     WriteFileText(dir / "ro.dll", "x");
     SetFileAttributesA((dir / "ro.dll").c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(RemoveInstalledFile(dir / "ro.dll", 0, reboot), 0u);
+    EXPECT_EQ(RemoveInstalledFile(dir / "ro.dll", reboot), 0u);
     EXPECT_FALSE(Exists(dir / "ro.dll"));
     // A folder, or a path that names no file, is neither deleted nor
     // scheduled for deletion.
     CreateDirectoryA((dir / "sub").c_str(), nullptr);
-    EXPECT_EQ(RemoveInstalledFile(dir / "sub", 0, reboot), kErrorNotAFile);
-    EXPECT_EQ(RemoveInstalledFile(dir / "sub\\", 0, reboot), kErrorNotAFile);
+    EXPECT_EQ(RemoveInstalledFile(dir / "sub", reboot), kErrorNotAFile);
+    EXPECT_EQ(RemoveInstalledFile(dir / "sub\\", reboot), kErrorNotAFile);
     EXPECT_TRUE(Exists(dir / "sub"));
     EXPECT_FALSE(TakePendingDeletion(dir / "sub"));
     EXPECT_EQ(reboot, 0);
@@ -268,26 +268,10 @@ TEST(RemoveInstalledFile, FileThatStaysOnAReadOnlyVolumeIsNotDeleted) {
     ASSERT_TRUE(drive.MakeReadOnly());
     int32_t reboot = 0;
     // The system reports the deletion as done; the file is still there.
-    EXPECT_EQ(RemoveInstalledFile("Q:\\kept.dll", 0, reboot), 80u);
+    EXPECT_EQ(RemoveInstalledFile("Q:\\kept.dll", reboot), 80u);
     EXPECT_TRUE(Exists("Q:\\kept.dll"));
     EXPECT_EQ(reboot, 0);
     EXPECT_FALSE(TakePendingDeletion("Q:\\kept.dll"));
-}
-
-TEST(RemoveInstalledFile, ComServerIsUnregisteredBeforeItIsDeleted) {
-    ScratchDir dir;
-    const std::string folder = dir / "with blank";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    const std::string server = folder + "\\comserver.dll";
-    test::CopyData("comserver.dll", server);
-    int32_t reboot = 0;
-    // The server takes a while to unregister and then leaves its evidence; the
-    // removal waits for it, so the file is no longer held and is deleted now.
-    EXPECT_EQ(RemoveInstalledFile(server, 1, reboot), 0u);
-    EXPECT_TRUE(Exists(server + ".unregistered"));
-    EXPECT_FALSE(Exists(server));
-    EXPECT_EQ(reboot, 0);
-    EXPECT_FALSE(TakePendingDeletion(server));
 }
 
 TEST(DeleteAtReboot, SystemListAndWinInitEdit) {

@@ -48,7 +48,7 @@ TEST(PathPolicy, HostilePathsAreRefusedBeforeAnyCall) {
         int32_t flag = 0;
         EXPECT_EQ(CopyPackageFile(dir / "src", c.path, flag), c.code);
         EXPECT_EQ(CopyPackageFile(c.path, dir / "t", flag), c.code);
-        EXPECT_EQ(RemoveInstalledFile(c.path, 0, flag), c.code);
+        EXPECT_EQ(RemoveInstalledFile(c.path, flag), c.code);
         EXPECT_EQ(DeleteFileAt(c.path), c.code);
         EXPECT_EQ(CreateFolderIfMissing(c.path), c.code);
         EXPECT_EQ(OpenStreamAt(c.path, "a+"), nullptr);
@@ -103,7 +103,7 @@ TEST(PathPolicy, LongPathsWorkInEveryCall) {
     ListFolder(folder, [&](const std::string& name, DWORD) { names.push_back(name); });
     EXPECT_EQ(names.size(), 4u);  // source, target, v.dll, run.log: no temporary file
     EXPECT_EQ(SetPathAttributes(target, FILE_ATTRIBUTE_READONLY), 0u);
-    for (const std::string& name : names) EXPECT_EQ(RemoveInstalledFile(folder + "\\" + name, 0, scheduled), 0u) << name;
+    for (const std::string& name : names) EXPECT_EQ(RemoveInstalledFile(folder + "\\" + name, scheduled), 0u) << name;
     EXPECT_EQ(scheduled, 0);
     for (; folder.size() > dir.path().size(); folder.resize(folder.find_last_of('\\')))
         EXPECT_EQ(RemoveFolder(folder), 0u);

@@ -27,11 +27,11 @@ void CreateTargetFolder(const std::string& targetPath);
 // Why a path cannot be deleted, before anything is asked of the file: the
 // path policy's code, kErrorNotAFile for a path with an empty last part, or 0.
 uint32_t DeletionRefusal(const std::string& path);
-// Deletes an installed file (unregistering a COM server first; a read-only
-// file loses the attribute first). 0 deleted or scheduled for the reboot
+// Deletes an installed file (a COM server among them was unregistered before,
+// by UnregisterDeletedComServers; a read-only file loses the attribute first). 0 deleted or scheduled for the reboot
 // (rebootRequired set); 2 / 3; DeletionRefusal's code; kErrorNotAFile for a
 // folder; or the deletion's error when it failed and was not scheduled.
-uint32_t RemoveInstalledFile(const std::string& path, int registerFile, int32_t& rebootRequired);
+uint32_t RemoveInstalledFile(const std::string& path, int32_t& rebootRequired);
 // Schedules the deletion of a file at the next reboot. 1 scheduled, 0 not.
 int DeleteAtReboot(const std::string& path);
 // Clears the read-only and archive attributes, keeping the others.

@@ -2,7 +2,6 @@
 // files. Every file call goes through base/file_system_win32.h, so the path
 // policy holds.
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -178,28 +177,6 @@ bool MakeTargetFolder(const std::string& targetPath) {
     return CreateFolderIfMissing(withoutSlash) == 0;
 }
 
-// Starts regsvr32 to unregister a COM server and waits (bounded) until it is
-// done, so that the server is not deleted while it is being unregistered.
-void UnregisterServer(const std::string& path) {
-    const std::string parameters = "/s /u \"" + path + "\"";
-    SHELLEXECUTEINFOA info{};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.hwnd = nullptr;
-    info.lpVerb = nullptr;
-    // By its full path: a regsvr32.exe in the current directory or on the
-    // search path is never the one started.
-    const std::string regsvr32 = SystemFilePath("regsvr32.exe");
-    if (regsvr32.empty()) return;
-    info.lpFile = regsvr32.c_str();
-    info.lpParameters = parameters.c_str();
-    info.lpDirectory = nullptr;
-    info.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExA(&info)) return;
-    UniqueHandle process(info.hProcess);
-    if (process) WaitForSingleObject(process.get(), kUnregisterWaitMs);
-}
-
 // Sets the end of the file at `size`.
 void CutFile(HANDLE file, DWORD size) {
     if (SetFilePointer(file, static_cast<LONG>(size), nullptr, FILE_BEGIN) !=
@@ -267,13 +244,12 @@ uint32_t DeletionRefusal(const std::string& path) {
     return LastPathPart(path).empty() ? kErrorNotAFile : 0;
 }
 
-uint32_t RemoveInstalledFile(const std::string& path, int registerFile, int32_t& rebootRequired) {
+uint32_t RemoveInstalledFile(const std::string& path, int32_t& rebootRequired) {
     if (const uint32_t refused = DeletionRefusal(path)) return refused;
     DWORD attributes = 0;
     const bool found = GetPathAttributes(path, attributes) == 0;
     // A folder is never deleted, nor scheduled for deletion, as a file.
     if (found && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return kErrorNotAFile;
-    if (registerFile) UnregisterServer(path);
     // A read-only file could be deleted neither now nor by the reboot: the
     // attribute goes first, and comes back when the file stays.
     const bool readOnly = found && (attributes & FILE_ATTRIBUTE_READONLY);

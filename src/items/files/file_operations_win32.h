@@ -35,7 +35,4 @@ int AddRenameDeletion(const std::string& iniPath, const std::string& path);
 // The same with a line of the caller's (RenameLine of wininit_edit.h).
 int AddRenameEntry(const std::string& iniPath, const std::string& line);
 
-// Longest wait for the unregistration of a COM server before it is deleted.
-constexpr unsigned kUnregisterWaitMs = 30000;
-
 }  // namespace dp
