@@ -9,9 +9,9 @@
 
 #include "base/file_system_win32.h"
 #include "base/install_progress.h"
-#include "base/path_policy.h"
 #include "base/log_text.h"
 #include "base/message_wait_win32.h"
+#include "base/path_policy.h"
 #include "base/run_flags.h"
 #include "base/seam.h"
 #include "base/system_text.h"

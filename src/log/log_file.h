@@ -47,8 +47,9 @@ LogHeaderFacts CurrentLogHeaderFacts();
 // WriteLogHeader with the running process's facts.
 void WriteLogHeader(std::FILE* log, LogLevel logLevel);
 // Cuts the closed log file to its last maxKB * 1024 bytes (a negative maximum:
-// no limit, the file is left alone), in place: the file is never deleted, so a failure leaves the log as it was (or with its tail
-// partly moved) but never without it.
+// no limit, the file is left alone), in place: the file is never deleted, so
+// a failure leaves the log as it was (or with its tail partly moved) but
+// never without it.
 void LimitLogSize(const std::string& logPath, int32_t maxKB);
 
 }  // namespace dp
