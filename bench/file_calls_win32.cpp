@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bench_util_win32.h"
+#include "base/file_system_win32.h"
 #include "items/files/file_facts.h"
 
 namespace {
@@ -48,6 +49,8 @@ int main(int argc, char** argv) {
     };
     std::vector<Variant> variants = {
         {"GetFileAttributesA", [](auto& s, auto&) { GetFileAttributesA(s.c_str()); }, false},
+        {"MakeSystemPath (the path policy)", [](auto& s, auto&) { dp::MakeSystemPath(s); }, false},
+        {"PathExists (policy + GetFileAttributesW)", [](auto& s, auto&) { dp::PathExists(s); }, false},
         {"GetFileAttributesExA", [](auto& s, auto&) {
              WIN32_FILE_ATTRIBUTE_DATA d;
              GetFileAttributesExA(s.c_str(), GetFileExInfoStandard, &d);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/command_line.h"
+#include "base/path_policy.h"
 #include "model/install_script.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -24,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int32_t before = script.testInstall;
     dp::ApplyOptions(script, line);
     if (static_cast<int>(script.logLevel) < 0 || static_cast<int>(script.logLevel) > 2) std::abort();
-    if (script.logPath.size() > dp::kMaxPathText) std::abort();
+    // The log path is the default one or a "-LF=" value the path policy accepts.
+    if (script.logPath != "C:\\P\\kitup.log" && dp::CheckPath(script.logPath) != 0) std::abort();
     if (before && !script.testInstall) std::abort();
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "app/command_line.h"
 
+#include "base/path_policy.h"
 #include "log/message_box.h"
 #include "base/system_text.h"
 #include "base/text.h"
@@ -57,12 +58,15 @@ int ApplyOptions(InstallScript& script, std::string_view commandLine) {
     if (has("-T")) script.testInstall = 1;
     if (IsAfterRebootRun(commandLine)) script.afterReboot = 1;
     if (std::optional<std::string> logFile = OptionValue(commandLine, "-LF=")) {
-        // A path that does not fit is not applied: cutting it would send the
-        // log to a file nobody named.
-        if (logFile->size() <= kMaxLogPathOption) script.logPath = std::move(*logFile);
+        // Used whole when the path policy accepts it; otherwise the log stays
+        // where the script put it.
+        if (CheckPath(*logFile) == 0) script.logPath = std::move(*logFile);
     }
     if (std::optional<std::string> logSize = OptionValue(commandLine, "-LSIZE=")) {
-        script.logSizeKB = ParseDecimal(std::string_view(*logSize).substr(0, kMaxLogSizeOption));
+        // As LOGSIZE: a value that is no number changes nothing.
+        if (const std::optional<int32_t> size =
+                ParseWholeDecimal(std::string_view(*logSize).substr(0, kMaxLogSizeOption)))
+            script.logSizeKB = *size;
     }
     return 1;
 }

@@ -33,9 +33,6 @@ std::string ResolveScriptPath(const std::string& path, const std::string& progra
 // RunOnce start adds "-AFTERREBOOT" to the command line.
 bool IsAfterRebootRun(std::string_view commandLine);
 
-// Longest "-LF=" value applied (a 520-character path buffer with its
-// terminator); a longer value is ignored and the log path stays as it was.
-constexpr size_t kMaxLogPathOption = 519;
 // The "-LSIZE=" value is read from at most this many characters.
 constexpr size_t kMaxLogSizeOption = 259;
 

@@ -1,14 +1,38 @@
 #pragma once
-// Files and folders on disk, for every layer. Calls that name a path on disk
-// go through these (or through the file operations of items/files), so that
-// one path policy holds for the whole program.
+// Files and folders on disk, for every layer. Every call that names a path on
+// disk goes through these (or through the file operations of items/files,
+// which are built on them), so that one path policy holds for the whole
+// program (base/path_policy.h):
+// - a path the policy refuses is never handed to the system: the call fails
+//   with the policy's code (123 a device name, 206 too long), which is also
+//   left as the thread's last error;
+// - on the NT family every call is made through the wide functions with the
+//   "\\?\" form of the full, normalised path (converted from the system code
+//   page), so paths longer than MAX_PATH work up to the system's limit;
+// - on the 9x family, which has no wide file functions, through the ANSI
+//   functions with the path as given, which must then be shorter than
+//   MAX_PATH (else 206).
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 
+#include "base/handles_win32.h"
+#include "base/path_policy.h"
+
 namespace dp {
+
+// A path in the form the file calls take.
+struct SystemPath {
+    uint32_t error = 0;  // 0: the policy accepts it; else the code it is refused with
+    bool wide = false;   // call the wide function with `w` (else the ANSI one with `a`)
+    std::wstring w;
+    std::string a;
+};
+// Applies the policy (CheckPath is its verdict alone).
+SystemPath MakeSystemPath(const std::string& path);
 
 // Whether anything (a file or a folder) exists under the path.
 bool PathExists(const std::string& path);
@@ -24,12 +48,15 @@ uint32_t CreateFolderIfMissing(const std::string& folder);
 // Removes an empty folder (or a link to a folder, as a link). 0, or the
 // system's error.
 uint32_t RemoveFolder(const std::string& folder);
-// Deletes a file. 0, or the system's error.
+// Deletes a file. 0, or the system's error. A deletion the system reports as
+// done while the file is still there (a read-only volume can do that) has
+// failed: ERROR_FILE_EXISTS (80).
 uint32_t DeleteFileAt(const std::string& path);
 
 // The full path of a path: relative parts resolved against the current
 // directory, "." and ".." applied, short names made long where the path
-// exists. 0 with the path, else the system's error.
+// exists (the policy's full path, without the "\\?\" in front). 0 with the
+// path, else the system's error.
 uint32_t FullPathName(const std::string& path, std::string& full);
 // The path by which the system finally reaches an existing file or folder,
 // links (junctions, symbolic links) followed, as the system gives it
@@ -45,9 +72,11 @@ uint32_t ReadWholeFile(const std::string& path, std::string& bytes);
 // file). 0 with the bytes, else the system's error.
 uint32_t ReadFilePart(const std::string& path, uint64_t offset, uint32_t size, std::string& bytes);
 
-// The path in the system's wide form (code page CP_ACP), whole, for calls
-// that take only a wide name. 0, or ERROR_FILENAME_EXCED_RANGE when it is
-// longer than any path the system accepts (32,767 characters).
+// The path in the wide form the policy gives (the "\\?\" form of the full
+// path on the NT family; converted from CP_ACP as it is on the 9x family),
+// for calls that take only a wide name. 0, or the code the policy refuses it
+// with (ERROR_FILENAME_EXCED_RANGE for a path longer than the system
+// accepts).
 uint32_t WidePath(const std::string& path, std::wstring& wide);
 
 // Reads at most `limit` bytes from the start of a file (fewer when it is
@@ -63,5 +92,25 @@ uint32_t LoadLibraryAt(const std::string& path, DWORD flags, HMODULE& module);
 // system's error of the listing's start.
 uint32_t ListFolder(const std::string& folder,
                     const std::function<void(const std::string& name, DWORD attributes)>& visit);
+
+// CreateFile: the open file, or none with `error` set.
+UniqueFile OpenFileAt(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+                      DWORD flags, uint32_t& error);
+// A C stream in the given fopen mode ("a+", "rb", ...), or null with the
+// thread's last error set when the policy refuses the path.
+std::FILE* OpenStreamAt(const std::string& path, const char* mode);
+// CopyFile. 0, or the system's error.
+uint32_t CopyFileAt(const std::string& source, const std::string& target, bool failIfExists);
+// MoveFileEx with its flags; an empty `to` is no new name (a deletion at the
+// next reboot). 0, or the system's error.
+uint32_t MoveFileAt(const std::string& from, const std::string& to, DWORD flags);
+// The size of a file. 0, or the system's error.
+uint32_t FileSizeAt(const std::string& path, uint64_t& size);
+// The bytes free for the caller on the volume of a folder. 0, or the
+// system's error.
+uint32_t FreeSpaceAt(const std::string& folder, uint64_t& bytes);
+// On the 9x family the short (8.3) form of an existing path, for WinInit.Ini,
+// which knows only short names; else (or without one) the path itself.
+std::string ShortPathOf(const std::string& path);
 
 }  // namespace dp

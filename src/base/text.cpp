@@ -70,6 +70,15 @@ int32_t ParseDecimal(std::string_view text) {
     return static_cast<int32_t>(-value);
 }
 
+std::optional<int32_t> ParseWholeDecimal(std::string_view text) {
+    const std::string_view number = TrimView(text, " \t\r\n");
+    const size_t digits = number.empty() || number[0] == '+' || number[0] == '-' ? 1 : 0;
+    if (number.size() <= digits) return std::nullopt;
+    for (size_t i = digits; i < number.size(); ++i)
+        if (number[i] < '0' || number[i] > '9') return std::nullopt;
+    return ParseDecimal(number);
+}
+
 int ProgressPercent(int64_t done, int64_t total, int current) {
     if (total == 0) return current;
     return static_cast<int>(done * 100 / total);

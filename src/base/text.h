@@ -2,6 +2,7 @@
 // Small text helpers shared by every layer: trims, line splitting, decimal
 // numbers and progress percentages. Plain strings, linear time.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,10 @@ int32_t CountLines(std::string_view text);
 // space skipped, an optional sign, digits up to the first non-digit; no
 // digits give 0. Out-of-range values are clamped to the 32-bit range.
 int32_t ParseDecimal(std::string_view text);
+// A value that is a decimal number as a whole: blanks around it, an optional
+// sign and digits only (read as ParseDecimal reads them). Nothing for any
+// other text: "", "abc", "0x10", "12kb".
+std::optional<int32_t> ParseWholeDecimal(std::string_view text);
 
 // done * 100 / total (integer division, no overflow); `current` when total is 0.
 int ProgressPercent(int64_t done, int64_t total, int current = 0);

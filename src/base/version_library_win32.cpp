@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/file_system_win32.h"
 #include "base/program_win32.h"
 
 namespace dp {
@@ -13,6 +14,9 @@ struct VersionLibrary {
     using SizeFn = DWORD(WINAPI*)(LPCSTR, LPDWORD);
     using InfoFn = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
     using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+    using SizeWFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+    using InfoWFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+    using QueryWFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
 
     VersionLibrary() {
         module = LoadSystemLibrary("version.dll");
@@ -23,16 +27,49 @@ struct VersionLibrary {
         getSize = ProcAddress<SizeFn>(module, "GetFileVersionInfoSizeA");
         getInfo = ProcAddress<InfoFn>(module, "GetFileVersionInfoA");
         query = ProcAddress<QueryFn>(module, "VerQueryValueA");
+        getSizeW = ProcAddress<SizeWFn>(module, "GetFileVersionInfoSizeW");
+        getInfoW = ProcAddress<InfoWFn>(module, "GetFileVersionInfoW");
+        queryW = ProcAddress<QueryWFn>(module, "VerQueryValueW");
         if (!getSize || !getInfo || !query) loadError = ERROR_PROC_NOT_FOUND;
     }
-    bool ok() const { return module && getSize && getInfo && query; }
+    bool ok(bool wide) const {
+        return module && (wide ? getSizeW && getInfoW && queryW : getSize && getInfo && query);
+    }
 
     HMODULE module = nullptr;
     DWORD loadError = 0;
     SizeFn getSize = nullptr;
     InfoFn getInfo = nullptr;
     QueryFn query = nullptr;
+    SizeWFn getSizeW = nullptr;
+    InfoWFn getInfoW = nullptr;
+    QueryWFn queryW = nullptr;
 };
+
+// One query of a block, through the function that matches how it was read;
+// a text value of the wide function is handed back in the system code page.
+bool QueryValue(const VersionLibrary& lib, bool wide, const void* block, const char* key,
+                void** value, UINT* length, std::string* text) {
+    if (!wide) {
+        if (!lib.query(block, key, value, length) || !*value) return false;
+        if (text) text->assign(static_cast<const char*>(*value), strnlen(static_cast<const char*>(*value), *length));
+        return true;
+    }
+    std::wstring wideKey;
+    for (const char* c = key; *c; ++c) wideKey += static_cast<wchar_t>(*c);
+    if (!lib.queryW(block, wideKey.c_str(), value, length) || !*value) return false;
+    if (text) {
+        const auto* chars = static_cast<const wchar_t*>(*value);
+        const int n = static_cast<int>(wcsnlen(chars, *length));
+        text->clear();
+        const int bytes = n ? WideCharToMultiByte(CP_ACP, 0, chars, n, nullptr, 0, nullptr, nullptr) : 0;
+        if (bytes > 0) {
+            text->resize(static_cast<size_t>(bytes));
+            WideCharToMultiByte(CP_ACP, 0, chars, n, text->data(), bytes, nullptr, nullptr);
+        }
+    }
+    return true;
+}
 
 const VersionLibrary& Library() {
     static const VersionLibrary library;
@@ -43,27 +80,33 @@ const VersionLibrary& Library() {
 
 FileVersionQuery QueryFileVersion(const std::string& path) {
     FileVersionQuery result;
-    const VersionLibrary& lib = Library();
-    if (!lib.ok()) {
+    const SystemPath p = MakeSystemPath(path);
+    if (p.error) {
         result.failedStep = "GetFileVersionInfo";
-        result.error = lib.loadError;
+        result.error = p.error;
+        return result;
+    }
+    const VersionLibrary& lib = Library();
+    if (!lib.ok(p.wide)) {
+        result.failedStep = "GetFileVersionInfo";
+        result.error = lib.loadError ? lib.loadError : ERROR_PROC_NOT_FOUND;
         return result;
     }
     DWORD ignored = 0;
-    const DWORD size = lib.getSize(path.c_str(), &ignored);
+    const DWORD size = p.wide ? lib.getSizeW(p.w.c_str(), &ignored) : lib.getSize(p.a.c_str(), &ignored);
     if (size == 0) {
         result.ok = true;
         return result;
     }
     std::vector<char> block(size + 1, 0);
-    if (!lib.getInfo(path.c_str(), 0, size, block.data())) {
+    if (!(p.wide ? lib.getInfoW(p.w.c_str(), 0, size, block.data()) : lib.getInfo(p.a.c_str(), 0, size, block.data()))) {
         result.failedStep = "GetFileVersionInfo";
         result.error = GetLastError();
         return result;
     }
     void* value = nullptr;
     UINT length = 0;
-    if (!lib.query(block.data(), "\\VarFileInfo\\Translation", &value, &length) || !value) {
+    if (!QueryValue(lib, p.wide, block.data(), "\\VarFileInfo\\Translation", &value, &length, nullptr)) {
         // The query sets no error of its own: the value is simply not there.
         result.failedStep = "VerQueryValue";
         result.error = ERROR_RESOURCE_NAME_NOT_FOUND;
@@ -78,14 +121,11 @@ FileVersionQuery QueryFileVersion(const std::string& path) {
                       pairs[2 * i + 1]);
         void* text = nullptr;
         UINT chars = 0;
-        if (lib.query(block.data(), key, &text, &chars) && text) {
-            const char* s = static_cast<const char*>(text);
-            result.fileVersion.assign(s, strnlen(s, chars));
-        }
+        QueryValue(lib, p.wide, block.data(), key, &text, &chars, &result.fileVersion);
     }
     void* fixedValue = nullptr;
     UINT fixedLength = 0;
-    if (lib.query(block.data(), "\\", &fixedValue, &fixedLength) && fixedValue &&
+    if (QueryValue(lib, p.wide, block.data(), "\\", &fixedValue, &fixedLength, nullptr) &&
         fixedLength >= sizeof(VS_FIXEDFILEINFO)) {
         const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(fixedValue);
         result.hasFixed = true;

@@ -7,9 +7,11 @@
 #include <memory>
 #include <utility>
 
+#include "base/file_system_win32.h"
 #include "base/install_progress.h"
 #include "base/log_text.h"
 #include "base/message_wait_win32.h"
+#include "base/path_policy.h"
 #include "base/run_flags.h"
 #include "base/seam.h"
 #include "base/system_text.h"
@@ -72,14 +74,14 @@ int DeleteMarkedFiles(InstallScript& s, StepContext& c) {
         if (!it.selected || !it.deleteItem) continue;
         ShowPaths(c, it);
         std::string line = c.logging() ? FormatResultLine(files, c.level, i) : std::string();
-        const uint32_t result = it.targetExists
-                                    ? RemoveInstalledFile(it.targetPath, s.rebootRequired)
-                                    : kErrorFileNotFound;
-        if (!c.logging()) continue;
+        // A path that names no file, or one the path policy refuses, is
+        // reported whether or not something was found under it.
+        uint32_t result = DeletionRefusal(it.targetPath);
         if (result == 0)
-            WriteLogText(c.log, line + "\n");
-        else
-            WriteLogText(c.log, FormatLogMessage(result, kMsgErrorDeletingFile, it.targetPath));
+            result = it.targetExists ? RemoveInstalledFile(it.targetPath, s.rebootRequired)
+                                     : kErrorFileNotFound;
+        if (!c.logging()) continue;
+        WriteLogText(c.log, result == 0 ? line + "\n" : DeletionErrorText(result, it.targetPath));
     }
     return 1;
 }
@@ -97,8 +99,16 @@ int CopyMarkedFiles(InstallScript&, StepContext& c) {
             // Composed before the copy: the line tells the files as they were
             // found when the script was read.
             std::string line = c.logging() ? FormatResultLine(files, c.level, i) : std::string();
-            if (it.sourceExists) {
-                // A flag of its own, so that only this copy's scheduling counts.
+            const std::string* device = NamesDevice(it.sourcePath)   ? &it.sourcePath
+                                        : NamesDevice(it.targetPath) ? &it.targetPath
+                                                                     : nullptr;
+            if (device) {
+                // Refused before any call: such a name would reach a device.
+                if (c.logging()) WriteLogText(c.log, FormatLogMessage(0, kMsgDeviceNameRefused, *device));
+            } else if (it.sourceExists || CheckPath(it.sourcePath) != 0) {
+                // A source the policy refused was never looked for: its copy
+                // fails with the policy's code. The scheduling flag is the
+                // copy's own, so that only this copy's scheduling counts.
                 int32_t scheduled = 0;
                 const uint32_t code = g_copy(it.sourcePath, it.targetPath, scheduled);
                 if (scheduled) {
@@ -203,7 +213,7 @@ bool RunSteps(const InstallStep (&steps)[N], InstallContext& context, StepContex
 // With logging, the log of the phase, opened for appending; null at level NONE.
 bool OpenPhaseLog(const InstallScript& s, LogStream& log) {
     if (s.logLevel == LogLevel::None) return true;
-    log.reset(std::fopen(s.logPath.c_str(), "a+"));
+    log.reset(OpenStreamAt(s.logPath, "a+"));
     return log != nullptr;
 }
 

@@ -1,6 +1,9 @@
 #include "engine/result_line.h"
 
+#include "base/log_text.h"
+#include "base/path_policy.h"
 #include "base/system_text.h"
+#include "items/files/file_operations.h"
 #include "items/files/file_list.h"
 #include "resources/message_ids.h"
 
@@ -63,6 +66,12 @@ std::string CopyResultText(const std::string& line, uint32_t errorCode, bool sch
 std::string InUseCopyText(const std::string& source, const std::string& target, uint32_t errorCode) {
     return LoadMessage(kMsgErrorCopyingFile) + " " + source + " to " + target + ". " +
            SystemErrorText(errorCode) + "\n";
+}
+
+std::string DeletionErrorText(uint32_t errorCode, const std::string& path) {
+    if (errorCode == kErrorInvalidName && NamesDevice(path)) return FormatLogMessage(0, kMsgDeviceNameRefused, path);
+    if (errorCode == kErrorNotAFile) return FormatLogMessage(0, kMsgNotAFile, path);
+    return FormatLogMessage(errorCode, kMsgErrorDeletingFile, path);
 }
 
 std::string MissingSourceText(const std::string& sourcePath) {

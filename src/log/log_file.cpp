@@ -32,6 +32,6 @@ std::vector<std::string> LogDirectories(const std::string& logPath) {
     return dirs;
 }
 
-int64_t LogSizeLimit(int32_t maxKB) { return maxKB < 0 ? 0 : int64_t{maxKB} * 1024; }
+int64_t LogSizeLimit(int32_t maxKB) { return maxKB < 0 ? -1 : int64_t{maxKB} * 1024; }
 
 }  // namespace dp

@@ -36,8 +36,8 @@ void WritePredefinedVariables(std::FILE* log, const std::vector<std::string>& na
 // each backslash from the second one on ("C:\A\B\x.log" -> "C:\A", "C:\A\B").
 std::vector<std::string> LogDirectories(const std::string& logPath);
 
-// Bytes to keep of a log file with the given maximum in kilobytes (a negative
-// maximum keeps nothing).
+// Bytes to keep of a log file with the given maximum in kilobytes; -1 for a
+// negative maximum, which means no limit.
 int64_t LogSizeLimit(int32_t maxKB);
 
 // ---- Windows only ----------------------------------------------------------
@@ -46,9 +46,10 @@ int64_t LogSizeLimit(int32_t maxKB);
 LogHeaderFacts CurrentLogHeaderFacts();
 // WriteLogHeader with the running process's facts.
 void WriteLogHeader(std::FILE* log, LogLevel logLevel);
-// Cuts the closed log file to its last maxKB * 1024 bytes, in place: the file
-// is never deleted, so a failure leaves the log as it was (or with its tail
-// partly moved) but never without it.
+// Cuts the closed log file to its last maxKB * 1024 bytes (a negative maximum:
+// no limit, the file is left alone), in place: the file is never deleted, so
+// a failure leaves the log as it was (or with its tail partly moved) but
+// never without it.
 void LimitLogSize(const std::string& logPath, int32_t maxKB);
 
 }  // namespace dp

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "base/file_system_win32.h"
 #include "base/handles_win32.h"
 #include "log/error_messages.h"
 #include "log/log_file.h"
@@ -39,8 +40,10 @@ void WriteLogHeader(std::FILE* log, LogLevel logLevel) {
 }
 
 void LimitLogSize(const std::string& logPath, int32_t maxKB) {
-    UniqueFile file(CreateFileA(logPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (maxKB < 0) return;  // no limit
+    uint32_t openError = 0;
+    UniqueFile file = OpenFileAt(logPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, openError);
     if (!file) return;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) return;

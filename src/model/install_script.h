@@ -35,10 +35,6 @@ static_assert(sizeof(OsVersionInfo) == 156, "OSVERSIONINFOEXA layout");
 
 constexpr uint32_t kPlatformNt = 2;
 
-// Largest script or log path (the last byte of a 520-character buffer is the
-// terminator).
-constexpr size_t kMaxPathText = 519;
-
 class InstallScript : public ReportingBase {
 public:
     // Reads the program directory, the saved dialog placement, the system

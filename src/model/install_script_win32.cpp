@@ -61,14 +61,19 @@ InstallScript::InstallScript() {
 
 int InstallScript::OpenLog() {
     if (logLevel == LogLevel::None) return 1;
-
+    // A path the policy refuses makes no folders (and is never opened).
+    if (CheckPath(logPath) != 0) {
+        if (afterReboot) return 1;
+        ShowErrorDetail(0, kMsgErrorCreatingLog, logPath, kBoxOk | kBoxIconInformation);
+        return 0;
+    }
     for (const std::string& dir : LogDirectories(logPath)) {
         if (const unsigned long error = CreateFolderIfMissing(dir))
             ShowErrorDetail(error, kMsgErrorCreatingDirectory, dir, kBoxOk | kBoxIconInformation);
     }
     if (afterReboot) return 1;
 
-    std::FILE* log = std::fopen(logPath.c_str(), "a+");
+    std::FILE* log = OpenStreamAt(logPath, "a+");
     if (!log) {
         ShowErrorDetail(0, kMsgErrorCreatingLog, logPath, kBoxOk | kBoxIconInformation);
         return 0;

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "base/fault_guard_win32.h"
+#include "base/file_system_win32.h"
 #include "base/run_flags.h"
 #include "base/handles_win32.h"
 #include "log/error_messages.h"
@@ -24,34 +25,15 @@ namespace {
 // The script file's text. Reports message 146 and returns false when the
 // file cannot be read.
 bool LoadScriptFile(const std::string& path, std::string& text) {
-    DWORD size = 0;
-    {
-        UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) {
-            ShowErrorDetail(GetLastError(), kMsgErrorOpeningIni, path, kBoxOk);
-            return false;
-        }
-        DWORD high = 0;
-        size = GetFileSize(file.get(), &high);
-        if (high != 0 || size == INVALID_FILE_SIZE) size = INVALID_FILE_SIZE;  // no room anyway
-    }
-    std::FILE* stream = std::fopen(path.c_str(), "rb");
-    if (!stream) {
-        ShowError(0, kMsgErrorOpeningIni, kBoxOk);
-        return false;
-    }
     std::string bytes;
-    try {
-        bytes.resize(size);
-    } catch (const std::exception&) {  // bad_alloc, length_error: too big to hold
-        std::fclose(stream);
-        ShowError(0, kMsgErrorOpeningIni, kBoxOk);
+    if (const uint32_t error = ReadWholeFile(path, bytes)) {
+        // Too big to hold: no system text would explain it.
+        if (error == ERROR_NOT_ENOUGH_MEMORY)
+            ShowError(0, kMsgErrorOpeningIni, kBoxOk);
+        else
+            ShowErrorDetail(error, kMsgErrorOpeningIni, path, kBoxOk);
         return false;
     }
-    // The file may have shrunk since its size was taken: keep what was read.
-    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), stream));
-    std::fclose(stream);
     text = ScriptTextFromBytes(bytes);
     return true;
 }

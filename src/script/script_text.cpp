@@ -120,10 +120,13 @@ void ApplyParameterLine(std::string_view key, std::string_view value, ParameterT
         if (has(value, "NONE")) targets.logLevel = LogLevel::None;
     }
     if (has(key, "LOGFILE")) {
-        targets.logPath.assign(value.substr(0, kMaxLogFileValue));
+        targets.logPath.assign(value);
         VariableTrim(targets.logPath);
     }
-    if (has(key, "LOGSIZE")) targets.logSizeKB = ParseDecimal(value);
+    // A value that is no number leaves the size as it was: read as 0, it
+    // would empty the log at the end of every phase.
+    if (has(key, "LOGSIZE"))
+        if (const std::optional<int32_t> size = ParseWholeDecimal(value)) targets.logSizeKB = *size;
 }
 
 }  // namespace dp

@@ -64,13 +64,11 @@ struct ParameterTargets {
     int32_t& logSizeKB;
 };
 
-// Longest LOGFILE value kept (a 520-character buffer with its terminator).
-constexpr size_t kMaxLogFileValue = 519;
-
 // Applies one "key=value" line of [Parameters]. The tests are substring
 // tests in this order and several may apply: INSTALLTYPE/TESTINSTALL,
-// LOG/FULL then LOG/NONE, LOGFILE (value cut to 519 characters, then
-// VariableTrim), LOGSIZE (ParseDecimal).
+// LOG/FULL then LOG/NONE, LOGFILE (the whole value, VariableTrim), LOGSIZE
+// (ParseWholeDecimal: a value that is no number changes nothing; a negative
+// one means no limit).
 void ApplyParameterLine(std::string_view key, std::string_view value, ParameterTargets targets);
 
 }  // namespace dp

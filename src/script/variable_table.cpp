@@ -21,7 +21,7 @@ std::string TrimVariableText(std::string_view text) { return std::string(TrimVie
 char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // Limits of one expansion. An expansion that grows past them cannot be one a
-// script meant: it is reported as a variable that refers to itself.
+// script meant: it is reported as a value that is too long.
 constexpr size_t kMaxReplacements = 1000000;
 constexpr size_t kMaxExpandedText = size_t{16} << 20;
 
@@ -229,7 +229,7 @@ int VariableTable::Expand(std::string& text, bool tolerant, int owner) {
         const std::string& value = values[entry];
         if (selfReference || replacements >= kMaxReplacements ||
             out.size() + pendingSize - (name.size() + 2) + value.size() > kMaxExpandedText) {
-            ShowErrorDetail(0, kMsgSelfReference, name, kBoxOk);
+            ShowErrorDetail(0, selfReference ? kMsgSelfReference : kMsgValueTooLong, name, kBoxOk);
             return finish(0);
         }
 

@@ -45,7 +45,9 @@ public:
     // Replaces every %NAME% reference. Strict (tolerant false): an undefined
     // name is reported and the result is 0. The text keeps what was replaced.
     // A reference that comes back to a variable being expanded (directly or
-    // through others) is reported as a self-reference and fails the same way.
+    // through others) is reported as a self-reference and fails the same way;
+    // so does an expansion that grows past its bounds, reported as a value
+    // that is too long.
     int ExpandVariables(std::string& text, bool tolerant);
     // 1 when the path equals one of the predefined values (case-insensitive).
     int IsPredefinedFolder(const std::string& path) const;

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Gives the Wine prefix a small drive backed by tmpfs, for the disk-full tests.
 #   tmpfs_drive.sh mount LETTER SIZE    e.g. mount q 1m (needs the right to mount)
+#   tmpfs_drive.sh readonly LETTER     the mounted drive becomes read-only
 #   tmpfs_drive.sh unmount LETTER
 # Started from a test inside Wine: WINEPREFIX is inherited.
 set -u
@@ -14,6 +15,12 @@ mount)
         rmdir "$dir"
         exit 1
     fi
+    ;;
+readonly)
+    dir="$(readlink "$link" 2>/dev/null || true)"
+    case "$dir" in
+    /tmp/dp-tmpfs.*) mount -o remount,ro "$dir" ;;
+    esac
     ;;
 unmount)
     dir="$(readlink "$link" 2>/dev/null || true)"

@@ -48,7 +48,7 @@ using Options = std::tuple<int32_t, int32_t, std::string, int32_t, int>;
 
 TEST(CommandLine, OptionsOverWhatParametersSet) {
     const std::string dflt = "C:\\P\\SCRIPT.LOG";
-    const std::string fits = "D:\\" + std::string(516, 'L');  // 519 characters
+    const std::string fits = "D:\\" + std::string(200, 'L') + "\\" + std::string(200, 'M');
     const struct {
         std::string line;
         Options want;
@@ -62,13 +62,17 @@ TEST(CommandLine, OptionsOverWhatParametersSet) {
         {"-C=D:\\TOOLS-TEST\\SETUP.INI", {1, 2, dflt, 2048, 0}},  // "-T" anywhere
         {"-C=A.INI -AFTERREBOOT", {0, 2, dflt, 2048, 1}},
         {"-C=A.INI -LF=D:\\LOGS\\RUN ONE.LOG -LSIZE=100", {0, 2, "D:\\LOGS\\RUN ONE.LOG", 100, 0}},
-        {"-LF=" + fits, {0, 2, fits, 2048, 0}},
-        {"-LF=" + fits + "X -LSIZE=", {0, 2, dflt, 0, 0}},  // too long for its buffer: ignored
+        {"-LF=" + fits, {0, 2, fits, 2048, 0}},  // used whole
+        // A path the path policy refuses is not applied.
+        {"-LF=D:\\" + std::string(40000, 'L'), {0, 2, dflt, 2048, 0}},
+        {"-LF=D:\\LOGS\\AUX.LOG -LSIZE=-1", {0, 2, dflt, -1, 0}},
         {"-LSIZE=  \t12 -LFULL", {0, 1, dflt, 12, 0}},
-        {"-LSIZE=X1", {0, 2, dflt, 0, 0}},
+        // A value that is no number changes nothing.
+        {"-LSIZE=X1", {0, 2, dflt, 2048, 0}},
+        {"-LSIZE= -LFULL", {0, 1, dflt, 2048, 0}},
         // The size is read from 259 characters at most.
         {"-LSIZE=" + std::string(258, ' ') + "5", {0, 2, dflt, 5, 0}},
-        {"-LSIZE=" + std::string(259, ' ') + "5", {0, 2, dflt, 0, 0}},
+        {"-LSIZE=" + std::string(259, ' ') + "5", {0, 2, dflt, 2048, 0}},
     };
     for (const auto& c : cases) {
         InstallScript script("C:\\P\\");

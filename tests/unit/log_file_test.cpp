@@ -66,7 +66,7 @@ TEST(LogPath, DirectoriesAndSizeLimit) {
         {"C:\\A\\\\x.log", {"C:\\A", "C:\\A\\"}},
     };
     for (const auto& [path, dirs] : cases) EXPECT_EQ(LogDirectories(path), dirs) << path;
-    EXPECT_EQ(LogSizeLimit(-1), 0);
+    EXPECT_EQ(LogSizeLimit(-1), -1);  // no limit
     EXPECT_EQ(LogSizeLimit(0x7fffffff), int64_t{0x7fffffff} * 1024);  // no 32-bit overflow
 }
 

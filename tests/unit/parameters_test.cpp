@@ -32,9 +32,14 @@ TEST(Parameters, EachKeyAndItsSubstringRules) {
         // The key holds "LOG" and the value "NONE": logging goes off too.
         {"LOGFILE=C:\\NONE\\setup.log", {1, 0, 0, "C:\\NONE\\setup.log", 2048}},
         {"LOGFILE=  a=b.log  \r\nX=1", {1, 0, 2, "a=b.log", 2048}},  // the first "=" splits
-        {"LOGFILE=" + std::string(2000, 'x'), {1, 0, 2, std::string(519, 'x'), 2048}},
+        {"LOGFILE=" + std::string(2000, 'x'), {1, 0, 2, std::string(2000, 'x'), 2048}},  // used whole
         {"LOGSIZE=  64\r\nLOGLEVEL=FULL", {1, 0, 1, dflt, 64}},
-        {"LOGSIZE=abc", {1, 0, 2, dflt, 0}},
+        {"LOGSIZE=0", {1, 0, 2, dflt, 0}},
+        {"LOGSIZE=-1", {1, 0, 2, dflt, -1}},  // no limit
+        // A value that is no number changes nothing (read as 0 it would empty the log).
+        {"LOGSIZE=abc", {1, 0, 2, dflt, 2048}},
+        {"LOGSIZE=0x10", {1, 0, 2, dflt, 2048}},
+        {"LOGSIZE=", {1, 0, 2, dflt, 2048}},
         {"INSTALLTYPE=TESTINSTALL", {1, 1, 2, dflt, 2048}},
         {"INSTALLTYPE=NORMAL", {1, 0, 2, dflt, 2048}},
         {"loglevel=FULL\r\ninstalltype=TESTINSTALL", {1, 0, 2, dflt, 2048}},  // keys are case-sensitive

@@ -58,7 +58,8 @@ TEST(ExpandVariables, StrictAndTolerant) {
 }
 
 TEST(ExpandVariables, SelfReferenceIsReportedInsteadOfLoopingForever) {
-    // A chain whose text doubles at each step cannot be a script's intent either.
+    // A chain whose text doubles at each step cannot be a script's intent
+    // either; it refers to nothing twice, so it gets a message of its own.
     Entries doubling;
     for (int i = 0; i < 19; ++i)
         doubling.push_back({"V" + std::to_string(i), "%V" + std::to_string(i + 1) + "%%V" + std::to_string(i + 1) + "%"});
@@ -69,7 +70,7 @@ TEST(ExpandVariables, SelfReferenceIsReportedInsteadOfLoopingForever) {
     } cases[] = {
         {{{"AA", "x%AA%y"}}, "-%AA%-", "|Variable refers to itself AA.|0"},
         {{{"AA", "%BB%"}, {"BB", "%CC%"}, {"CC", "%AA%"}}, "%BB%", "|Variable refers to itself BB.|0"},
-        {doubling, "%V0%", ""},
+        {doubling, "%V0%", "|Variable value is too long *"},
     };
     for (const auto& c : cases) {
         VariableTable table = MakeTable(c.entries);
@@ -80,8 +81,10 @@ TEST(ExpandVariables, SelfReferenceIsReportedInsteadOfLoopingForever) {
             EXPECT_EQ(table.ExpandVariables(text, tolerant), 0) << c.text;
             EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
             ASSERT_EQ(boxes.boxes.size(), 1u) << c.text;
-            EXPECT_EQ(boxes.boxes[0].find("|Variable refers to itself "), 0u);
-            if (!c.box.empty()) EXPECT_EQ(boxes.boxes[0], c.box);
+            if (c.box.back() == '*')
+                EXPECT_EQ(boxes.boxes[0].rfind(c.box.substr(0, c.box.size() - 1), 0), 0u) << boxes.boxes[0];
+            else
+                EXPECT_EQ(boxes.boxes[0], c.box);
         }
     }
 }

@@ -31,6 +31,11 @@ TEST(WinInitRename, InsertsFirstInSectionOrAppendsHeader) {
         EXPECT_EQ(InsertRenameLine(c.before, "C:\\a b\\x.dll"), c.after) << c.name;
 }
 
+TEST(WinInitRename, ReplacementLine) {
+    EXPECT_EQ(InsertRenameEntry("[Rename]\r\nNUL=C:\\old.dll\r\n", RenameLine("C:\\APP\\CORE.DLL", "C:\\APP\\~DP1~1.TMP")),
+              "[Rename]\r\nC:\\APP\\CORE.DLL=C:\\APP\\~DP1~1.TMP\r\nNUL=C:\\old.dll\r\n");
+}
+
 TEST(WinInitRename, LongPathIsKeptWhole) {
     const std::string path = "C:\\" + std::string(5000, 'p');
     EXPECT_EQ(InsertRenameLine("", path), "[Rename]\r\nNUL=" + path + "\r\n");

@@ -20,7 +20,7 @@ using test::ReadFileText;
 using test::ScratchDir;
 using test::WriteFileText;
 
-int g_setupCalls = 0;
+int g_reboots = 0;
 
 uint64_t WriteTimeOf(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -53,30 +53,28 @@ TEST(CopyFastPath, NewAndExistingTargetsEndAlike) {
     CreateDirectoryA((dir / "out\\folder").c_str(), nullptr);
     WriteFileText(dir / "out\\folder\\inside", "kept");
 
-    const InUseCopyFunction old = SetInUseCopyFunction([](const std::string&, const std::string&) {
-        ++g_setupCalls;
-        return false;
+    // Nothing here is in use: nothing may wait for the reboot.
+    const RebootReplacementFunction old = SetRebootReplacementFunction([](const std::string&, const std::string&) {
+        ++g_reboots;
+        return 0;
     });
     struct Case {
         const char* target;    // under out
         const char* source;    // under the scratch folder
         uint32_t result;
-        int setupCalls;        // the in-use fallback asked
         const char* checked;   // the file holding the package content afterwards, or ""
     };
     const std::vector<Case> cases = {
-        {"new.dat", "src", 0, 0, "new.dat"},          // straight to the new name
-        {"sub\\new.dat", "src", 0, 0, "sub\\new.dat"}, // its one missing folder level created first
-        {"old.dat", "src", 0, 0, "old.dat"},          // replaced through a temporary file
-        {"CASE.DAT", "src", 0, 0, "case.dat"},        // an existing name in another case is replaced
-        {"gone.dat", "missing", 2, 1, ""},            // a missing source creates nothing
+        {"new.dat", "src", 0, "new.dat"},            // straight to the new name
+        {"sub\\new.dat", "src", 0, "sub\\new.dat"},  // its one missing folder level created first
+        {"old.dat", "src", 0, "old.dat"},            // replaced through a temporary file
+        {"CASE.DAT", "src", 0, "case.dat"},          // an existing name in another case is replaced
+        {"gone.dat", "missing", 2, ""},              // a missing source creates nothing
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.target);
-        g_setupCalls = 0;
         int32_t reboot = 0;
         EXPECT_EQ(CopyPackageFile(dir / c.source, dir / "out\\" + c.target, reboot), c.result);
-        EXPECT_EQ(g_setupCalls, c.setupCalls);
         EXPECT_EQ(reboot, 0);
         if (*c.checked) {
             const std::string copy = dir / "out\\" + c.checked;
@@ -89,11 +87,11 @@ TEST(CopyFastPath, NewAndExistingTargetsEndAlike) {
         }
     }
     // A folder in the target's place stays as it was.
-    g_setupCalls = 0;
     int32_t reboot = 0;
     EXPECT_NE(CopyPackageFile(dir / "src", dir / "out\\folder", reboot), 0u);
     EXPECT_EQ(ReadFileText(dir / "out\\folder\\inside"), "kept");
-    SetInUseCopyFunction(old);
+    SetRebootReplacementFunction(old);
+    EXPECT_EQ(g_reboots, 0);
 
     // new.dat, sub, old.dat, case.dat, folder: nothing else (no temporaries).
     EXPECT_EQ(CountEntries(dir / "out"), 5);

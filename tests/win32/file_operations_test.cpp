@@ -23,136 +23,51 @@ using test::ScratchDir;
 using test::WriteFileText;
 constexpr auto npos = std::string::npos;
 
-// The setup library's copy, replaced while it lives: records its calls and
-// answers "in use" as told.
-struct FakeSetupCopy {
+// The scheduling of a replacement at the next reboot, replaced while it
+// lives: records its calls and answers as told.
+struct FakeReplacement {
     static inline std::vector<std::string> calls;
-    static inline bool inUse = false;
-    InUseCopyFunction old;
-    explicit FakeSetupCopy(bool answer) {
+    static inline int answer = 0;
+    RebootReplacementFunction old;
+    explicit FakeReplacement(int result) {
         calls.clear();
-        inUse = answer;
-        old = SetInUseCopyFunction([](const std::string& source, const std::string& target) {
-            calls.push_back(source + " -> " + target);
-            return inUse;
+        answer = result;
+        old = SetRebootReplacementFunction([](const std::string& temporary, const std::string& target) {
+            calls.push_back(temporary + " -> " + target);
+            return answer;
         });
     }
-    ~FakeSetupCopy() { SetInUseCopyFunction(old); }
+    ~FakeReplacement() { SetRebootReplacementFunction(old); }
 };
 
-// Whether the copy left none of its temporary files in the folder.
-bool NoTemporaries(const std::string& folder) {
+// The temporary files of the copies in a folder.
+std::vector<std::string> Temporaries(const std::string& folder) {
+    std::vector<std::string> found;
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA((folder + "\\~dp*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) FindClose(find);
-    return find == INVALID_HANDLE_VALUE;
+    if (find == INVALID_HANDLE_VALUE) return found;
+    do found.push_back(folder + "\\" + data.cFileName);
+    while (FindNextFileA(find, &data));
+    FindClose(find);
+    return found;
 }
 
-TEST(CopyPackageFile, OntoTargetsAndIntoMissingFolders) {
-    ScratchDir dir;
-    WriteFileText(dir / "src", "new content");
-    WriteFileText(dir / "old", "old content that is longer");
-    int32_t reboot = 0;
-    EXPECT_EQ(CopyPackageFile(dir / "src", dir / "old", reboot), 0u);
-    EXPECT_EQ(ReadFileText(dir / "old"), "new content");
-    // One missing level is created; with two, the plain copy fails with path
-    // not found and the setup library finds the target not in use.
-    EXPECT_EQ(CopyPackageFile(dir / "src", dir / "sub\\t.dll", reboot), 0u);
-    EXPECT_EQ(ReadFileText(dir / "sub\\t.dll"), "new content");
-    EXPECT_EQ(CopyPackageFile(dir / "src", dir / "a\\b\\t.dll", reboot), 3u);
-    EXPECT_FALSE(Exists(dir / "a"));
-    // A target longer than the system's path limit fails like any other copy
-    // (the setup library is not handed a path it cannot hold).
-    const std::string longTarget = dir / (std::string(120, 'd') + "\\" + std::string(150, 'e') + "\\t.dll");
-    EXPECT_NE(CopyPackageFile(dir / "src", longTarget, reboot), 0u);
-    // An empty source does nothing.
-    EXPECT_EQ(CopyPackageFile("", dir / "none\\t.dll", reboot), 0u);
-    EXPECT_FALSE(Exists(dir / "none"));
-
-    // The read-only attribute of the copy is cleared, the others kept.
-    SetFileAttributesA((dir / "src").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    ASSERT_EQ(CopyPackageFile(dir / "src", dir / "t", reboot), 0u);
-    EXPECT_EQ(GetFileAttributesA((dir / "t").c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
-              DWORD{FILE_ATTRIBUTE_HIDDEN});
-    // Onto a read-only target: Windows refuses to overwrite it and the failure
-    // goes to the setup library; Wine, running as root, allows it.
-    WriteFileText(dir / "ro", "old");
-    SetFileAttributesA((dir / "ro").c_str(), FILE_ATTRIBUTE_READONLY);
-    FakeSetupCopy fake(false);
-    if (CopyPackageFile(dir / "src", dir / "ro", reboot) == 0) {
-        EXPECT_EQ(ReadFileText(dir / "ro"), "new content");
-        EXPECT_FALSE(GetFileAttributesA((dir / "ro").c_str()) & FILE_ATTRIBUTE_READONLY);
-    } else {
-        EXPECT_EQ(ReadFileText(dir / "ro"), "old");
-        EXPECT_EQ(FakeSetupCopy::calls.size(), 1u);
-    }
-    EXPECT_EQ(reboot, 0);
-    EXPECT_TRUE(NoTemporaries(dir.path()));
-}
-
-TEST(CopyPackageFile, TargetInUseGoesToSetupLibrary) {
-    ScratchDir dir;
-    WriteFileText(dir / "src", "new");
-    WriteFileText(dir / "t", "old");
-    {
-        test::LockedFile lock(dir / "t");
-        ASSERT_TRUE(lock.ok());
-        FakeSetupCopy fake(true);
-        int32_t scheduled = 0;
-        EXPECT_EQ(CopyPackageFile(dir / "src", dir / "t", scheduled), 32u);
-        EXPECT_EQ(scheduled, 1);
-        EXPECT_EQ(FakeSetupCopy::calls, std::vector<std::string>{dir / "src" + " -> " + dir / "t"});
-    }
-    EXPECT_EQ(ReadFileText(dir / "t"), "old");
-    EXPECT_TRUE(NoTemporaries(dir.path()));
-}
-
-// On a drive Q: of 1 MB backed by tmpfs (tmpfs_drive.sh, beside the tests;
-// skipped where nothing can be mounted).
-TEST(CopyPackageFile, FullDiskGives112AndLeavesTargetsAsTheyWere) {
-    const std::string helper = ProgramDirectory() + "tmpfs_drive.sh";
-    if (!Exists(helper) || helper.find(' ') != npos) GTEST_SKIP() << "no tmpfs_drive.sh (or a blank in its path)";
-    std::system((helper + " mount q 1m").c_str());
-    struct Unmount {
-        std::string command;
-        ~Unmount() { std::system(command.c_str()); }
-    } unmount{helper + " unmount q"};
-    ULARGE_INTEGER available{}, total{}, free{};
-    for (int i = 0; i < 40; ++i) {
-        if (GetDiskFreeSpaceExA("Q:\\", &available, &total, &free) && total.QuadPart <= 2u << 20) break;
-        Sleep(50);
-    }
-    if (total.QuadPart == 0 || total.QuadPart > 2u << 20) GTEST_SKIP() << "cannot mount a tmpfs drive here";
-
-    ScratchDir dir;
-    WriteFileText(dir / "big", std::string(1536 * 1024, 'n'));
-    const std::string old(200 * 1024, 'o');
-    WriteFileText("Q:\\old.bin", old);
-    FakeSetupCopy fake(false);
-    int32_t reboot = 0;
-    EXPECT_EQ(CopyPackageFile(dir / "big", "Q:\\new.bin", reboot), 112u);
-    EXPECT_FALSE(Exists("Q:\\new.bin"));
-    EXPECT_EQ(CopyPackageFile(dir / "big", "Q:\\old.bin", reboot), 112u);
-    EXPECT_TRUE(ReadFileText("Q:\\old.bin") == old) << "the old target was changed";
-    EXPECT_EQ(reboot, 0);
-    EXPECT_TRUE(NoTemporaries("Q:"));
-}
-
-// Whether the deletion of path at the next reboot is pending (in the pairs of
-// "\??\path" and new name, "" to delete, of PendingFileRenameOperations);
-// takes it out of the list again.
-bool TakePendingDeletion(const std::string& path) {
+// Whether the rename of `from` to `to` ("": its deletion) at the next reboot
+// is pending (in the pairs of "\??\from" and "!\??\to" or "" of
+// PendingFileRenameOperations); takes it out of the list again.
+bool TakePendingRename(const std::string& from, const std::string& to) {
     const char* const value = "PendingFileRenameOperations";
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0,
                       KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS)
         return false;
-    std::string data(64 * 1024, '\0');
+    std::string data(256 * 1024, '\0');
     DWORD size = static_cast<DWORD>(data.size());
     if (RegQueryValueExA(key, value, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()), &size) != ERROR_SUCCESS)
         size = 0;
     data.resize(size);
-    const std::string nul(1, '\0'), entry = nul + "\\??\\" + path + nul + nul;
+    const std::string nul(1, '\0');
+    const std::string entry = nul + "\\??\\" + from + nul + (to.empty() ? "" : "!\\??\\" + to) + nul;
     const size_t at = (nul + data).find(entry);  // data[at] starts the entry
     if (at != npos) {
         data.erase(at, entry.size() - 1);
@@ -162,6 +77,136 @@ bool TakePendingDeletion(const std::string& path) {
     }
     RegCloseKey(key);
     return at != npos;
+}
+bool TakePendingDeletion(const std::string& path) { return TakePendingRename(path, ""); }
+
+TEST(CopyPackageFile, OntoTargetsAndIntoMissingFolders) {
+    ScratchDir dir;
+    WriteFileText(dir / "src", "new content");
+    WriteFileText(dir / "old", "old content that is longer");
+    int32_t reboot = 0;
+    EXPECT_EQ(CopyPackageFile(dir / "src", dir / "old", reboot), 0u);
+    EXPECT_EQ(ReadFileText(dir / "old"), "new content");
+    // One missing level is created; with two, the copy fails with path not
+    // found.
+    EXPECT_EQ(CopyPackageFile(dir / "src", dir / "sub\\t.dll", reboot), 0u);
+    EXPECT_EQ(ReadFileText(dir / "sub\\t.dll"), "new content");
+    EXPECT_EQ(CopyPackageFile(dir / "src", dir / "a\\b\\t.dll", reboot), 3u);
+    EXPECT_FALSE(Exists(dir / "a"));
+    // An empty source does nothing.
+    EXPECT_EQ(CopyPackageFile("", dir / "none\\t.dll", reboot), 0u);
+    EXPECT_FALSE(Exists(dir / "none"));
+
+    // The read-only attribute of the copy is cleared, the others kept.
+    SetFileAttributesA((dir / "src").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    ASSERT_EQ(CopyPackageFile(dir / "src", dir / "t", reboot), 0u);
+    EXPECT_EQ(GetFileAttributesA((dir / "t").c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+              DWORD{FILE_ATTRIBUTE_HIDDEN});
+    // A read-only target is replaced like any other.
+    WriteFileText(dir / "ro", "old");
+    SetFileAttributesA((dir / "ro").c_str(), FILE_ATTRIBUTE_READONLY);
+    FakeReplacement fake(0);
+    EXPECT_EQ(CopyPackageFile(dir / "src", dir / "ro", reboot), 0u);
+    EXPECT_EQ(ReadFileText(dir / "ro"), "new content");
+    EXPECT_FALSE(GetFileAttributesA((dir / "ro").c_str()) & FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(reboot, 0);
+    EXPECT_TRUE(FakeReplacement::calls.empty());
+    EXPECT_TRUE(Temporaries(dir.path()).empty());
+}
+
+TEST(CopyPackageFile, TargetInUseIsReplacedAtTheReboot) {
+    ScratchDir dir;
+    WriteFileText(dir / "src", "new");
+    for (DWORD share : {DWORD{FILE_SHARE_READ}, DWORD{0}}) {
+        SCOPED_TRACE(share);
+        WriteFileText(dir / "t", "old");
+        {
+            test::LockedFile lock(dir / "t", share);
+            ASSERT_TRUE(lock.ok());
+            int32_t scheduled = 0;
+            EXPECT_EQ(CopyPackageFile(dir / "src", dir / "t", scheduled), 32u);
+            EXPECT_EQ(scheduled, 1);
+        }
+        // The new file waits beside the target, the system's list moving it
+        // over the target at the reboot.
+        const std::vector<std::string> waiting = Temporaries(dir.path());
+        ASSERT_EQ(waiting.size(), 1u);
+        EXPECT_EQ(ReadFileText(waiting[0]), "new");
+        EXPECT_TRUE(TakePendingRename(waiting[0], dir / "t"));
+        EXPECT_EQ(ReadFileText(dir / "t"), "old");
+        DeleteFileA(waiting[0].c_str());
+    }
+    // When not even the reboot can be asked to replace it, nothing waits.
+    WriteFileText(dir / "t", "old");
+    test::LockedFile lock(dir / "t", FILE_SHARE_READ);
+    FakeReplacement fake(0);
+    int32_t scheduled = 0;
+    EXPECT_NE(CopyPackageFile(dir / "src", dir / "t", scheduled), 0u);
+    EXPECT_EQ(scheduled, 0);
+    EXPECT_EQ(FakeReplacement::calls.size(), 1u);
+    EXPECT_TRUE(Temporaries(dir.path()).empty());
+}
+
+// A drive Q: backed by tmpfs (tmpfs_drive.sh, beside the tests), unmounted
+// again at the end; ok() is false where nothing can be mounted.
+class TmpfsDrive {
+public:
+    explicit TmpfsDrive(const char* size) : helper_(ProgramDirectory() + "tmpfs_drive.sh") {
+        if (!Exists(helper_) || helper_.find(' ') != npos) return;
+        std::system((helper_ + " mount q " + size).c_str());
+        ULARGE_INTEGER available{}, total{}, free{};
+        for (int i = 0; i < 40; ++i) {
+            if (GetDiskFreeSpaceExA("Q:\\", &available, &total, &free) && total.QuadPart <= 2u << 20) break;
+            Sleep(50);
+        }
+        ok_ = total.QuadPart != 0 && total.QuadPart <= 2u << 20;
+    }
+    ~TmpfsDrive() { std::system((helper_ + " unmount q").c_str()); }
+    bool ok() const { return ok_; }
+    // Waits until no file can be made there any more (a Unix command started
+    // from Wine may still be running when system() returns).
+    bool MakeReadOnly() const {
+        std::system((helper_ + " readonly q").c_str());
+        for (int i = 0; i < 100; ++i, Sleep(50)) {
+            HANDLE probe = CreateFileA("Q:\\probe", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+            if (probe == INVALID_HANDLE_VALUE) return true;
+            CloseHandle(probe);
+            DeleteFileA("Q:\\probe");
+        }
+        return false;
+    }
+
+private:
+    std::string helper_;
+    bool ok_ = false;
+};
+
+TEST(CopyPackageFile, FullDiskGives112AndLeavesTargetsAsTheyWere) {
+    TmpfsDrive drive("1m");
+    if (!drive.ok()) GTEST_SKIP() << "cannot mount a tmpfs drive here";
+
+    ScratchDir dir;
+    WriteFileText(dir / "big", std::string(1536 * 1024, 'n'));
+    const std::string old(600 * 1024, 'o');
+    WriteFileText("Q:\\old.bin", old);
+    FakeReplacement fake(0);
+    int32_t reboot = 0;
+    EXPECT_EQ(CopyPackageFile(dir / "big", "Q:\\new.bin", reboot), 112u);
+    EXPECT_FALSE(Exists("Q:\\new.bin"));
+    // The folder made for a copy that found no room goes again.
+    EXPECT_EQ(CopyPackageFile(dir / "big", "Q:\\made\\new.bin", reboot), 112u);
+    EXPECT_FALSE(Exists("Q:\\made"));
+    EXPECT_EQ(CopyPackageFile(dir / "big", "Q:\\old.bin", reboot), 112u);
+    EXPECT_TRUE(ReadFileText("Q:\\old.bin") == old) << "the old target was changed";
+    // No room for the new file beside the old one, but in its place: copied
+    // over it.
+    const std::string update(600 * 1024, 'u');
+    WriteFileText(dir / "update", update);
+    EXPECT_EQ(CopyPackageFile(dir / "update", "Q:\\old.bin", reboot), 0u);
+    EXPECT_TRUE(ReadFileText("Q:\\old.bin") == update) << "the update was not copied";
+    EXPECT_EQ(reboot, 0);
+    EXPECT_TRUE(Temporaries("Q:").empty());
+    EXPECT_TRUE(FakeReplacement::calls.empty());
 }
 
 TEST(RemoveInstalledFile, MissingDeletedAndInUse) {
@@ -195,6 +240,38 @@ TEST(RemoveInstalledFile, MissingDeletedAndInUse) {
     }
     SetRebootDeletionFunction(old);
     EXPECT_EQ(reboot, 0);
+}
+
+TEST(RemoveInstalledFile, ReadOnlyFilesFoldersAndPathsWithoutName) {
+    ScratchDir dir;
+    int32_t reboot = 0;
+    // A read-only file is deleted now, not left for a reboot that would not
+    // delete it either.
+    WriteFileText(dir / "ro.dll", "x");
+    SetFileAttributesA((dir / "ro.dll").c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(RemoveInstalledFile(dir / "ro.dll", reboot), 0u);
+    EXPECT_FALSE(Exists(dir / "ro.dll"));
+    // A folder, or a path that names no file, is neither deleted nor
+    // scheduled for deletion.
+    CreateDirectoryA((dir / "sub").c_str(), nullptr);
+    EXPECT_EQ(RemoveInstalledFile(dir / "sub", reboot), kErrorNotAFile);
+    EXPECT_EQ(RemoveInstalledFile(dir / "sub\\", reboot), kErrorNotAFile);
+    EXPECT_TRUE(Exists(dir / "sub"));
+    EXPECT_FALSE(TakePendingDeletion(dir / "sub"));
+    EXPECT_EQ(reboot, 0);
+}
+
+TEST(RemoveInstalledFile, FileThatStaysOnAReadOnlyVolumeIsNotDeleted) {
+    TmpfsDrive drive("64k");
+    if (!drive.ok()) GTEST_SKIP() << "cannot mount a tmpfs drive here";
+    WriteFileText("Q:\\kept.dll", "x");
+    ASSERT_TRUE(drive.MakeReadOnly());
+    int32_t reboot = 0;
+    // The system reports the deletion as done; the file is still there.
+    EXPECT_EQ(RemoveInstalledFile("Q:\\kept.dll", reboot), 80u);
+    EXPECT_TRUE(Exists("Q:\\kept.dll"));
+    EXPECT_EQ(reboot, 0);
+    EXPECT_FALSE(TakePendingDeletion("Q:\\kept.dll"));
 }
 
 TEST(DeleteAtReboot, SystemListAndWinInitEdit) {
@@ -231,7 +308,7 @@ TEST(FileAttributes, ClearReadOnlyAndArchiveKeepsTheOthers) {
 
 TEST(DeleteListedFiles, DeletesInOrderAndLogsByLevel) {
     ScratchDir dir;
-    const std::vector<std::string> list = {dir / "a", dir / "missing"};
+    const std::vector<std::string> list = {dir / "a", dir / "missing", dir / "aux.txt"};
     for (LogLevel level : {LogLevel::Short, LogLevel::None}) {  // at level NONE deleted, not logged
         WriteFileText(dir / "a", "x");
         std::FILE* log = std::fopen((dir / "log.txt").c_str(), "w+b");
@@ -240,7 +317,7 @@ TEST(DeleteListedFiles, DeletesInOrderAndLogsByLevel) {
         EXPECT_FALSE(Exists(dir / "a"));
         std::fclose(log);
         const std::string logged = "Deleting file " + dir / "a" + ".\nError deleting file " + dir / "missing" + ". " +
-                                   SystemErrorText(2) + "\n";
+                                   SystemErrorText(2) + "\nReserved device name refused " + dir / "aux.txt" + ".\n";
         EXPECT_EQ(ReadFileText(dir / "log.txt"), level == LogLevel::None ? "" : logged);
     }
     EXPECT_EQ(DeleteListedFiles(list, nullptr, LogLevel::Full), 1);

@@ -114,11 +114,11 @@ std::string LoggedStep(LogLevel level, FileList& files, VariableTable& variables
     return text;
 }
 
-// Holds a file open with share mode 0 while it lives.
+// Holds a file open while it lives, with share mode 0 or the one given.
 class LockedFile {
 public:
-    explicit LockedFile(const std::string& path)
-        : h_(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+    explicit LockedFile(const std::string& path, DWORD share = 0)
+        : h_(CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr)) {}
     ~LockedFile() {
         if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
     }

@@ -113,7 +113,8 @@ TEST(LimitLogSize, KeepsExactlyTheLastBytesInTheSameFile) {
         int32_t kb;
         size_t kept;
     } cases[] = {
-        {5000, 4, 4096}, {3000, 4, 3000}, {4096, 4, 4096}, {5000, 0, 0}, {100, -3, 0},
+        {5000, 4, 4096}, {3000, 4, 3000}, {4096, 4, 4096}, {5000, 0, 0},
+        {5000, -1, 5000},  // a negative maximum: no limit
         {3 * 1024 * 1024 + 17, 1024, 1024 * 1024},  // more than one chunk moved
     };
     for (const auto& c : cases) {

@@ -126,10 +126,10 @@ int ReadFileFacts(const std::string& path, FileFacts& facts, FileFactTexts& text
                   std::string& errorText) {
     facts = FileFacts{};
     texts = FileFactTexts{};
-    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
+    uint32_t openError = 0;
+    UniqueFile file = OpenFileAt(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0, openError);
     if (!file) {
-        errorText = ErrorText("opening file", GetLastError());
+        errorText = ErrorText("opening file", openError);
         return 0;
     }
     std::vector<uint8_t> head;

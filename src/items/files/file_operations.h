@@ -9,17 +9,28 @@
 
 namespace dp {
 
+// The code of a deletion refused because its path names a folder, or no file
+// at all (an empty last part): ERROR_DIRECTORY_NOT_SUPPORTED.
+constexpr uint32_t kErrorNotAFile = 336;
+
+// ---- Windows only ----------------------------------------------------------
+
 // Copies a package file onto its target (replacing a file in use at the next
 // reboot). Returns the system error code of the copy: 0 copied (or an empty
-// source), 112 disk full, anything else a failure. Sets scheduled to 1 when
-// the replacement waits for the next reboot; what to log or show about that
-// is the caller's. Windows only.
+// source), 112 disk full, 123 or 206 for a path the path policy refuses (no
+// file call is made then), anything else a failure. Sets scheduled to 1 when
+// the replacement waits for the next reboot (the code then tells why the
+// target could not be replaced now, usually 32); what to log or show about that is the caller's.
 uint32_t CopyPackageFile(const std::string& source, const std::string& target, int32_t& scheduled);
 // Creates the last missing folder level of a target path.
 void CreateTargetFolder(const std::string& targetPath);
+// Why a path cannot be deleted, before anything is asked of the file: the
+// path policy's code, kErrorNotAFile for a path with an empty last part, or 0.
+uint32_t DeletionRefusal(const std::string& path);
 // Deletes an installed file (a COM server among them was unregistered before,
-// by UnregisterDeletedComServers). 0 deleted or scheduled for the reboot
-// (rebootRequired set), or 2 / 3.
+// by UnregisterDeletedComServers; a read-only file loses the attribute first). 0 deleted or scheduled for the reboot
+// (rebootRequired set); 2 / 3; DeletionRefusal's code; kErrorNotAFile for a
+// folder; or the deletion's error when it failed and was not scheduled.
 uint32_t RemoveInstalledFile(const std::string& path, int32_t& rebootRequired);
 // Schedules the deletion of a file at the next reboot. 1 scheduled, 0 not.
 int DeleteAtReboot(const std::string& path);

@@ -1,6 +1,7 @@
-// Copying, deleting and scheduling the deletion of single files.
+// Copying, deleting and scheduling the deletion or replacement of single
+// files. Every file call goes through base/file_system_win32.h, so the path
+// policy holds.
 #include <windows.h>
-#include <setupapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -19,34 +20,27 @@
 namespace dp {
 namespace {
 
-bool SetupLibraryCopy(const std::string& source, const std::string& target) {
-    // The setup library works in MAX_PATH buffers: a longer path is never
-    // handed to it (it can crash on one); such a copy simply failed.
-    if (source.size() >= MAX_PATH || target.size() >= MAX_PATH) return false;
-    BOOL inUse = FALSE;
-    SetupInstallFileExA(nullptr, nullptr, source.c_str(), nullptr, target.c_str(),
-                        SP_COPY_SOURCE_ABSOLUTE | SP_COPY_IN_USE_NEEDS_REBOOT | SP_COPY_FORCE_IN_USE,
-                        nullptr, nullptr, &inUse);
-    return inUse != FALSE;
-}
-
-Seam<bool(const std::string&, const std::string&)> g_inUseCopy(&SetupLibraryCopy);
+Seam<int(const std::string&, const std::string&)> g_rebootReplacement(&ReplaceAtReboot);
 Seam<int(const std::string&)> g_rebootDeletion(&DeleteAtReboot);
+
+bool NtFamily() { return (GetVersion() & 0x80000000u) == 0; }
 
 // Sets the attributes to what is left after removing `clear`, when any of
 // them is set. A path whose attributes cannot be read is left alone.
 void ClearAttributes(const std::string& path, DWORD clear) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & clear)) return;
+    DWORD attributes = 0;
+    if (GetPathAttributes(path, attributes) != 0 || !(attributes & clear)) return;
     DWORD kept = attributes & ~clear;
     if (kept == 0) kept = FILE_ATTRIBUTE_NORMAL;
-    SetFileAttributesA(path.c_str(), kept);
+    SetPathAttributes(path, kept);
 }
 
 void RemoveFile(const std::string& path) {
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(path.c_str());
+    SetPathAttributes(path, FILE_ATTRIBUTE_NORMAL);
+    DeleteFileAt(path);
 }
+
+bool IsDiskFull(DWORD error) { return error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL; }
 
 // Failures of a copy that had begun to write: repeating the copy over the
 // target could leave it truncated.
@@ -64,6 +58,27 @@ bool IsWriteFailure(DWORD error) {
     }
 }
 
+// Whether a replacement failed because another process has the target open:
+// a sharing or lock violation, or access denied on a file that cannot be
+// opened for writing because it is open (a running program, a loaded DLL).
+// Returns the code that tells the use (0: not in use).
+DWORD InUseError(const std::string& target, DWORD error) {
+    switch (error) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE:
+        return error;
+    case ERROR_ACCESS_DENIED: {
+        uint32_t probe = 0;
+        UniqueFile file = OpenFileAt(target, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     OPEN_EXISTING, 0, probe);
+        return !file && (probe == ERROR_SHARING_VIOLATION || probe == ERROR_LOCK_VIOLATION) ? probe : 0;
+    }
+    default:
+        return 0;
+    }
+}
+
 std::string TemporaryName(unsigned attempt) {
     char name[32];
     const unsigned long stamp = (GetCurrentProcessId() << 16) ^ GetTickCount() ^ (attempt * 0x9e37u);
@@ -71,38 +86,63 @@ std::string TemporaryName(unsigned attempt) {
     return name;
 }
 
-// Copies the source into a new file beside the target, then puts that file
-// in the target's place, so that a copy failing part-way leaves the target as
-// it was (or absent). 0 on success. On failure nothing of the copy is left;
-// tryPlainCopy says whether the failure happened before anything was written
-// (no room for a temporary name, a folder that is not writable, a target
-// that cannot be replaced), where the plain copy may still succeed.
-DWORD CopyThroughTemporary(const std::string& source, const std::string& target,
-                           bool& tryPlainCopy) {
-    tryPlainCopy = true;
-    const size_t slash = target.find_last_of('\\');
-    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    std::string temporary;
+// The folder of a path, with its final backslash ("" without one).
+std::string FolderPart(const std::string& path) {
+    const size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Copies the source into a new file of its own in the folder. 0 with its
+// path; on failure nothing of the copy is left.
+DWORD CopyToTemporary(const std::string& source, const std::string& folder, std::string& temporary) {
     DWORD error = ERROR_FILE_EXISTS;
     for (unsigned attempt = 0; attempt < 64; ++attempt) {
         temporary = folder + TemporaryName(attempt);
-        if (CopyFileA(source.c_str(), temporary.c_str(), TRUE)) {
-            error = 0;
-            break;
-        }
-        error = GetLastError();
+        error = CopyFileAt(source, temporary, true);
         if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
     }
-    if (error != 0) {
-        // The name was ours unless it already existed.
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) RemoveFile(temporary);
-        tryPlainCopy = !IsWriteFailure(error);
-        return error;
-    }
-    if (MoveFileExA(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) return 0;
-    error = GetLastError();
-    RemoveFile(temporary);
+    // The name was ours unless it already existed.
+    if (error != 0 && error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) RemoveFile(temporary);
     return error;
+}
+
+// Whether the copy made in the target's place fits: the free space and the
+// room of the old file hold the new one.
+bool FitsInPlace(const std::string& source, const std::string& target) {
+    uint64_t newSize = 0, oldSize = 0, free = 0;
+    return FileSizeAt(source, newSize) == 0 && FileSizeAt(target, oldSize) == 0 &&
+           FreeSpaceAt(FolderPart(target), free) == 0 && free + oldSize >= newSize;
+}
+
+// Replaces an existing target: the source is copied into a temporary file
+// beside it, which then takes the target's place, so that a copy failing
+// part-way leaves the target as it was. A target in use gets the temporary
+// file in its place at the next reboot (scheduled set; the error that tells
+// the use is returned). Where no temporary file can be made (a
+// folder that takes no new files, no room for both files), the source is
+// copied over the target in place. 0 on success.
+DWORD ReplaceTarget(const std::string& source, const std::string& target, int32_t& scheduled) {
+    std::string temporary;
+    DWORD error = CopyToTemporary(source, FolderPart(target), temporary);
+    if (error != 0) {
+        if (IsDiskFull(error)) return FitsInPlace(source, target) ? CopyFileAt(source, target, false) : error;
+        return IsWriteFailure(error) ? error : CopyFileAt(source, target, false);
+    }
+    // A read-only target is replaced like any other; it keeps the attribute
+    // when it stays.
+    DWORD attributes = 0;
+    const bool readOnly = GetPathAttributes(target, attributes) == 0 && (attributes & FILE_ATTRIBUTE_READONLY);
+    if (readOnly) ClearAttributes(target, FILE_ATTRIBUTE_READONLY);
+    error = MoveFileAt(temporary, target, MOVEFILE_REPLACE_EXISTING);
+    if (error == 0) return 0;
+    if (const DWORD inUse = InUseError(target, error); inUse && g_rebootReplacement(temporary, target)) {
+        scheduled = 1;  // the temporary file is the new file until the reboot
+        return inUse;
+    }
+    RemoveFile(temporary);
+    const DWORD plain = CopyFileAt(source, target, false);
+    if (plain != 0 && readOnly) SetPathAttributes(target, attributes);
+    return plain;
 }
 
 enum class TargetFound { exists, missingInFolder, folderMissing };
@@ -111,25 +151,30 @@ enum class TargetFound { exists, missingInFolder, folderMissing };
 // folder (only "file not found" says so: every other answer leaves the folder
 // to CreateTargetFolder).
 TargetFound TargetState(const std::string& target) {
-    if (GetFileAttributesA(target.c_str()) != INVALID_FILE_ATTRIBUTES) return TargetFound::exists;
-    return GetLastError() == ERROR_FILE_NOT_FOUND ? TargetFound::missingInFolder
-                                                  : TargetFound::folderMissing;
+    DWORD attributes = 0;
+    const uint32_t error = GetPathAttributes(target, attributes);
+    if (error == 0) return TargetFound::exists;
+    return error == ERROR_FILE_NOT_FOUND ? TargetFound::missingInFolder : TargetFound::folderMissing;
 }
 
 // Copies the source to a target that did not exist. The copy refuses to
 // overwrite, so a file that appeared meanwhile gives ERROR_FILE_EXISTS and is
 // left to the replacing way; a copy that fails part-way removes the partial
-// file, which only it can have created. 0 on success; tryPlainCopy as for
-// CopyThroughTemporary.
-DWORD CopyToNewTarget(const std::string& source, const std::string& target, bool& tryPlainCopy) {
-    tryPlainCopy = true;
-    if (CopyFileA(source.c_str(), target.c_str(), TRUE)) return 0;
-    const DWORD error = GetLastError();
-    if (IsWriteFailure(error)) {
-        RemoveFile(target);
-        tryPlainCopy = false;
-    }
+// file, which only it can have created. 0 on success.
+DWORD CopyToNewTarget(const std::string& source, const std::string& target) {
+    const DWORD error = CopyFileAt(source, target, true);
+    if (IsWriteFailure(error)) RemoveFile(target);
     return error;
+}
+
+// Creates the last missing level of the target's folder; true when this call
+// created it.
+bool MakeTargetFolder(const std::string& targetPath) {
+    const std::string folder = FolderPart(targetPath);
+    if (folder.empty()) return false;
+    const std::string withoutSlash = folder.substr(0, folder.size() - 1);
+    if (PathExists(withoutSlash)) return false;
+    return CreateFolderIfMissing(withoutSlash) == 0;
 }
 
 // Sets the end of the file at `size`.
@@ -141,8 +186,8 @@ void CutFile(HANDLE file, DWORD size) {
 
 }  // namespace
 
-InUseCopyFunction SetInUseCopyFunction(InUseCopyFunction function) {
-    return g_inUseCopy.Replace(std::move(function));
+RebootReplacementFunction SetRebootReplacementFunction(RebootReplacementFunction function) {
+    return g_rebootReplacement.Replace(std::move(function));
 }
 
 RebootDeletionFunction SetRebootDeletionFunction(RebootDeletionFunction function) {
@@ -151,52 +196,74 @@ RebootDeletionFunction SetRebootDeletionFunction(RebootDeletionFunction function
 
 uint32_t CopyPackageFile(const std::string& source, const std::string& target, int32_t& scheduled) {
     if (source.empty()) return 0;
+    // A path the policy refuses is never handed to a file call.
+    if (const uint32_t refused = CheckPath(source)) return refused;
+    if (const uint32_t refused = CheckPath(target)) return refused;
     // A target that is missing while its folder exists (the usual case of a
-    // first install) is copied straight to its name; everything else takes
-    // the general way below.
-    bool tryPlainCopy = true;
+    // first install) is copied straight to its name; an existing one is
+    // replaced through a temporary file.
+    bool folderMade = false;
     DWORD error = ERROR_FILE_EXISTS;
     switch (TargetState(target)) {
     case TargetFound::missingInFolder:
-        error = CopyToNewTarget(source, target, tryPlainCopy);
+        error = CopyToNewTarget(source, target);
         break;
     case TargetFound::folderMissing:
-        CreateTargetFolder(target);
-        error = CopyToNewTarget(source, target, tryPlainCopy);
+        folderMade = MakeTargetFolder(target);
+        error = CopyToNewTarget(source, target);
         break;
     case TargetFound::exists:
         break;
     }
-    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
-        error = CopyThroughTemporary(source, target, tryPlainCopy);
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) error = ReplaceTarget(source, target, scheduled);
     if (error == 0) {
         ClearAttributes(target, FILE_ATTRIBUTE_READONLY);
         return 0;
     }
-    if (!tryPlainCopy) return error;
-
-    if (CopyFileA(source.c_str(), target.c_str(), FALSE)) {
-        ClearAttributes(target, FILE_ATTRIBUTE_READONLY);
-        return 0;
+    // A folder made for a copy that found no room is not left behind empty.
+    if (folderMade && IsDiskFull(error)) {
+        const std::string folder = FolderPart(target);
+        RemoveFolder(folder.substr(0, folder.size() - 1));
     }
-    error = GetLastError();
-    if (g_inUseCopy(source, target)) scheduled = 1;
     return error;
 }
 
-void CreateTargetFolder(const std::string& targetPath) {
-    const size_t slash = targetPath.find_last_of('\\');
-    if (slash == std::string::npos) return;
-    CreateFolderIfMissing(targetPath.substr(0, slash));
+void CreateTargetFolder(const std::string& targetPath) { MakeTargetFolder(targetPath); }
+
+int ReplaceAtReboot(const std::string& temporary, const std::string& target) {
+    if (MoveFileAt(temporary, target, MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) == 0) return 1;
+    // Only the 9x family reads WinInit.Ini; on the NT family the system's
+    // list is the only way.
+    if (NtFamily()) return 0;
+    const std::string ini = WinInitPath();
+    return ini.empty() ? 0 : AddRenameEntry(ini, RenameLine(ShortPathOf(target), ShortPathOf(temporary)));
+}
+
+uint32_t DeletionRefusal(const std::string& path) {
+    if (const uint32_t refused = CheckPath(path)) return refused;
+    return LastPathPart(path).empty() ? kErrorNotAFile : 0;
 }
 
 uint32_t RemoveInstalledFile(const std::string& path, int32_t& rebootRequired) {
-    if (DeleteFileA(path.c_str())) return 0;
-    const DWORD error = GetLastError();
+    if (const uint32_t refused = DeletionRefusal(path)) return refused;
+    DWORD attributes = 0;
+    const bool found = GetPathAttributes(path, attributes) == 0;
+    // A folder is never deleted, nor scheduled for deletion, as a file.
+    if (found && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return kErrorNotAFile;
+    // A read-only file could be deleted neither now nor by the reboot: the
+    // attribute goes first, and comes back when the file stays.
+    const bool readOnly = found && (attributes & FILE_ATTRIBUTE_READONLY);
+    if (readOnly) ClearAttributes(path, FILE_ATTRIBUTE_READONLY);
+    const uint32_t error = DeleteFileAt(path);
+    if (error == 0) return 0;
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return error;
-    // A deletion that could not even be scheduled is a failure, reported with
-    // the deletion's own error: the file stays, and no reboot would remove it.
-    if (!g_rebootDeletion(path)) return error;
+    // Reported as deleted while still there, or a deletion that could not
+    // even be scheduled, is a failure with its own error: the file stays, and
+    // no reboot would remove it.
+    if (error == ERROR_FILE_EXISTS || !g_rebootDeletion(path)) {
+        if (readOnly) SetPathAttributes(path, attributes);
+        return error;
+    }
     rebootRequired = 1;
     return 0;
 }
@@ -207,14 +274,19 @@ std::string WinInitPath() {
 }
 
 int AddRenameDeletion(const std::string& iniPath, const std::string& path) {
-    UniqueFile file(CreateFileA(iniPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_ALWAYS, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    return AddRenameEntry(iniPath, RenameDeleteLine(path));
+}
+
+int AddRenameEntry(const std::string& iniPath, const std::string& line) {
+    uint32_t openError = 0;
+    UniqueFile file = OpenFileAt(iniPath, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS,
+                                 FILE_FLAG_SEQUENTIAL_SCAN, openError);
     if (!file) return 0;
     DWORD high = 0;
     SetLastError(NO_ERROR);
     const DWORD size = GetFileSize(file.get(), &high);
     if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return 0;
-    const size_t lineLength = RenameDeleteLine(path).size();
+    const size_t lineLength = line.size();
     // Room for the line and a header; an ini file this large is not edited.
     const uint64_t mappedSize = uint64_t{size} + lineLength + kRenameHeaderLength;
     if (high != 0 || mappedSize > 0x7fffffffULL) return 0;
@@ -232,7 +304,7 @@ int AddRenameDeletion(const std::string& iniPath, const std::string& path) {
         return 0;
     }
     char* text = static_cast<char*>(view.get());
-    const std::string edited = InsertRenameLine(std::string(text, size), path);
+    const std::string edited = InsertRenameEntry(std::string(text, size), line);
     std::memcpy(text, edited.data(), edited.size());
     view.reset();
     mapping.reset();
@@ -241,7 +313,8 @@ int AddRenameDeletion(const std::string& iniPath, const std::string& path) {
 }
 
 int DeleteAtReboot(const std::string& path) {
-    if (MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return 1;
+    if (CheckPath(path) != 0) return 0;
+    if (MoveFileAt(path, std::string(), MOVEFILE_DELAY_UNTIL_REBOOT) == 0) return 1;
     const std::string ini = WinInitPath();
     if (ini.empty()) return 0;
     return AddRenameDeletion(ini, path);
@@ -253,11 +326,12 @@ void ClearReadOnlyAndArchive(const std::string& path) {
 
 int DeleteListedFiles(const std::vector<std::string>& paths, std::FILE* log, LogLevel logLevel) {
     for (const std::string& path : paths) {
-        const bool deleted = DeleteFileA(path.c_str()) != FALSE;
-        const DWORD error = deleted ? 0 : GetLastError();
+        const uint32_t error = DeleteFileAt(path);
+        const bool deleted = error == 0;
         if (!log || logLevel == LogLevel::None) continue;
-        WriteLogText(log, deleted ? FormatLogMessage(0, kMsgDeletingFile, path)
-                                  : FormatLogMessage(error, kMsgErrorDeletingFile, path));
+        WriteLogText(log, deleted              ? FormatLogMessage(0, kMsgDeletingFile, path)
+                          : NamesDevice(path) ? FormatLogMessage(0, kMsgDeviceNameRefused, path)
+                                              : FormatLogMessage(error, kMsgErrorDeletingFile, path));
     }
     return 1;
 }

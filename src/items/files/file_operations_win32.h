@@ -5,13 +5,19 @@
 
 namespace dp {
 
-// The setup library's copy that replaces a target in use at the next reboot
-// (SetupInstallFileExA, copy style 0x340). Returns whether the target was in
-// use. Its own result is not used.
-using InUseCopyFunction = std::function<bool(const std::string& source, const std::string& target)>;
-// Replaces the function (an empty one restores the setup library's); returns
-// the previous one.
-InUseCopyFunction SetInUseCopyFunction(InUseCopyFunction function);
+// Puts the temporary copy of a package file in its target's place at the
+// next reboot, for a target in use (ReplaceAtReboot by default). 1 when
+// scheduled.
+using RebootReplacementFunction =
+    std::function<int(const std::string& temporary, const std::string& target)>;
+// Replaces the function (an empty one restores ReplaceAtReboot); returns the
+// previous one.
+RebootReplacementFunction SetRebootReplacementFunction(RebootReplacementFunction function);
+// The system's list of renames at the next reboot (MoveFileEx with
+// delay-until-reboot and replace-existing); on the 9x family, where that
+// fails, a "target=temporary" line in WinInit.Ini's [Rename] section, with
+// short names. 1 scheduled, 0 not.
+int ReplaceAtReboot(const std::string& temporary, const std::string& target);
 
 // The scheduling of a deletion at the next reboot used by RemoveInstalledFile
 // (DeleteAtReboot by default). Returns 1 when scheduled.
@@ -26,5 +32,7 @@ std::string WinInitPath();
 // missing), editing it through a file mapping. 1 done; 0 when the file cannot
 // be opened or mapped (it is then left at its old size).
 int AddRenameDeletion(const std::string& iniPath, const std::string& path);
+// The same with a line of the caller's (RenameLine of wininit_edit.h).
+int AddRenameEntry(const std::string& iniPath, const std::string& line);
 
 }  // namespace dp

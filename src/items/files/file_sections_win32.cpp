@@ -1,5 +1,7 @@
 // Reading the eleven file sections into the file list.
+#include "base/path_policy.h"
 #include "base/run_flags.h"
+#include "base/text.h"
 #include "items/files/file_facts.h"
 #include "items/files/file_list.h"
 #include "items/files/update_rule.h"
@@ -100,15 +102,18 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
         FileFacts sourceFacts;
         item.sourceExists = GatherFacts(item.sourcePath, sourceFacts, item.sourceVersionText,
                                         item.sourceDetails);
+        // A path the path policy refuses was not looked for (it is not
+        // missing): the item is marked, and the install reports the refusal.
+        const bool refused = CheckPath(item.sourcePath) != 0 || CheckPath(item.targetPath) != 0;
         if (!item.sourceExists) {
             item.sourceVersionText = LoadMessage(kMsgNotFound);
             item.sourceDetails.clear();
-            if (UserChoosesToFinish(item.sourcePath)) return 0;
+            if (CheckPath(item.sourcePath) == 0 && UserChoosesToFinish(item.sourcePath)) return 0;
         }
 
         const UpdateRule rule = DecideUpdate(item, targetFacts, sourceFacts);
         item.updateRule = static_cast<uint8_t>(rule);
-        item.needsUpdate = RuleInstalls(rule) ? 1 : 0;
+        item.needsUpdate = refused || RuleInstalls(rule) ? 1 : 0;
         item.selected = item.needsUpdate;
         items.push_back(std::move(item));
     }
@@ -125,6 +130,9 @@ int FileList::ParseDeleteSection(const std::string& section, int registerFile, i
     const std::vector<std::string_view> lines = SplitLines(text);
     items.reserve(items.size() + lines.size());
     for (std::string_view line : lines) {
+        // A blank line is no item (completed, it would name the program's
+        // own folder).
+        if (TrimView(line, " \t\r\n").empty()) continue;
         FileItem item;
         item.rowKey = count();
         item.sourcePath = " ";

@@ -4,10 +4,17 @@
 
 namespace dp {
 
-std::string RenameDeleteLine(const std::string& path) { return "NUL=" + path + "\r\n"; }
+std::string RenameDeleteLine(const std::string& path) { return RenameLine("NUL", path); }
+
+std::string RenameLine(const std::string& destination, const std::string& source) {
+    return destination + "=" + source + "\r\n";
+}
 
 std::string InsertRenameLine(const std::string& oldText, const std::string& path) {
-    const std::string line = RenameDeleteLine(path);
+    return InsertRenameEntry(oldText, RenameDeleteLine(path));
+}
+
+std::string InsertRenameEntry(const std::string& oldText, const std::string& line) {
     std::string_view searched(oldText);
     searched = searched.substr(0, searched.find('\0'));
     const size_t header = searched.find(kRenameHeader);

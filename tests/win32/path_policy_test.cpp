@@ -1,0 +1,113 @@
+// The path policy in every file call: hostile paths never reach a file (nor
+// hang on a device), and paths longer than MAX_PATH work in every call.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "base/file_system_win32.h"
+#include "file_test_support.h"
+#include "items/files/file_facts.h"
+#include "items/files/file_operations.h"
+
+namespace dp {
+namespace {
+
+using test::ReadFileText;
+using test::ScratchDir;
+using test::WriteFileText;
+
+TEST(PathPolicy, HostilePathsAreRefusedBeforeAnyCall) {
+    ScratchDir dir;
+    const std::string keep = dir / "keep.txt";
+    WriteFileText(keep, "keep");
+    WriteFileText(dir / "src", "new");
+    // The system cuts a path's length modulo 64 KiB: the first two would
+    // reach keep.txt.
+    const struct {
+        std::string path;
+        uint32_t code;
+    } cases[] = {
+        {keep + "\\" + std::string(65535, 'x'), kErrorNameTooLong},
+        {keep + "\\" + std::string(1048575, 'y'), kErrorNameTooLong},
+        {dir / std::string(32760, 'z'), kErrorNameTooLong},
+        {dir / "COM1", kErrorInvalidName},
+        {dir / "aux.txt", kErrorInvalidName},  // opening it would block
+        {dir / "Lpt9.log.bak", kErrorInvalidName},
+        {dir / "com1\\.", kErrorInvalidName},  // a device only once normalised
+        {"\\\\.\\COM2", kErrorInvalidName},
+        {std::string("C:\\\0x", 4), kErrorInvalidName},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.substr(0, 80));
+        EXPECT_EQ(CheckPath(c.path), c.code);
+        EXPECT_FALSE(PathExists(c.path));
+        int32_t flag = 0;
+        EXPECT_EQ(CopyPackageFile(dir / "src", c.path, flag), c.code);
+        EXPECT_EQ(CopyPackageFile(c.path, dir / "t", flag), c.code);
+        EXPECT_EQ(RemoveInstalledFile(c.path, flag), c.code);
+        EXPECT_EQ(DeleteFileAt(c.path), c.code);
+        EXPECT_EQ(CreateFolderIfMissing(c.path), c.code);
+        EXPECT_EQ(OpenStreamAt(c.path, "a+"), nullptr);
+        FileFacts facts;
+        FileFactTexts texts;
+        std::string error;
+        EXPECT_EQ(ReadFileFacts(c.path, facts, texts, error), 0);
+        EXPECT_EQ(flag, 0);
+    }
+    EXPECT_EQ(ReadFileText(keep), "keep");
+    std::vector<std::string> names;
+    ListFolder(dir.path(), [&](const std::string& name, DWORD) { names.push_back(name); });
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"keep.txt", "src"}));
+}
+
+TEST(PathPolicy, LongPathsWorkInEveryCall) {
+    ScratchDir dir;
+    WriteFileText(dir / "seed", "package");
+    std::string folder = dir.path();
+    for (char c : {'a', 'b', 'c'}) {
+        folder += "\\" + std::string(200, c);
+        ASSERT_EQ(CreateFolderIfMissing(folder), 0u);
+    }
+    const std::string source = folder + "\\source.dll", target = folder + "\\target.dll";
+    ASSERT_GT(target.size(), 600u);
+    ASSERT_EQ(CopyFileAt(dir / "seed", source, true), 0u);
+    test::CopyData("verdll_1001.dll", dir / "v.dll");
+    ASSERT_EQ(CopyFileAt(dir / "v.dll", folder + "\\v.dll", true), 0u);
+    int32_t scheduled = 0;
+    EXPECT_EQ(CopyPackageFile(source, target, scheduled), 0u);  // a new target
+    EXPECT_EQ(CopyPackageFile(source, target, scheduled), 0u);  // replaced through a temporary file
+    EXPECT_EQ(scheduled, 0);
+    std::string bytes;
+    EXPECT_EQ(ReadWholeFile(target, bytes), 0u);
+    EXPECT_EQ(bytes, "package");
+    FileFacts facts;
+    FileFactTexts texts;
+    std::string error;
+    EXPECT_EQ(ReadFileFacts(target, facts, texts, error), 1) << error;
+    for (bool library : {false, true}) {
+        SetVersionLibraryOnly(library);
+        EXPECT_EQ(ReadFileFacts(folder + "\\v.dll", facts, texts, error), 1) << error;
+        EXPECT_EQ(texts.versionText, "1.0.0.1");
+    }
+    SetVersionLibraryOnly(false);
+    std::FILE* log = OpenStreamAt(folder + "\\run.log", "a+");
+    ASSERT_NE(log, nullptr);
+    std::fclose(log);
+
+    std::vector<std::string> names;
+    ListFolder(folder, [&](const std::string& name, DWORD) { names.push_back(name); });
+    EXPECT_EQ(names.size(), 4u);  // source, target, v.dll, run.log: no temporary file
+    EXPECT_EQ(SetPathAttributes(target, FILE_ATTRIBUTE_READONLY), 0u);
+    for (const std::string& name : names) EXPECT_EQ(RemoveInstalledFile(folder + "\\" + name, scheduled), 0u) << name;
+    EXPECT_EQ(scheduled, 0);
+    for (; folder.size() > dir.path().size(); folder.resize(folder.find_last_of('\\')))
+        EXPECT_EQ(RemoveFolder(folder), 0u);
+}
+
+}  // namespace
+}  // namespace dp
