@@ -36,7 +36,8 @@
 //   lv-widths ID GLOB             the column widths joined by ","
 //   expect-exit CODE              the program ends with CODE; a message box that
 //                                 appears meanwhile is a failure
-//   expect-no-window              the program shows no window until it ends
+//   expect-no-window [any]        the program shows no window until it ends
+//                                 (with "any": creates none, hidden ones too)
 //   expect-process NAME CODE      another process NAME starts (e.g. by the
 //                                 system after a reboot), shows no window, ends with CODE
 //   hold PATH [read] / release    keep a file open without sharing (or sharing
@@ -45,6 +46,9 @@
 //   expect-no-reg KEY VALUE       the value does not exist
 //   cpu-mark / expect-main-cpu MS  the program's main thread uses at most MS ms of
 //                                 processor time from the mark on
+//   spawn ARGS / expect-spawn-exit CODE  a second instance of EXE started
+//                                 beside the current one / its exit code
+//   wait-file PATH                a file exists
 //   sleep MS, echo TEXT, screenshot LABEL, timeout SECONDS
 #include <windows.h>
 #include <commctrl.h>
@@ -171,18 +175,19 @@ std::string TextOf(HWND w) {
 struct EnumState {
     DWORD pid;
     std::vector<HWND> windows;
+    bool hiddenToo;
 };
 
 BOOL CALLBACK CollectTopLevel(HWND w, LPARAM param) {
     auto* st = reinterpret_cast<EnumState*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(w, &pid);
-    if (pid == st->pid && IsWindowVisible(w)) st->windows.push_back(w);
+    if (pid == st->pid && (st->hiddenToo || IsWindowVisible(w))) st->windows.push_back(w);
     return TRUE;
 }
 
-std::vector<HWND> TopLevelWindows(DWORD pid) {
-    EnumState st{pid, {}};
+std::vector<HWND> TopLevelWindows(DWORD pid, bool hiddenToo = false) {
+    EnumState st{pid, {}, hiddenToo};
     EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&st));
     return st.windows;
 }
@@ -268,6 +273,7 @@ public:
 
 private:
     bool Run(const std::string& args);
+    HANDLE Start(const std::string& args, HANDLE* thread);
     template <typename Pred>
     bool WaitFor(double seconds, Pred pred, bool failOnBox = false);
     HWND FindWindowOf(const std::string& cls, int id);
@@ -279,6 +285,7 @@ private:
     std::string exe_;
     HANDLE process_ = nullptr;
     HANDLE thread_ = nullptr;  // the program's main thread
+    HANDLE spawned_ = nullptr;  // a second instance
     double cpuMark_ = 0;
     DWORD wallMark_ = 0;
     DWORD pid_ = 0;
@@ -339,10 +346,9 @@ HWND Robot::FindButton(HWND parent, const std::string& text) {
     return nullptr;
 }
 
-bool Robot::Run(const std::string& args) {
-    if (process_) CloseHandle(process_);
-    process_ = nullptr;
-    current_ = nullptr;
+// Starts EXE with the arguments; the process handle (its main thread's in
+// *thread), or nullptr after a failure report.
+HANDLE Robot::Start(const std::string& args, HANDLE* thread) {
     std::string cmd = "\"" + exe_ + "\"";
     if (!args.empty()) cmd += " " + args;
     std::vector<char> buf(cmd.begin(), cmd.end());
@@ -364,14 +370,28 @@ bool Robot::Run(const std::string& args) {
     if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
     if (!started) {
         Fail("cannot start %s (error %lu)", cmd.c_str(), error);
-        return false;
+        return nullptr;
     }
+    if (thread)
+        *thread = pi.hThread;
+    else
+        CloseHandle(pi.hThread);
+    knownPids_.insert(pi.dwProcessId);
+    std::printf("robot: started %s (pid %lu)\n", cmd.c_str(), pi.dwProcessId);
+    return pi.hProcess;
+}
+
+bool Robot::Run(const std::string& args) {
+    if (process_) CloseHandle(process_);
+    process_ = nullptr;
+    current_ = nullptr;
+    HANDLE thread = nullptr;
+    HANDLE process = Start(args, &thread);
+    if (!process) return false;
     if (thread_) CloseHandle(thread_);
-    thread_ = pi.hThread;  // kept for the processor-time measures
-    process_ = pi.hProcess;
-    pid_ = pi.dwProcessId;
-    knownPids_.insert(pid_);
-    std::printf("robot: started %s (pid %lu)\n", cmd.c_str(), pid_);
+    thread_ = thread;  // kept for the processor-time measures
+    process_ = process;
+    pid_ = GetProcessId(process);
     return true;
 }
 
@@ -546,13 +566,37 @@ bool Robot::Execute(const std::string& rawLine, int lineNo) {
         Sleep(static_cast<DWORD>(std::atoi(arg(1).c_str())));
         return true;
     }
+    if (cmd == "spawn") {
+        const size_t at = line.find_first_not_of(" \t", line.find_first_of(" \t"));
+        if (spawned_) CloseHandle(spawned_);
+        spawned_ = Start(at == std::string::npos ? "" : Unescape(line.substr(at)), nullptr);
+        return spawned_ != nullptr;
+    }
+    if (cmd == "expect-spawn-exit") {
+        if (!needs(1)) return false;
+        DWORD code = 0;
+        if (!spawned_ || WaitForSingleObject(spawned_, static_cast<DWORD>(timeout * 1000)) != WAIT_OBJECT_0 ||
+            !GetExitCodeProcess(spawned_, &code) || static_cast<int>(code) != std::atoi(arg(1).c_str())) {
+            Fail("line %d: the second instance did not end with %s (%lu)", lineNo, arg(1).c_str(), code);
+            return false;
+        }
+        return true;
+    }
+    if (cmd == "wait-file") {
+        if (!needs(1)) return false;
+        if (!WaitFor(timeout, [&] { return GetFileAttributesA(arg(1).c_str()) != INVALID_FILE_ATTRIBUTES; })) {
+            Fail("line %d: no file %s within %.1f s", lineNo, arg(1).c_str(), timeout);
+            return false;
+        }
+        return true;
+    }
     if (cmd == "run") {
         size_t at = line.find_first_of(" \t");
         std::string args = at == std::string::npos ? "" : line.substr(at + 1);
         size_t a = args.find_first_not_of(" \t");
         return Run(a == std::string::npos ? "" : Unescape(args.substr(a)));
     }
-    if (!pid_ && cmd != "hold" && cmd != "release" && cmd != "expect-reg" && cmd != "expect-no-reg" &&
+    if (!pid_ && cmd != "hold" && cmd != "expect-spawn-exit" && cmd != "wait-file" && cmd != "release" && cmd != "expect-reg" && cmd != "expect-no-reg" &&
         cmd != "screenshot" && cmd != "expect-process") {
         Fail("line %d: %s before run", lineNo, cmd.c_str());
         return false;
@@ -753,9 +797,10 @@ bool Robot::Execute(const std::string& rawLine, int lineNo) {
         return true;
     }
     if (cmd == "expect-no-window") {
+        const bool hiddenToo = tok.size() > 1 && arg(1) == "any";
         bool sawWindow = false;
         if (!WaitFor(timeout, [&] {
-                if (!TopLevelWindows(pid_).empty()) sawWindow = true;
+                if (!TopLevelWindows(pid_, hiddenToo).empty()) sawWindow = true;
                 return sawWindow || TargetEnded();
             })) {
             Fail("line %d: the program did not end within %.1f s", lineNo, timeout);
