@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "base/fault_guard_win32.h"
 #include "base/file_system_win32.h"
 #include "base/handles_win32.h"
 #include "base/log_text.h"
@@ -98,7 +99,16 @@ bool CallInProcess(std::FILE* log, const std::string& path, const ServerCall& ca
         Report(log, call.missingMessage, path, SystemErrorText(GetLastError()));
         return false;
     }
-    const HRESULT result = function();
+    // A server that faults in its own function must not take the installer
+    // down with it: the fault is reported like a failing function, and the
+    // library, whose state is lost, stays loaded.
+    int returned = 0;
+    if (RunGuarded([&] { return static_cast<int>(function()); }, returned) != GuardOutcome::kCompleted) {
+        (void)module.release();
+        Report(log, call.failedMessage, path + ", a fault in the server", "");
+        return false;
+    }
+    const HRESULT result = static_cast<HRESULT>(returned);
     if (!FAILED(result)) return true;
     Report(log, call.failedMessage, path + ", code " + HresultText(static_cast<uint32_t>(result)),
            ResultText(result));

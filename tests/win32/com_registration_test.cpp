@@ -172,7 +172,7 @@ TEST_F(ComRegistrationTest, EmptyListAndLongPathAreKeptWhole) {
 
 TEST_F(ComRegistrationTest, ServersOfBothSizesAndTheirFailuresInTheLogOrABox) {
     ScratchDir dir;
-    for (const char* name : {"comserver.dll", "comserver64.dll", "comfail.dll", "comfail64.dll"})
+    for (const char* name : {"comserver.dll", "comserver64.dll", "comfail.dll", "comfail64.dll", "comcrash.dll"})
         test::CopyData(name, dir / name);
     test::CopyData("verdll_none.dll", dir / "noexports.dll");
     const std::string denied = ", code 0x80070005. " + SystemErrorText(5);
@@ -188,6 +188,7 @@ TEST_F(ComRegistrationTest, ServersOfBothSizesAndTheirFailuresInTheLogOrABox) {
         {"comserver64.dll", false, "", "unregistered"},
         {"comfail.dll", true, "Error of registration function of module @" + denied, ""},
         {"comfail.dll", false, "Error of unregistration function of module @" + denied, ""},
+        {"comcrash.dll", true, "Error of registration function of module @, a fault in the server.", ""},
         {"noexports.dll", true, "Error of registring module @. " + SystemErrorText(127), ""},
         {"noexports.dll", false, "Error of unregistring module @. " + SystemErrorText(127), ""},
         {"missing.dll", true, "Error of loading library @. " + SystemErrorText(126), ""},
