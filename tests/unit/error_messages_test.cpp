@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/system_text.h"
-#include "unit/recorders.h"
+#include "support/recorders.h"
 
 namespace dp {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "base/run_flags.h"
 #include "model/install_script.h"
-#include "unit/recorders.h"
+#include "support/recorders.h"
 
 namespace dp {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/reporting_base.h"
-#include "unit/recorders.h"
+#include "support/recorders.h"
 
 namespace dp {
 namespace {

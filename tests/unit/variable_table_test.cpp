@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/run_flags.h"
-#include "unit/recorders.h"
+#include "support/recorders.h"
 
 namespace dp {
 namespace {

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "base/program_win32.h"
-#include "file_test_support.h"
+#include "test_support.h"
 #include "items/directories.h"
 #include "script/variable_table.h"
 #include "script/variable_table_win32.h"

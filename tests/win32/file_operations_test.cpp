@@ -1,18 +1,20 @@
 // The file operations against the real file system: copying (with the in-use
 // fallback behind its seam, and onto a full drive), removal, deletion at the
-// next reboot, attributes and the end-phase deletions.
+// next reboot and the end-phase deletions.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
-#include "file_test_support.h"
+#include "base/file_system_win32.h"
+#include "base/system_text.h"
 #include "items/files/file_operations.h"
 #include "items/files/file_operations_win32.h"
-#include "base/system_text.h"
+#include "test_support.h"
 
 namespace dp {
 namespace {
@@ -22,23 +24,6 @@ using test::ReadFileText;
 using test::ScratchDir;
 using test::WriteFileText;
 constexpr auto npos = std::string::npos;
-
-// The scheduling of a replacement at the next reboot, replaced while it
-// lives: records its calls and answers as told.
-struct FakeReplacement {
-    static inline std::vector<std::string> calls;
-    static inline int answer = 0;
-    RebootReplacementFunction old;
-    explicit FakeReplacement(int result) {
-        calls.clear();
-        answer = result;
-        old = SetRebootReplacementFunction([](const std::string& temporary, const std::string& target) {
-            calls.push_back(temporary + " -> " + target);
-            return answer;
-        });
-    }
-    ~FakeReplacement() { SetRebootReplacementFunction(old); }
-};
 
 // The temporary files of the copies in a folder.
 std::vector<std::string> Temporaries(const std::string& folder) {
@@ -80,38 +65,66 @@ bool TakePendingRename(const std::string& from, const std::string& to) {
 }
 bool TakePendingDeletion(const std::string& path) { return TakePendingRename(path, ""); }
 
-TEST(CopyPackageFile, OntoTargetsAndIntoMissingFolders) {
-    ScratchDir dir;
-    WriteFileText(dir / "src", "new content");
-    WriteFileText(dir / "old", "old content that is longer");
-    int32_t reboot = 0;
-    EXPECT_EQ(CopyPackageFile(dir / "src", dir / "old", reboot), 0u);
-    EXPECT_EQ(ReadFileText(dir / "old"), "new content");
-    // One missing level is created; with two, the copy fails with path not
-    // found.
-    EXPECT_EQ(CopyPackageFile(dir / "src", dir / "sub\\t.dll", reboot), 0u);
-    EXPECT_EQ(ReadFileText(dir / "sub\\t.dll"), "new content");
-    EXPECT_EQ(CopyPackageFile(dir / "src", dir / "a\\b\\t.dll", reboot), 3u);
-    EXPECT_FALSE(Exists(dir / "a"));
-    // An empty source does nothing.
-    EXPECT_EQ(CopyPackageFile("", dir / "none\\t.dll", reboot), 0u);
-    EXPECT_FALSE(Exists(dir / "none"));
+// Counts the replacements scheduled for the reboot (none is) while it lives.
+test::Replaced<RebootReplacementFunction> CountRebootReplacements(int& calls) {
+    return {SetRebootReplacementFunction, [&calls](const std::string&, const std::string&) { return ++calls, 0; }};
+}
 
-    // The read-only attribute of the copy is cleared, the others kept.
+// The two ways of a copy, straight to a new name and through a temporary file
+// onto an existing one, end alike: the content, the source's last-write time,
+// its attributes but read-only, and no temporaries. Nothing is in use, so
+// nothing may wait for the reboot.
+TEST(CopyPackageFile, NewAndExistingTargetsEndAlike) {
+    ScratchDir dir;
+    CreateDirectoryA((dir / "out").c_str(), nullptr);
+    WriteFileText(dir / "src", "package content");
+    test::SetWriteTime(dir / "src", test::FileTimeOf(2024, 1, 1));
     SetFileAttributesA((dir / "src").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    ASSERT_EQ(CopyPackageFile(dir / "src", dir / "t", reboot), 0u);
-    EXPECT_EQ(GetFileAttributesA((dir / "t").c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
-              DWORD{FILE_ATTRIBUTE_HIDDEN});
-    // A read-only target is replaced like any other.
-    WriteFileText(dir / "ro", "old");
-    SetFileAttributesA((dir / "ro").c_str(), FILE_ATTRIBUTE_READONLY);
-    FakeReplacement fake(0);
-    EXPECT_EQ(CopyPackageFile(dir / "src", dir / "ro", reboot), 0u);
-    EXPECT_EQ(ReadFileText(dir / "ro"), "new content");
-    EXPECT_FALSE(GetFileAttributesA((dir / "ro").c_str()) & FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(reboot, 0);
-    EXPECT_TRUE(FakeReplacement::calls.empty());
-    EXPECT_TRUE(Temporaries(dir.path()).empty());
+    WriteFileText(dir / "out\\old.dat", "an older and longer content");
+    WriteFileText(dir / "out\\ro.dat", "old");
+    SetFileAttributesA((dir / "out\\ro.dat").c_str(), FILE_ATTRIBUTE_READONLY);
+    WriteFileText(dir / "out\\case.dat", "old");
+    CreateDirectoryA((dir / "out\\folder").c_str(), nullptr);
+    WriteFileText(dir / "out\\folder\\inside", "kept");
+    int reboots = 0;
+    const auto counted = CountRebootReplacements(reboots);
+    const struct {
+        const char* target;  // under out
+        std::string source;
+        uint32_t result;
+        const char* copy;  // the file holding the package content afterwards, or ""
+    } cases[] = {
+        {"new.dat", dir / "src", 0, "new.dat"},            // straight to the new name
+        {"sub\\new.dat", dir / "src", 0, "sub\\new.dat"},  // its one missing folder level made first
+        {"old.dat", dir / "src", 0, "old.dat"},            // replaced through a temporary file
+        {"ro.dat", dir / "src", 0, "ro.dat"},              // a read-only target like any other
+        {"CASE.DAT", dir / "src", 0, "case.dat"},          // an existing name in another case
+        {"a\\b\\t.dat", dir / "src", 3, ""},               // two missing levels: nothing made
+        {"gone.dat", dir / "missing", 2, ""},
+        {"none\\t.dat", "", 0, ""},                        // an empty source does nothing
+        {"folder", dir / "src", 5, ""},                    // a folder in the target's place stays
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target);
+        int32_t reboot = 0;
+        EXPECT_EQ(CopyPackageFile(c.source, dir / "out\\" + c.target, reboot), c.result);
+        EXPECT_EQ(reboot, 0);
+        if (!*c.copy) continue;
+        const std::string copy = dir / "out\\" + c.copy;
+        EXPECT_EQ(ReadFileText(copy), "package content");
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        GetFileAttributesExA(copy.c_str(), GetFileExInfoStandard, &data);
+        EXPECT_EQ((uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime,
+                  test::FileTimeOf(2024, 1, 1));
+        EXPECT_EQ(test::ReadOnlyHidden(copy), DWORD{FILE_ATTRIBUTE_HIDDEN});
+    }
+    EXPECT_EQ(ReadFileText(dir / "out\\folder\\inside"), "kept");
+    EXPECT_EQ(reboots, 0);
+    std::vector<std::string> names;
+    ListFolder(dir / "out", [&](const std::string& name, DWORD) { names.push_back(name); });
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"case.dat", "folder", "new.dat", "old.dat", "ro.dat", "sub"}));
+    SetFileAttributesA((dir / "src").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(CopyPackageFile, TargetInUseIsReplacedAtTheReboot) {
@@ -139,11 +152,12 @@ TEST(CopyPackageFile, TargetInUseIsReplacedAtTheReboot) {
     // When not even the reboot can be asked to replace it, nothing waits.
     WriteFileText(dir / "t", "old");
     test::LockedFile lock(dir / "t", FILE_SHARE_READ);
-    FakeReplacement fake(0);
+    int calls = 0;
+    const auto refused = CountRebootReplacements(calls);
     int32_t scheduled = 0;
     EXPECT_NE(CopyPackageFile(dir / "src", dir / "t", scheduled), 0u);
     EXPECT_EQ(scheduled, 0);
-    EXPECT_EQ(FakeReplacement::calls.size(), 1u);
+    EXPECT_EQ(calls, 1);
     EXPECT_TRUE(Temporaries(dir.path()).empty());
 }
 
@@ -189,7 +203,8 @@ TEST(CopyPackageFile, FullDiskGives112AndLeavesTargetsAsTheyWere) {
     WriteFileText(dir / "big", std::string(1536 * 1024, 'n'));
     const std::string old(600 * 1024, 'o');
     WriteFileText("Q:\\old.bin", old);
-    FakeReplacement fake(0);
+    int calls = 0;
+    const auto counted = CountRebootReplacements(calls);
     int32_t reboot = 0;
     EXPECT_EQ(CopyPackageFile(dir / "big", "Q:\\new.bin", reboot), 112u);
     EXPECT_FALSE(Exists("Q:\\new.bin"));
@@ -206,7 +221,7 @@ TEST(CopyPackageFile, FullDiskGives112AndLeavesTargetsAsTheyWere) {
     EXPECT_TRUE(ReadFileText("Q:\\old.bin") == update) << "the update was not copied";
     EXPECT_EQ(reboot, 0);
     EXPECT_TRUE(Temporaries("Q:").empty());
-    EXPECT_TRUE(FakeReplacement::calls.empty());
+    EXPECT_EQ(calls, 0);
 }
 
 TEST(RemoveInstalledFile, MissingDeletedAndInUse) {
@@ -233,12 +248,11 @@ TEST(RemoveInstalledFile, MissingDeletedAndInUse) {
     // When not even the reboot can be asked to delete it, the deletion fails
     // with its own error and no reboot is requested for it.
     reboot = 0;
-    auto old = SetRebootDeletionFunction([](const std::string&) { return 0; });
     {
+        test::Replaced<RebootDeletionFunction> refused(SetRebootDeletionFunction, [](const std::string&) { return 0; });
         test::LockedFile lock(dir / "busy.dll");
         EXPECT_EQ(RemoveInstalledFile(dir / "busy.dll", reboot), 32u);
     }
-    SetRebootDeletionFunction(old);
     EXPECT_EQ(reboot, 0);
 }
 
@@ -293,17 +307,6 @@ TEST(DeleteAtReboot, SystemListAndWinInitEdit) {
     EXPECT_EQ(AddRenameDeletion(dir / "no\\such\\wininit.ini", "C:\\x.dll"), 0);
     test::LockedFile lock(ini);
     EXPECT_EQ(AddRenameDeletion(ini, "C:\\x.dll"), 0);
-}
-
-TEST(FileAttributes, ClearReadOnlyAndArchiveKeepsTheOthers) {
-    ScratchDir dir;
-    WriteFileText(dir / "f", "x");
-    SetFileAttributesA((dir / "f").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN);
-    ClearReadOnlyAndArchive(dir / "f");
-    // (Wine reports the archive attribute for every file.)
-    EXPECT_EQ(GetFileAttributesA((dir / "f").c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
-              DWORD{FILE_ATTRIBUTE_HIDDEN});
-    ClearReadOnlyAndArchive(dir / "missing");  // left alone
 }
 
 TEST(DeleteListedFiles, DeletesInOrderAndLogsByLevel) {

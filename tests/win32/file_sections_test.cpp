@@ -9,18 +9,16 @@
 #include <vector>
 
 #include "base/run_flags.h"
-#include "file_test_support.h"
 #include "items/files/file_facts.h"
-#include "items/files/file_list.h"
 #include "items/files/version_resource.h"
-#include "script/variable_table.h"
+#include "support/pe_image_builder.h"
+#include "test_support.h"
 
 namespace dp {
 namespace {
 
 using test::CopyData;
 using test::FileTimeOf;
-using test::ScriptedBoxes;
 using test::SetWriteTime;
 using test::WriteFileText;
 
@@ -82,16 +80,6 @@ TEST_F(FileSections, ElevenSectionsInReaderOrderWithTheirFlags) {
     EXPECT_EQ(list.items[4].targetVersionText + "|" + list.items[4].targetDetails, "- not found -|");
 }
 
-// A whole file in memory.
-struct FileBytes : ByteReader {
-    std::string data;
-    bool Read(uint64_t at, void* out, size_t size) override {
-        if (at > data.size() || size > data.size() - at) return false;
-        std::copy_n(data.data() + at, size, static_cast<char*>(out));
-        return true;
-    }
-};
-
 // The version facts read straight from images agree with the system's version
 // library, on the test DLLs and on the system's own DLLs and programs.
 TEST(VersionFacts, ImageReaderAgreesWithVersionLibrary) {
@@ -112,8 +100,8 @@ TEST(VersionFacts, ImageReaderAgreesWithVersionLibrary) {
     int counts[3] = {};  // none, found, undecided
     for (const std::string& path : paths) {
         SCOPED_TRACE(path);
-        FileBytes reader;
-        reader.data = test::ReadFileText(path);
+        const std::string bytes = test::ReadFileText(path);
+        pe_test::MemoryReader reader(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
         std::vector<uint8_t> block;
         ++counts[static_cast<int>(FindImageVersionResource(reader, block))];
         FileFacts direct, library;
@@ -209,16 +197,15 @@ TEST_F(FileSections, MissingSourcePromptOkEndsCancelKeeps) {
     const std::string missing = dir / "missing.src";
     const std::string lines = dir / "t.dll=" + missing + "\n" + dir / "u.dll=" + missing;
     {
-        ScriptedBoxes boxes({kAnswerOk});
+        test::BoxRecorder boxes;
         EXPECT_EQ(Install(lines), 0);
-        ASSERT_EQ(boxes.shown.size(), 1u);
-        EXPECT_EQ(boxes.shown[0].caption + "|" + std::to_string(boxes.shown[0].style) + "|" + boxes.shown[0].text,
-                  "|1|Source file not found " + missing + ". To finish work press Ok, to continue work press Cancel..");
+        EXPECT_EQ(boxes.boxes, std::vector<std::string>{"|Source file not found " + missing +
+                                                        ". To finish work press Ok, to continue work press Cancel..|1"});
     }
     list.items.clear();
-    ScriptedBoxes boxes({kAnswerCancel, kAnswerCancel});
+    test::BoxRecorder boxes(kAnswerCancel);
     EXPECT_EQ(Install(lines), 1);
-    EXPECT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.boxes.size(), 2u);
     ASSERT_EQ(list.count(), 2);
     const FileItem& it = list.items[0];
     EXPECT_EQ(it.sourceExists + it.needsUpdate + it.selected, 0);
@@ -244,7 +231,7 @@ TEST_F(FileSections, FieldsAreTrimmedThenExpandedThenCompleted) {
     WriteFileText(dir / "pkg.src", "x");
     variables.AddEntry("PKG", "", dir.path());
     variables.AddEntry("NAME", "", "bare.dll");
-    ScriptedBoxes boxes({kAnswerCancel});
+    test::BoxRecorder boxes(kAnswerCancel);
     ASSERT_EQ(Install(" %NAME% = %PKG%\\pkg.src \n%UNDEFINED%\\t.dll=%PKG%\\pkg.src"), 1);
     ASSERT_EQ(Delete(" %NAME%\r"), 1);
     ASSERT_EQ(list.count(), 3);
@@ -254,49 +241,32 @@ TEST_F(FileSections, FieldsAreTrimmedThenExpandedThenCompleted) {
     EXPECT_EQ(list.items[0].sourceExists, 1);
     // An undefined name is reported and the text stays as far as it was expanded.
     EXPECT_EQ(list.items[1].targetPath, "%UNDEFINED%\\t.dll");
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_NE(boxes.shown[0].text.find("UNDEFINED"), std::string::npos);
+    EXPECT_EQ(boxes.boxes, std::vector<std::string>{"|Undefined variable UNDEFINED.|0"});
     EXPECT_EQ(list.items[2].targetPath, Dir() + "bare.dll");
 }
 
-// Records the progress calls and confirms a Stop at a chosen poll.
-struct RecordingSink : ProgressSink {
-    void ShowProgressLine(const std::string& text, int kind) override {
-        calls.push_back("line " + std::to_string(kind) + " " + text);
-    }
-    void PollStop(int done, int total, int32_t& stop) override {
-        calls.push_back("poll " + std::to_string(done) + "/" + std::to_string(total));
-        stop = ++polls == stopAtPoll;
-    }
-    std::vector<std::string> calls;
-    int polls = 0, stopAtPoll = 0;
-};
-
 TEST_F(FileSections, ProgressLinesPollsAndStop) {
     WriteFileText(dir / "s", "x");
-    RecordingSink sink;
-    SetProgressSink(&sink);
-    const std::string d = Dir();
-    EXPECT_EQ(Install("a=s\nb=s"), 1);
-    EXPECT_EQ(sink.calls, (std::vector<std::string>{"line 0 " + d + "a", "poll 1/2", "line 0 " + d + "s",
-                                                    "line 0 " + d + "b", "poll 2/2", "line 0 " + d + "s", "poll 0/2"}));
+    const std::string d = "0:" + Dir();
+    {
+        test::ProgressRecorder sink;
+        EXPECT_EQ(Install("a=s\nb=s"), 1);
+        EXPECT_EQ(sink.events, (std::vector<std::string>{d + "a", "1/2", d + "s", d + "b", "2/2", d + "s", "0/2"}));
+        sink.events.clear();
+        EXPECT_EQ(Delete("a\nb"), 1);  // delete sections neither show nor poll
+        EXPECT_TRUE(sink.events.empty());
+    }
     // A Stop confirmed at the second item ends the section before it is read.
-    sink = RecordingSink{};
-    sink.stopAtPoll = 2;
+    test::ProgressRecorder sink(2);
     list.items.clear();
     EXPECT_EQ(Install("a=s\nb=s\nc=s"), 0);
     EXPECT_EQ(list.count(), 1);
-    EXPECT_EQ(sink.calls.back(), "poll 2/3");
-    // Delete sections neither show nor poll.
-    sink.calls.clear();
-    EXPECT_EQ(Delete("a\nb"), 1);
-    EXPECT_TRUE(sink.calls.empty());
+    EXPECT_EQ(sink.events.back(), "2/3");
     // A Stop already pending when a section starts.
     stopRequested = 1;
     EXPECT_EQ(Install(""), 0);
     EXPECT_EQ(Install("a=s"), 0);
     stopRequested = 0;
-    SetProgressSink(nullptr);
 }
 
 }  // namespace

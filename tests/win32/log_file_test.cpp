@@ -1,6 +1,7 @@
 // The log file on a real file system: directories along the path, the header
-// as the running process writes it, appending runs, the after-reboot and NONE
-// levels, the boxes for failures, and the size limit cut in place.
+// as the running process writes it, the after-reboot and NONE levels, the
+// boxes for failures, and the size limit cut in place. Runs appending to one
+// log are shown by log_and_messages.scn.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -9,11 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "file_test_support.h"
 #include "log/log_file.h"
 #include "model/install_script.h"
-#include "script/variable_table.h"
-#include "unit/recorders.h"
+#include "test_support.h"
 
 namespace dp {
 namespace {
@@ -51,23 +50,6 @@ TEST(OpenLog, CreatesTwoDirectoryLevelsAndWritesTheHeaderLineByLine) {
     for (int i = 0; i < kPredefinedCount; ++i)
         rest += std::string(kPredefinedNames[i]) + " = " + script.variables->values[i] + "\r\n";
     EXPECT_EQ(m.suffix().str(), rest);
-}
-
-TEST(OpenLog, TwoRunsAppendTwoHeaders) {
-    ScratchDir dir;
-    InstallScript script(dir.path() + "\\");
-    script.logPath = dir / "kitup.log";
-    script.logLevel = LogLevel::Full;
-    ASSERT_EQ(script.OpenLog(), 1);
-    script.logLevel = LogLevel::Short;
-    ASSERT_EQ(script.OpenLog(), 1);
-    const std::string text = ReadFileText(script.logPath);
-    const std::string rule = "\r\n" + std::string(70, '=') + "\r\n";
-    const size_t second = text.find(rule, 1);
-    ASSERT_NE(second, std::string::npos);
-    EXPECT_EQ(text.rfind(rule), second);
-    EXPECT_LT(text.find("LOGLEVEL = FULL\r\n"), second);
-    EXPECT_GT(text.find("LOGLEVEL = SHORT\r\n"), second);
 }
 
 TEST(OpenLog, NoneCreatesNothingAndAfterRebootOnlyTheDirectories) {

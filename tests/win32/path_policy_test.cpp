@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/file_system_win32.h"
-#include "file_test_support.h"
+#include "test_support.h"
 #include "items/files/file_facts.h"
 #include "items/files/file_operations.h"
 

@@ -16,7 +16,7 @@
 #include "engine/install_context.h"
 #include "resources/resource_ids.h"
 #include "ui/progress_dialog_win32.h"
-#include "unit/recorders.h"
+#include "support/recorders.h"
 
 namespace dp {
 namespace {

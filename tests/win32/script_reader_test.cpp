@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "base/run_flags.h"
-#include "file_test_support.h"
+#include "test_support.h"
 #include "model/install_script.h"
 #include "model/script_sections.h"
 #include "script/script_text.h"
-#include "unit/recorders.h"
+#include "support/recorders.h"
 
 namespace dp {
 namespace {
