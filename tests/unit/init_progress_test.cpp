@@ -5,9 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "base/run_flags.h"
-#include "support/recorders.h"
-
 namespace dp {
 namespace {
 
@@ -31,6 +28,7 @@ public:
     std::vector<std::string> events;
 };
 
+// A Stop answered No or Yes is shown end to end by stop.scn.
 TEST(PollStop, BarMovesPerItemAndReturnsToZero) {
     FakeView view;
     int32_t stop = 0;
@@ -38,30 +36,6 @@ TEST(PollStop, BarMovesPerItemAndReturnsToZero) {
     EXPECT_EQ(stop, 0);
     EXPECT_EQ(view.events, (std::vector<std::string>{"bar:50", "pause:100", "bar:100", "pause:100",
                                                       "bar:0", "pause:100"}));
-}
-
-TEST(PollStop, StopAnsweredNoGoesOnYesStopsForGood) {
-    FakeView view;
-    test::BoxRecorder boxes(kAnswerNo);
-    int32_t stop = 0;
-    stopRequested = 1;
-    PollStopOn(view, 1, 2, stop);
-    EXPECT_EQ(stop, 0);
-    EXPECT_EQ(stopRequested.load(), 0);  // a later Stop asks again
-    EXPECT_EQ(view.bar, 50);             // the poll goes on as without a Stop
-
-    view.events.clear();
-    boxes.answer = kAnswerYes;
-    stopRequested = 1;
-    PollStopOn(view, 2, 2, stop);
-    PollStopOn(view, 2, 2, stop);  // a parser that already stopped: no effect
-    EXPECT_EQ(stop, 1);
-    EXPECT_EQ(stopRequested.load(), 1);  // stays set for the rest of the run
-    EXPECT_EQ(boxes.boxes,
-              std::vector<std::string>(2, "Stopping initializing...|Would you like to cancel initialization?|36"));
-    EXPECT_EQ(view.events,
-              (std::vector<std::string>{"section:", "item:Stopping initializing...", "pause:500"}));
-    stopRequested = 0;
 }
 
 }  // namespace

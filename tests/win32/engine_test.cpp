@@ -1,7 +1,8 @@
 // The install and end phases on real files, with the message boxes recorded
 // and, where a full disk or a refused reboot cannot be produced on demand,
-// the copy faked. Cancel mid-copy and the after-reboot run are shown by the
-// scenarios cancel_*.scn and after_reboot.scn.
+// the copy faked. What each log level writes, Cancel mid-copy and the
+// after-reboot run are shown by the scenarios log_levels.scn, cancel_*.scn
+// and after_reboot.scn.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -28,15 +29,6 @@ using test::ReadFileText;
 using Texts = std::vector<std::string>;
 constexpr auto npos = std::string::npos;
 constexpr char kRunOnce[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
-
-// The lines as a text-mode log holds them (a system text ends with its own
-// line break).
-std::string LogLines(const Texts& lines) {
-    std::string text;
-    for (const std::string& line : lines)
-        for (char c : line + "\n") text += c == '\n' ? "\r\n" : std::string(1, c);
-    return text;
-}
 
 // A package folder, a program folder, a script and recorded boxes (all OK).
 struct Scene {
@@ -92,60 +84,6 @@ struct Scene {
         }
     }
 };
-
-TEST(Engine, FullShortAndNoneLogEveryHandledItemInOrder) {
-    for (LogLevel level : {LogLevel::Full, LogLevel::Short, LogLevel::None}) {
-        SCOPED_TRACE(static_cast<int>(level));
-        Scene r;
-        r.Delete("old.txt", true);
-        r.Delete("gone.txt", false);
-        r.Install("readme.txt", "hello\n");
-        r.Install("ruled.txt", "ruled!", "older");
-        FileItem& missing = r.Install("missing.dll", "");  // marked although it cannot be
-        DeleteFileA(missing.sourcePath.c_str());
-        missing.sourceExists = missing.needsUpdate = 0;
-        missing.sourceVersionText = "- not found -";
-        missing.sourceDetails = "";
-        FileItem& upToDate = r.Install("same.txt", "package", "older");  // not marked: neither done nor logged
-        upToDate.needsUpdate = upToDate.selected = 0;
-        r.Install("picked.txt", "picked", "older").needsUpdate = 0;
-        r.Install("always.txt", "always", "older").always = 1;
-        r.script.logLevel = level;
-        InstallContext context(&r.script);
-        ASSERT_EQ(context.RunInstallPhase(), 1);
-        ASSERT_EQ(context.RunEndPhase(), 1);
-
-        const std::string& a = r.app;
-        const std::pair<const char*, std::string> onDisk[] = {
-            {"old.txt", "<missing>"}, {"readme.txt", "hello\n"}, {"ruled.txt", "ruled!"}, {"missing.dll", "<missing>"},
-            {"same.txt", "older"},    {"picked.txt", "picked"},  {"always.txt", "always"}};
-        for (const auto& [name, content] : onDisk) EXPECT_EQ(ReadFileText(a + name), content) << name;
-        EXPECT_TRUE(r.boxes.boxes.empty());
-        EXPECT_EQ(r.script.rebootRequired, 0);
-        if (level == LogLevel::None) {
-            EXPECT_FALSE(Exists(r.script.logPath));
-            continue;
-        }
-        const bool full = level == LogLevel::Full;
-        auto copied = [&](const std::string& name, bool replaced, const std::string& reason) {
-            const std::string now = "1.1.2024; 6; 1.1.2024";
-            if (!full) return "Updated " + a + name + " (" + now + ") " + reason;
-            if (!replaced) return a + name + " (" + now + ") is installed";
-            return a + name + " (1.1.2023; 5; 1.1.2023) is replaced by " + r.pkg + name + " (" + now + ") " + reason;
-        };
-        EXPECT_EQ(r.Log(), LogLines({"", "[RunFileFirst]", "", "[DeleteShortcuts]", "", "[DelRegEntries]", "",
-                                     "[DelFilesFirst]",
-                                     full ? a + "old.txt (1.1.2020; 3; 1.1.2020) is deleted"
-                                          : "Updated " + a + "old.txt ( ;  ) [By rule]",
-                                     "Error deleting file " + a + "gone.txt. " + SystemErrorText(2), "",
-                                     "[Copying file]", copied("readme.txt", false, "[By rule]"),
-                                     copied("ruled.txt", true, "[By rule]"),
-                                     "Error coping: source file not found " + r.pkg + "missing.dll",
-                                     copied("picked.txt", true, "[By user checked]"), copied("always.txt", true, ""),
-                                     "", "[AddShortCut]", "", "[DeleteFontSubstitutes]", "", "[SetFontSubstitutes]",
-                                     "", "[ComRegistration]", "", "[RunFileEnd]", "", "[DeleteFileEnd]"}));
-    }
-}
 
 // The copy fake: call failOn fails with code (scheduled for the reboot or
 // not); the others copy for real.

@@ -256,25 +256,6 @@ TEST(RemoveInstalledFile, MissingDeletedAndInUse) {
     EXPECT_EQ(reboot, 0);
 }
 
-TEST(RemoveInstalledFile, ReadOnlyFilesFoldersAndPathsWithoutName) {
-    ScratchDir dir;
-    int32_t reboot = 0;
-    // A read-only file is deleted now, not left for a reboot that would not
-    // delete it either.
-    WriteFileText(dir / "ro.dll", "x");
-    SetFileAttributesA((dir / "ro.dll").c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(RemoveInstalledFile(dir / "ro.dll", reboot), 0u);
-    EXPECT_FALSE(Exists(dir / "ro.dll"));
-    // A folder, or a path that names no file, is neither deleted nor
-    // scheduled for deletion.
-    CreateDirectoryA((dir / "sub").c_str(), nullptr);
-    EXPECT_EQ(RemoveInstalledFile(dir / "sub", reboot), kErrorNotAFile);
-    EXPECT_EQ(RemoveInstalledFile(dir / "sub\\", reboot), kErrorNotAFile);
-    EXPECT_TRUE(Exists(dir / "sub"));
-    EXPECT_FALSE(TakePendingDeletion(dir / "sub"));
-    EXPECT_EQ(reboot, 0);
-}
-
 TEST(RemoveInstalledFile, FileThatStaysOnAReadOnlyVolumeIsNotDeleted) {
     TmpfsDrive drive("64k");
     if (!drive.ok()) GTEST_SKIP() << "cannot mount a tmpfs drive here";

@@ -1,11 +1,10 @@
-// The file sections read against real files: flags and order, facts and
-// texts, the update decision, the missing-source prompt, progress and Stop.
+// The file sections read against real files: flags and order, the version
+// reader against the system's library, progress and Stop. What the sections
+// read from real files and decide is shown by file_decisions.scn.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <tuple>
 #include <vector>
 
 #include "base/run_flags.h"
@@ -17,9 +16,6 @@
 namespace dp {
 namespace {
 
-using test::CopyData;
-using test::FileTimeOf;
-using test::SetWriteTime;
 using test::WriteFileText;
 
 class FileSections : public ::testing::Test {
@@ -121,128 +117,6 @@ TEST(VersionFacts, ImageReaderAgreesWithVersionLibrary) {
     // Both kinds the reader decides on itself were met.
     EXPECT_GT(counts[0], 0);
     EXPECT_GT(counts[1], 5);
-}
-
-TEST_F(FileSections, DecisionAndTextsFromRealFiles) {
-    const uint64_t older = FileTimeOf(2006, 12, 5), newer = FileTimeOf(2007, 1, 9);
-    const struct {
-        const char* name;
-        const char* target;  // data file, "text" for a text file, "" for none
-        uint64_t targetTime;
-        const char* source;
-        uint64_t sourceTime;
-        const char* options;
-        int needsUpdate;
-        const char* versions;  // target | source
-    } pairs[] = {
-        {"higher", "verdll_1000.dll", newer, "verdll_1001.dll", older, "", 1, "1.0.0.0|1.0.0.1"},
-        {"lower", "verdll_2000.dll", older, "verdll_1001.dll", newer, "", 0, "2.0 text|1.0.0.1"},
-        {"equal, source newer", "verdll_1000.dll", older, "verdll_1000.dll", newer, "", 0, "1.0.0.0|1.0.0.0"},
-        {"none over versioned", "verdll_1000.dll", older, "verdll_none.dll", newer, "", 0, "1.0.0.0|9.1.2007"},
-        {"last translation counts", "verdll_1000.dll", newer, "verdll_two.dll", older, "", 1,
-         "1.0.0.0|3.1.4.1 last translation"},
-        {"texts, source later", "text", older, "text", newer, "", 1, "5.12.2006|9.1.2007"},
-        {"missing target", "", 0, "text", older, "", 1, "- not found -|5.12.2006"},
-    };
-    std::string section;
-    for (size_t i = 0; i < std::size(pairs); ++i) {
-        const auto& p = pairs[i];
-        const std::string t = dir / ("t" + std::to_string(i)), s = dir / ("s" + std::to_string(i));
-        for (auto [data, path, time] : {std::tuple{p.target, t, p.targetTime}, std::tuple{p.source, s, p.sourceTime}}) {
-            if (!*data) continue;
-            if (std::string(data) == "text") WriteFileText(path, "plain text");
-            else CopyData(data, path);
-            SetWriteTime(path, time);
-        }
-        section += t + "=" + s + "," + p.options + "\r\n";
-    }
-    ASSERT_EQ(Install(section), 1);
-    ASSERT_EQ(list.count(), static_cast<int>(std::size(pairs)));
-    for (size_t i = 0; i < std::size(pairs); ++i) {
-        const FileItem& it = list.items[i];
-        EXPECT_EQ(it.needsUpdate, pairs[i].needsUpdate) << pairs[i].name;
-        EXPECT_EQ(it.selected, it.needsUpdate) << pairs[i].name;
-        EXPECT_EQ(it.targetVersionText + "|" + it.sourceVersionText, pairs[i].versions) << pairs[i].name;
-    }
-    // "size; date" for present files, empty for a missing target.
-    EXPECT_EQ(list.items[5].targetDetails + "|" + list.items[5].sourceDetails, "10; 5.12.2006|10; 9.1.2007");
-    EXPECT_EQ(list.items[6].targetDetails, "");
-}
-
-TEST_F(FileSections, MissingAndLockedFiles) {
-    FileFacts facts;
-    FileFactTexts texts;
-    std::string error;
-    EXPECT_EQ(ReadFileFacts(dir / "missing.dll", facts, texts, error), 0);
-    EXPECT_EQ(error, "Error opening file ErrCode=2");
-    CopyData("verdll_1000.dll", dir / "t.dll");
-    CopyData("verdll_2000.dll", dir / "s.dll");
-    test::LockedFile lock(dir / "t.dll");
-    ASSERT_TRUE(lock.ok());
-    EXPECT_EQ(ReadFileFacts(dir / "t.dll", facts, texts, error), 0);
-    EXPECT_EQ(error, "Error opening file ErrCode=32");
-    // An unreadable target is not updated, even always; its deletion stays marked.
-    ASSERT_EQ(Install(dir / "t.dll=" + dir / "s.dll", 1), 1);
-    ASSERT_EQ(Delete(dir / "t.dll"), 1);
-    const FileItem& it = list.items[0];
-    EXPECT_EQ(it.targetExists, 1);
-    EXPECT_EQ(it.targetVersionText + "|" + it.targetDetails + "|" + it.sourceVersionText,
-              "- get error -|- get error -|2.0 text");
-    EXPECT_EQ(it.needsUpdate, 0);
-    EXPECT_EQ(list.items[1].targetVersionText, "- get error -");
-    EXPECT_EQ(list.items[1].selected, 1);
-}
-
-TEST_F(FileSections, MissingSourcePromptOkEndsCancelKeeps) {
-    const std::string missing = dir / "missing.src";
-    const std::string lines = dir / "t.dll=" + missing + "\n" + dir / "u.dll=" + missing;
-    {
-        test::BoxRecorder boxes;
-        EXPECT_EQ(Install(lines), 0);
-        EXPECT_EQ(boxes.boxes, std::vector<std::string>{"|Source file not found " + missing +
-                                                        ". To finish work press Ok, to continue work press Cancel..|1"});
-    }
-    list.items.clear();
-    test::BoxRecorder boxes(kAnswerCancel);
-    EXPECT_EQ(Install(lines), 1);
-    EXPECT_EQ(boxes.boxes.size(), 2u);
-    ASSERT_EQ(list.count(), 2);
-    const FileItem& it = list.items[0];
-    EXPECT_EQ(it.sourceExists + it.needsUpdate + it.selected, 0);
-    EXPECT_EQ(it.sourceVersionText + "|" + it.sourceDetails + "|" + it.sourceName, "- not found -||missing.src");
-}
-
-TEST_F(FileSections, MalformedEmptyAndLongLines) {
-    WriteFileText(dir / "s", "x");
-    EXPECT_EQ(Install(" \r\n "), 1);
-    EXPECT_EQ(Delete("\r\n"), 1);
-    EXPECT_EQ(list.count(), 0);
-    EXPECT_EQ(Install("t=s\nno equals sign\nu=s"), 0);
-    // A path far beyond what the system accepts is kept whole and simply not found.
-    list.items.clear();
-    const std::string longTarget = dir / std::string(1000, 'x');
-    ASSERT_EQ(Install(longTarget + "=" + dir / "s"), 1);
-    EXPECT_EQ(list.items[0].targetPath, longTarget);
-    EXPECT_EQ(list.items[0].targetExists, 0);
-    EXPECT_EQ(list.items[0].needsUpdate, 1);
-}
-
-TEST_F(FileSections, FieldsAreTrimmedThenExpandedThenCompleted) {
-    WriteFileText(dir / "pkg.src", "x");
-    variables.AddEntry("PKG", "", dir.path());
-    variables.AddEntry("NAME", "", "bare.dll");
-    test::BoxRecorder boxes(kAnswerCancel);
-    ASSERT_EQ(Install(" %NAME% = %PKG%\\pkg.src \n%UNDEFINED%\\t.dll=%PKG%\\pkg.src"), 1);
-    ASSERT_EQ(Delete(" %NAME%\r"), 1);
-    ASSERT_EQ(list.count(), 3);
-    // A value without backslash is completed after expansion.
-    EXPECT_EQ(list.items[0].targetPath, Dir() + "bare.dll");
-    EXPECT_EQ(list.items[0].sourcePath, dir / "pkg.src");
-    EXPECT_EQ(list.items[0].sourceExists, 1);
-    // An undefined name is reported and the text stays as far as it was expanded.
-    EXPECT_EQ(list.items[1].targetPath, "%UNDEFINED%\\t.dll");
-    EXPECT_EQ(boxes.boxes, std::vector<std::string>{"|Undefined variable UNDEFINED.|0"});
-    EXPECT_EQ(list.items[2].targetPath, Dir() + "bare.dll");
 }
 
 TEST_F(FileSections, ProgressLinesPollsAndStop) {

@@ -1,5 +1,6 @@
 // The script reader over real script files: an unreadable file, the section
-// order and the after-reboot subset, the log path, and faults in a section.
+// order and the after-reboot subset, and faults in a section. The log path
+// it takes from the script is shown by good_script.scn.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -88,27 +89,6 @@ TEST(ScriptReader, SectionsInTheirFixedOrderAndTheAfterRebootSubset) {
         EXPECT_TRUE(probe.boxes.boxes.empty());
     }
     for (const ScriptSection& row : kScriptSections) EXPECT_NE(row.parse, nullptr) << row.header;
-}
-
-TEST(ScriptReader, LogPathIsTrimmedExpandedAndCompletedAfterStrings) {
-    ScratchDir dir;
-    const std::string base = dir.path() + "\\";
-    const struct {
-        std::string parameters, strings, path;
-    } cases[] = {
-        {"", "", base + "kitup.log"},
-        {"LOGFILE=  setup.log \r\n", "", base + "setup.log"},  // a bare name: the program directory
-        {"LOGFILE=%LOGDIR%\\deep\\run.log\r\n", "LOGDIR=" + base + "logs\r\n", base + "logs\\deep\\run.log"},
-    };
-    for (const auto& c : cases) {
-        test::WriteFileText(dir / "a.ini", "[Parameters]\r\n" + c.parameters + "[Strings]\r\n" + c.strings);
-        ReaderProbe probe;
-        InstallScript script(base);
-        EXPECT_EQ(script.ReadScript(dir / "a.ini"), 1);
-        EXPECT_EQ(script.logPath, c.path);
-        EXPECT_TRUE(test::Exists(c.path)) << c.path;
-        EXPECT_TRUE(probe.boxes.boxes.empty());
-    }
 }
 
 TEST(ScriptReader, FaultInASectionEndsTheReadingWithMessage168) {
