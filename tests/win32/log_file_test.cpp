@@ -1,7 +1,7 @@
-// The log file on a real file system: directories along the path, the header
-// as the running process writes it, the after-reboot and NONE levels, the
-// boxes for failures, and the size limit cut in place. Runs appending to one
-// log are shown by log_and_messages.scn.
+// The log file on a real file system: the header as the running process
+// writes it, and the size limit cut in place. Runs appending to one log, the
+// NONE level, the boxes for a log that cannot be made (log_and_messages.scn)
+// and the after-reboot log (after_reboot.scn) are shown end to end.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -50,35 +50,6 @@ TEST(OpenLog, CreatesTwoDirectoryLevelsAndWritesTheHeaderLineByLine) {
     for (int i = 0; i < kPredefinedCount; ++i)
         rest += std::string(kPredefinedNames[i]) + " = " + script.variables->values[i] + "\r\n";
     EXPECT_EQ(m.suffix().str(), rest);
-}
-
-TEST(OpenLog, NoneCreatesNothingAndAfterRebootOnlyTheDirectories) {
-    ScratchDir dir;
-    InstallScript none(dir.path() + "\\");
-    none.logLevel = LogLevel::None;
-    none.logPath = dir / "a\\b\\kitup.log";
-    EXPECT_EQ(none.OpenLog(), 1);
-    EXPECT_FALSE(Exists(dir / "a"));
-
-    InstallScript after(dir.path() + "\\");
-    after.afterReboot = 1;
-    after.logPath = dir / "a\\b\\kitup.log";
-    EXPECT_EQ(after.OpenLog(), 1);
-    EXPECT_TRUE(Exists(dir / "a\\b"));
-    EXPECT_FALSE(Exists(after.logPath));
-}
-
-TEST(OpenLog, FailuresShowTheirBoxes) {
-    ScratchDir dir;
-    WriteFileText(dir / "file", "x");
-    test::BoxRecorder boxes;
-    InstallScript script(dir.path() + "\\");
-    script.logPath = dir / "file\\sub\\kitup.log";  // "file" is a file: nothing below it can be made
-    EXPECT_EQ(script.OpenLog(), 0);
-    ASSERT_EQ(boxes.boxes.size(), 2u);
-    EXPECT_TRUE(std::regex_match(boxes.boxes[0], std::regex("Error\\|Error of creation directory .*\\\\file\\\\sub\\. [\\s\\S]+\\|64")))
-        << boxes.boxes[0];
-    EXPECT_EQ(boxes.boxes[1], "|Error of creation log file " + script.logPath + ".|64");
 }
 
 std::string Pattern(size_t size) {
