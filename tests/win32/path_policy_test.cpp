@@ -1,5 +1,7 @@
 // The path policy in every file call: hostile paths never reach a file (nor
-// hang on a device), and paths longer than MAX_PATH work in every call.
+// hang on a device), and paths longer than MAX_PATH work in every call. And
+// which folders [DeleteDirectory] refuses on the running system (the
+// deletions themselves are shown by directories.scn).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -9,9 +11,11 @@
 #include <vector>
 
 #include "base/file_system_win32.h"
-#include "test_support.h"
+#include "items/directories.h"
 #include "items/files/file_facts.h"
 #include "items/files/file_operations.h"
+#include "script/variable_table_win32.h"
+#include "test_support.h"
 
 namespace dp {
 namespace {
@@ -107,6 +111,33 @@ TEST(PathPolicy, LongPathsWorkInEveryCall) {
     EXPECT_EQ(scheduled, 0);
     for (; folder.size() > dir.path().size(); folder.resize(folder.find_last_of('\\')))
         EXPECT_EQ(RemoveFolder(folder), 0u);
+}
+
+std::string Environment(const char* name) {
+    char value[MAX_PATH * 2] = {};
+    GetEnvironmentVariableA(name, value, sizeof value);
+    return value;
+}
+
+TEST(DirectoriesOnThisSystem, SystemFoldersProfilesAndPredefinedFoldersAreRefused) {
+    VariableTable variables;
+    FillPredefined(variables, DetectPredefinedSystem());
+    const std::string profile = Environment("USERPROFILE");
+    ASSERT_FALSE(profile.empty());
+    const std::string profiles = profile.substr(0, profile.rfind('\\'));
+    test::ScratchDir dir;
+    const std::pair<std::string, bool> cases[] = {
+        {WindowsDirectory(), true}, {SystemDirectory() + "\\", true}, {profiles, true}, {profile, true},
+        {profiles + "\\someone else", true},  // any user's profile
+        {profile + "\\Desktop\\..", true}, {variables.values[3], true},  // TEMP_PATH
+        {dir.path(), false},                  // a folder of its own in TEMP
+    };
+    for (const auto& [path, refused] : cases) EXPECT_EQ(IsDeletionRefused(path, variables), refused) << path;
+    // A relative path is taken from the current directory.
+    SetCurrentDirectoryA(WindowsDirectory().c_str());
+    EXPECT_TRUE(IsDeletionRefused("system32", variables));
+    SetCurrentDirectoryA(dir.path().c_str());
+    EXPECT_FALSE(IsDeletionRefused("child", variables));
 }
 
 }  // namespace
