@@ -67,24 +67,8 @@ using Texts = std::vector<std::string>;
 // --- Text helpers -------------------------------------------------------------
 
 bool Glob(const char* p, const char* s) {
-    // Iterative matcher with one backtrack point for the last '*'.
-    const char *star = nullptr, *resume = nullptr;
-    while (*s) {
-        if (*p == '*') {
-            star = p++;
-            resume = s;
-        } else if (*p == '?' || *p == *s) {
-            ++p;
-            ++s;
-        } else if (star) {
-            p = star + 1;
-            s = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (*p == '*') ++p;
-    return *p == 0;
+    if (*p == '*') return Glob(p + 1, s) || (*s && Glob(p, s + 1));
+    return *s ? (*p == '?' || *p == *s) && Glob(p + 1, s + 1) : !*p;
 }
 bool Glob(const std::string& pattern, const std::string& text) { return Glob(pattern.c_str(), text.c_str()); }
 
@@ -536,15 +520,16 @@ bool Robot::Execute(const std::string& rawLine, int lineNo) {
                     Visible(arg(1)).c_str(), Visible(arg(2)).c_str(), Visible(caption).c_str(), Visible(text).c_str());
     }
     if (cmd == "expect-buttons") {
-        Texts expected;
-        for (size_t i = 1; i < tok.size(); ++i) expected.push_back(tok[i].text);
+        Texts want(tok.size() - 1);
+        for (size_t i = 1; i < tok.size(); ++i) want[i - 1] = tok[i].text;
+        const std::string expected = Joined(want, "\" \"");
         return Expect(
             timeout, [&] {
                 Texts seen;
                 for (const auto& button : Buttons(current_)) seen.push_back(button.second);
                 return Joined(seen, "\" \"");
             },
-            [&](const std::string& seen) { return seen == Joined(expected, "\" \""); }, Joined(expected, "\" \""));
+            [&](const std::string& seen) { return seen == expected; }, expected);
     }
     if (cmd == "press") {
         HWND button = nullptr;

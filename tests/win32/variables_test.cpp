@@ -1,12 +1,11 @@
 // The predefined folder variables against the system's own answers (with the
-// shell function, through the registry fallbacks, NT and 9x), and [Strings]
-// with references into the real registry.
+// shell function, and through the registry fallbacks, NT and 9x). The 9x
+// choices of a real run are shown by reboot_now_9x.scn, [Strings] with
+// references into the registry by strings_registry.scn.
 #include <windows.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
-
-#include <process.h>
 
 #include <optional>
 #include <string>
@@ -107,82 +106,6 @@ TEST(PredefinedVariables, LastFallbacksWhenShellFoldersLackAValue) {
                                         windows + "\\ShellNew\\"}));
     EXPECT_EQ(std::vector<std::string>(nine.values.begin() + 9, nine.values.begin() + 12),
               (std::vector<std::string>{windows + "\\FONTS\\", windows + "\\ShellNew\\", windows + "\\ShellNew\\"}));
-}
-
-TEST(PredefinedVariables, NinetyEightChoicesInAProcessThatSees9x) {
-    {
-        // Wine reports Windows 98 to processes of this program's name started
-        // meanwhile (not to the whole prefix).
-        test::RegValueScope win98(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\win32_tests.exe", "Version", "win98");
-        SetEnvironmentVariableA("DP_CHILD_9X", "1");
-        // This test program again, as a child, on the test below.
-        char self[MAX_PATH + 1] = {};
-        GetModuleFileNameA(nullptr, self, sizeof self);
-        EXPECT_EQ(_spawnl(_P_WAIT, self, "win32_tests", "--gtest_filter=PredefinedVariablesChild.*", nullptr), 0);
-        SetEnvironmentVariableA("DP_CHILD_9X", nullptr);
-    }
-    OSVERSIONINFOA os{sizeof os};
-    GetVersionExA(&os);
-    EXPECT_EQ(os.dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_NT));  // put back for this process
-}
-
-// Runs only as the child of the test above; fails if it does not see 9x.
-TEST(PredefinedVariablesChild, PerUserFoldersStandForTheCommonOnes) {
-    char flag[8] = {};
-    if (!GetEnvironmentVariableA("DP_CHILD_9X", flag, sizeof flag)) GTEST_SKIP() << "child only";
-    OSVERSIONINFOA os{sizeof os};
-    ASSERT_TRUE(GetVersionExA(&os));
-    ASSERT_EQ(os.dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_WINDOWS));
-    VariableTable table;
-    table.InitPredefined();
-    ExpectValues(table, ShellValues(false));
-}
-
-// ---- [Strings] with references into the registry ----------------------------
-
-TEST(StringsRegistry, ReferencesIntoTheRegistry) {
-    const test::ScratchKey key("Software\\DeployatorTest"), single("DpSingle");
-    const std::pair<const char*, std::string> values[] = {
-        {"Dir", "D:\\Data %NOT_EXPANDED%"},
-        {"Max", std::string(260, 'm')},       // fits 261 bytes
-        {"TooLong", std::string(261, 'l')}};  // does not
-    for (const auto& [name, text] : values) test::WriteRegValue(HKEY_CURRENT_USER, key.key(), name, test::RegSz(text));
-    test::WriteRegValue(HKEY_CURRENT_USER, "DpSingle", "DpSingle", test::RegSz("single"));
-    test::BoxRecorder boxes;
-    VariableTable table;
-    table.InitPredefined();
-    const std::string windows = table.values[0];
-    const struct {
-        std::string line, value;
-    } cases[] = {
-        {"R1=%WINDOWS_PATH%x,HKCU\\Software\\DeployatorTest\\Dir", "D:\\Data %NOT_EXPANDED%"},
-        {"R2=%WINDOWS_PATH%x , HKEY_CURRENT_USER\\Software\\DeployatorTest\\Dir", "D:\\Data %NOT_EXPANDED%"},
-        {"R3=%WINDOWS_PATH%x,HKCU\\Software\\DeployatorTest\\Missing", windows + "x"},
-        {"R4=%WINDOWS_PATH%x,HKCU\\Software\\NoSuchKey\\Dir", windows + "x"},
-        {"R5=fallback,HKXX\\Software\\DeployatorTest\\Dir", "fallback"},  // no such root
-        {"R6=fallback,Hkcu\\Software\\DeployatorTest\\Dir", "fallback"},  // roots are case-sensitive
-        {"R7=fallback,HKCU", ""},  // no backslash: empty, the default is not used
-        {"R8=fallback,HKCU\\DpSingle", "single"},  // one backslash: key and value share the name
-        {"R9=fallback,HKCU\\Software\\DeployatorTest\\Max", std::string(260, 'm')},
-        {"R10=fallback,HKCU\\Software\\DeployatorTest\\TooLong", "fallback"},
-        {"R11=fallback,", "fallback"},  // nothing after the comma: no reference
-        {"R12=a,b,HKCU\\Software\\DeployatorTest\\Dir", "a"},  // only the first comma splits
-        {"R13=%R5%\\%R8%", "fallback\\single"},  // earlier entries are defined
-        {"R14=%NOPE%,HKCU\\Software\\DeployatorTest\\Missing", "%NOPE%"},  // reported, but it stands
-    };
-    std::string section;
-    for (const auto& c : cases) section += (section.empty() ? "" : "\r\n") + c.line;
-    EXPECT_EQ(table.ParseStringsSection(section), 1);
-    for (const auto& c : cases) {
-        const std::string name = c.line.substr(0, c.line.find('='));
-        ASSERT_NE(table.FindValue(name), nullptr) << name;
-        EXPECT_EQ(*table.FindValue(name), c.value) << name;
-    }
-    // R1 holds %NOT_EXPANDED% as it was read: a later strict expansion fails on it.
-    std::string text = "%R1%!";
-    EXPECT_EQ(table.ExpandVariables(text, false), 0);
-    EXPECT_EQ(boxes.boxes,
-              (std::vector<std::string>{"|Undefined variable NOPE.|0", "|Undefined variable NOT_EXPANDED.|0"}));
 }
 
 }  // namespace
