@@ -164,12 +164,11 @@ TEST_F(ComRegistrationTest, DependenciesComeFromTheServersFolderOnly) {
     CreateDirectoryA((dir / "alone").c_str(), nullptr);
     test::CopyData("comdep.dll", alone);
     ASSERT_TRUE(CopyFileA(helper.c_str(), planted.c_str(), FALSE));
-    char current[MAX_PATH + 1] = {};
-    GetCurrentDirectoryA(sizeof current, current);
-    SetCurrentDirectoryA(dir.path().c_str());
     test::Step step;
-    RegisterComServer(step.file, alone);
-    SetCurrentDirectoryA(current);
+    {
+        test::CurrentDirectory inDir(dir.path());
+        RegisterComServer(step.file, alone);
+    }
     DeleteFileA(planted.c_str());
     EXPECT_EQ(step.Log().rfind("Error of loading library " + alone + ". " + SystemErrorText(126), 0), 0u) << step.Log();
     EXPECT_EQ(Mark(alone), "<none>");

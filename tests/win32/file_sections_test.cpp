@@ -40,7 +40,7 @@ protected:
 TEST_F(FileSections, ElevenSectionsInReaderOrderWithTheirFlags) {
     for (const char* name : {"a.src", "b.src", "c.src", "d.src", "e.src", "f.src", "g.src", "h.src", "del1", "del2"})
         WriteFileText(dir / name, name);
-    SetCurrentDirectoryA("C:\\");  // bare names are completed with the program directory
+    test::CurrentDirectory root("C:\\");  // bare names are completed with the program directory
     ASSERT_EQ(Install("a.tgt=a.src\r\nplain.tgt = a.src , NotAlways"), 1);  // [InstallFiles]
     ASSERT_EQ(Delete("del1"), 1);                                             // [DeleteFilesFirst]
     ASSERT_EQ(Delete(Dir() + "del2", 1), 1);                                  // [DeleteRegisterFiles]

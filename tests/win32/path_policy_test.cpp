@@ -134,9 +134,11 @@ TEST(DirectoriesOnThisSystem, SystemFoldersProfilesAndPredefinedFoldersAreRefuse
     };
     for (const auto& [path, refused] : cases) EXPECT_EQ(IsDeletionRefused(path, variables), refused) << path;
     // A relative path is taken from the current directory.
-    SetCurrentDirectoryA(WindowsDirectory().c_str());
-    EXPECT_TRUE(IsDeletionRefused("system32", variables));
-    SetCurrentDirectoryA(dir.path().c_str());
+    {
+        test::CurrentDirectory windows(WindowsDirectory());
+        EXPECT_TRUE(IsDeletionRefused("system32", variables));
+    }
+    test::CurrentDirectory own(dir.path());
     EXPECT_FALSE(IsDeletionRefused("child", variables));
 }
 

@@ -105,6 +105,21 @@ inline void CopyData(const std::string& name, const std::string& dest) {
     ASSERT_TRUE(CopyFileA(from.c_str(), dest.c_str(), FALSE)) << from << " " << GetLastError();
 }
 
+// Makes a folder the current one while it lives.
+class CurrentDirectory {
+public:
+    explicit CurrentDirectory(const std::string& dir) : old_(GetCurrentDirectoryA(0, nullptr), '\0') {
+        old_.resize(GetCurrentDirectoryA(static_cast<DWORD>(old_.size()), old_.data()));
+        SetCurrentDirectoryA(dir.c_str());
+    }
+    ~CurrentDirectory() { SetCurrentDirectoryA(old_.c_str()); }
+    CurrentDirectory(const CurrentDirectory&) = delete;
+    CurrentDirectory& operator=(const CurrentDirectory&) = delete;
+
+private:
+    std::string old_;
+};
+
 // Holds a file open while it lives, with share mode 0 or the one given.
 class LockedFile {
 public:

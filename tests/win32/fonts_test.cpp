@@ -1,7 +1,5 @@
-// The shell's items on the running system: fonts added, registered, removed
-// and announced; font substitutes written; shortcuts created and deleted
-// through the shell link object (the deletion reads each link's target back
-// through it for its log line).
+// Fonts on the running system: added, registered, removed and announced; and
+// font substitutes the system does not take.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -15,7 +13,6 @@
 #include "items/font_substitutes.h"
 #include "items/font_substitutes_win32.h"
 #include "items/fonts.h"
-#include "items/shortcuts.h"
 #include "test_support.h"
 
 namespace dp {
@@ -91,8 +88,12 @@ TEST(Fonts, AddedRegisteredAnnouncedAndRemoved) {
         test::CopyData("dptest.ttf", font);
         test::WriteFileText(broken, "not a font");
         EXPECT_FALSE(FaceAvailable());
-        // Each step with the variables it reads.
+        // Each step with the variables it reads. (Wine looks for the font a
+        // resource file names in the current folder, Windows in the folder
+        // the resource was made with: there the font's folder is made current.)
         auto step = [&](LogLevel level, std::vector<FileItem> items, int (*action)(StepContext&)) {
+            std::optional<test::CurrentDirectory> inFolder;
+            if (!c.resource.empty()) inFolder.emplace(c.folder);
             test::Step s(level);
             s.variables.AddEntry("FONTS_PATH", "", c.folder);
             s.variables.AddEntry("USER_TEMP_PATH", "", dir.path() + "\\");
@@ -149,67 +150,22 @@ TEST(Fonts, HungWindowDoesNotHoldTheBroadcast) {
     CloseHandle(thread);
 }
 
-std::string Substitute(const char* name) {
-    char value[MAX_PATH] = {};
-    GetProfileStringA("FontSubstitutes", name, "<none>", value, sizeof value);
-    return value;
-}
-
-TEST(FontSubstitutes, SetAndDeletedThroughTheProfileFailuresOnlyLogged) {
-    FontSubstituteList set, remove;
+// A substitute the system does not take is logged (at SHORT and FULL) and
+// the step goes on. (Substitutes set and deleted, and shortcuts, are shown by
+// shortcuts.scn.)
+TEST(FontSubstitutes, FailuresAreOnlyLogged) {
+    FontSubstituteList set;
     ASSERT_EQ(ParseFontSubstitutes(set, "Dptest Helv,204=Dptest Arial,0\n\"Dptest Tms\"=\"Dptest Times\"", 0), 1);
-    ASSERT_EQ(ParseFontSubstitutes(remove, "Dptest Tms=\nDptest Never=", 1), 1);
-    auto apply = [&](FontSubstituteList& list, LogLevel level) {
-        test::Step step(level);
-        EXPECT_EQ(ApplyFontSubstitutes(list, step.context), 1);
-        return step.Log();
-    };
-    EXPECT_EQ(apply(set, LogLevel::Full), "");
-    EXPECT_EQ(Substitute("Dptest Helv,204"), "Dptest Arial,0");
-    EXPECT_EQ(Substitute("Dptest Tms"), "Dptest Times");
-    EXPECT_EQ(apply(remove, LogLevel::Full), "");
-    EXPECT_EQ(Substitute("Dptest Tms"), "<none>");
-    EXPECT_EQ(Substitute("Dptest Helv,204"), "Dptest Arial,0");
-    WriteProfileStringA("FontSubstitutes", "Dptest Helv,204", nullptr);
-
     test::Replaced<SubstituteWriter> failing(SetSubstituteWriterForTesting,
                                              [](const std::string&, const std::optional<std::string>&) { return 5u; });
-    const std::string error = "Error setting or deleting font substitutes for:  ";
-    EXPECT_EQ(apply(set, LogLevel::Short), error + "Dptest Helv,204. " + SystemErrorText(5) + "\n" + error +
-                                               "Dptest Tms. " + SystemErrorText(5) + "\n");
-    EXPECT_EQ(apply(set, LogLevel::None), "");
-}
-
-TEST(Shortcuts, CreatedOnlyForInstalledTargetsThenDeleted) {
-    for (LogLevel level : {LogLevel::Full, LogLevel::Short}) {
-        test::ScratchDir dir;
-        const std::string installed = dir / "new.exe", upToDate = dir / "same.exe", menu = dir / "menu\\";
-        test::Step create(level), remove(level);
-        for (test::Step* step : {&create, &remove}) {
-            step->files.items.resize(2);
-            step->files.items[0].targetPath = installed;
-            step->files.items[0].selected = 1;
-            step->files.items[1].targetPath = upToDate;
-        }
-        ShortcutList list;
-        list.linkPaths = {menu + "New", menu + "Same", menu + "Notepad", dir / "a\\b\\Deep", menu + std::string(40000, 'n')};
-        list.targetPaths = {installed, upToDate, "C:\\windows\\notepad.exe", installed, installed};
-        EXPECT_EQ(CreateShortcuts(list, create.context), 1);
-        // The one folder level is made; two missing levels and a name longer
-        // than any path fail with their own line.
-        EXPECT_TRUE(Exists(menu + "New.lnk"));
-        EXPECT_FALSE(Exists(menu + "Same.lnk") || Exists(menu + "Notepad.lnk") || Exists(dir / "a"));
-        const std::string errors = "Error creating shortcut " + list.linkPaths[3] + ". " + SystemErrorText(3) + "\n" +
-                                   "Error creating shortcut " + list.linkPaths[4] + ". " + SystemErrorText(206) + "\n";
-        EXPECT_EQ(create.Log(), (level == LogLevel::Full ? "Shortcut " + menu + "New (" + installed + ") is created\n" : "") + errors);
-
-        DeleteShortcutList deletes;
-        deletes.linkPaths = {menu + "New", menu + "Missing"};
-        EXPECT_EQ(DeleteShortcuts(deletes, remove.context), 1);
-        EXPECT_FALSE(Exists(menu + "New.lnk"));
-        EXPECT_EQ(remove.Log(), level == LogLevel::Short ? ""
-                                                    : "Shortcut " + menu + "New (" + installed + ") is deleted\n" +
-                                                          "Error deleting shortcut " + menu + "Missing. " + SystemErrorText(2) + "\n");
+    for (LogLevel level : {LogLevel::Short, LogLevel::None}) {
+        test::Step step(level);
+        test::BoxRecorder boxes;
+        EXPECT_EQ(ApplyFontSubstitutes(set, step.context), 1);
+        const std::string error = "Error setting or deleting font substitutes for:  ";
+        EXPECT_EQ(step.Log(), level == LogLevel::None ? "" : error + "Dptest Helv,204. " + SystemErrorText(5) + "\n" +
+                                                             error + "Dptest Tms. " + SystemErrorText(5) + "\n");
+        EXPECT_TRUE(boxes.boxes.empty());
     }
 }
 
