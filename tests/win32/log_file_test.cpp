@@ -1,17 +1,15 @@
-// The log file on a real file system: the header as the running process
-// writes it, and the size limit cut in place. Runs appending to one log, the
-// NONE level, the boxes for a log that cannot be made (log_and_messages.scn)
-// and the after-reboot log (after_reboot.scn) are shown end to end.
+// The log's size limit, cut in place on a real file system. The header of a
+// run (good_script.scn), runs appending to one log, the NONE level, the boxes
+// for a log that cannot be made (log_and_messages.scn) and the after-reboot
+// log (after_reboot.scn) are shown end to end.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
 #include <vector>
 
 #include "log/log_file.h"
-#include "model/install_script.h"
 #include "test_support.h"
 
 namespace dp {
@@ -21,36 +19,6 @@ using test::Exists;
 using test::ReadFileText;
 using test::ScratchDir;
 using test::WriteFileText;
-
-TEST(OpenLog, CreatesTwoDirectoryLevelsAndWritesTheHeaderLineByLine) {
-    ScratchDir dir;
-    test::BoxRecorder boxes;
-    InstallScript script(dir.path() + "\\");
-    script.variables->InitPredefined();
-    script.logPath = dir / "logs\\deep\\kitup.log";
-    ASSERT_EQ(script.OpenLog(), 1);
-    EXPECT_TRUE(boxes.boxes.empty());
-
-    char computer[MAX_COMPUTERNAME_LENGTH + 1] = {}, user[257] = {};
-    DWORD size = sizeof computer;
-    GetComputerNameA(computer, &size);
-    size = sizeof user;
-    GetUserNameA(user, &size);
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    std::string expected = "\r\n" + std::string(70, '=') + "\r\n" +
-                           "(\\d{1,2})\\.(\\d{1,2})\\.(\\d{4}) \\d{1,2}:\\d{1,2}   Computer: " + computer +
-                           "  User: " + user + "   \r\n";
-    std::string text = ReadFileText(script.logPath);
-    std::smatch m;
-    ASSERT_TRUE(std::regex_search(text, m, std::regex("^" + expected))) << text;
-    EXPECT_EQ(std::stoi(m[3]), now.wYear);
-    EXPECT_EQ(std::stoi(m[2]), now.wMonth);
-    std::string rest = std::string(GetCommandLineA()) + "\r\nLOGLEVEL = SHORT\r\n";
-    for (int i = 0; i < kPredefinedCount; ++i)
-        rest += std::string(kPredefinedNames[i]) + " = " + script.variables->values[i] + "\r\n";
-    EXPECT_EQ(m.suffix().str(), rest);
-}
 
 std::string Pattern(size_t size) {
     std::string s(size, '\0');
