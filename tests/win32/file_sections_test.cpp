@@ -1,6 +1,7 @@
-// The file sections read against real files: flags and order, the version
-// reader against the system's library, progress and Stop. What the sections
-// read from real files and decide is shown by file_decisions.scn.
+// The file sections read against real files: the version reader against the
+// system's library, progress and Stop. The sections' order and flags, and
+// what they read from real files and decide, are shown by
+// file_decisions.scn.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -25,56 +26,13 @@ protected:
         variables.programDirectory = Dir();
     }
     std::string Dir() const { return dir.path() + "\\"; }
-    int Install(const std::string& text, int always = 0, int reg = 0, int system = 0, int font = 0) {
-        return list.ParseInstallSection(text, always, reg, system, font, variables, Dir());
-    }
-    int Delete(const std::string& text, int reg = 0, int font = 0) {
-        return list.ParseDeleteSection(text, reg, font, variables);
-    }
+    int Install(const std::string& text) { return list.ParseInstallSection(text, 0, 0, 0, 0, variables, Dir()); }
+    int Delete(const std::string& text) { return list.ParseDeleteSection(text, 0, 0, variables); }
 
     test::ScratchDir dir;
     VariableTable variables;
     FileList list;
 };
-
-TEST_F(FileSections, ElevenSectionsInReaderOrderWithTheirFlags) {
-    for (const char* name : {"a.src", "b.src", "c.src", "d.src", "e.src", "f.src", "g.src", "h.src", "del1", "del2"})
-        WriteFileText(dir / name, name);
-    test::CurrentDirectory root("C:\\");  // bare names are completed with the program directory
-    ASSERT_EQ(Install("a.tgt=a.src\r\nplain.tgt = a.src , NotAlways"), 1);  // [InstallFiles]
-    ASSERT_EQ(Delete("del1"), 1);                                             // [DeleteFilesFirst]
-    ASSERT_EQ(Delete(Dir() + "del2", 1), 1);                                  // [DeleteRegisterFiles]
-    ASSERT_EQ(Delete("font.del", 0, 1), 1);                                   // [DeleteFonts]
-    ASSERT_EQ(Install("b.tgt=b.src", 0, 0, 1), 1);                            // [InstallSystemFiles]
-    ASSERT_EQ(Install("c.tgt=c.src", 0, 1, 1), 1);                            // [InstallSystemRegisterFiles]
-    ASSERT_EQ(Install("d.tgt=d.src", 0, 0, 0, 1), 1);                         // [InstallFonts]
-    ASSERT_EQ(Install("e.tgt=e.src", 1, 0, 0, 1), 1);                         // [AlwaysInstallFonts]
-    ASSERT_EQ(Install("f.tgt=f.src", 1), 1);                                  // [AlwaysInstallFiles]
-    ASSERT_EQ(Install("g.tgt=g.src,always", 0, 1), 1);                        // [InstallRegisterFiles]
-    ASSERT_EQ(Install("h.tgt=h.src", 1, 1), 1);                               // [AlwaysInstallRegisterFiles]
-
-    // Flags: delete, always, register, system, font, target exists, source exists.
-    const std::pair<const char*, const char*> expected[] = {
-        {"a.tgt", "0000001"}, {"plain.tgt", "0100001"}, {"del1", "1000010"}, {"del2", "1010010"},
-        {"font.del", "1000100"}, {"b.tgt", "0001001"}, {"c.tgt", "0011001"}, {"d.tgt", "0000101"},
-        {"e.tgt", "0100101"}, {"f.tgt", "0100001"}, {"g.tgt", "0010001"}, {"h.tgt", "0110001"},
-    };
-    ASSERT_EQ(list.count(), 12);
-    for (int i = 0; i < list.count(); ++i) {
-        const FileItem& it = list.items[i];
-        const std::string flags = {char('0' + it.deleteItem), char('0' + it.always), char('0' + it.registerFile),
-                                   char('0' + it.system),     char('0' + it.font),   char('0' + it.targetExists),
-                                   char('0' + it.sourceExists)};
-        EXPECT_EQ(it.targetPath + " " + flags, Dir() + expected[i].first + " " + expected[i].second);
-        EXPECT_EQ(it.rowKey, i);
-        // Install items with a missing target are updated; delete items always.
-        EXPECT_EQ(it.needsUpdate + it.selected, 2) << it.targetPath;
-        if (it.deleteItem)
-            EXPECT_EQ(it.sourcePath + it.sourceName + it.sourceVersionText + it.sourceDetails,
-                      " - need to be deleted -  ");
-    }
-    EXPECT_EQ(list.items[4].targetVersionText + "|" + list.items[4].targetDetails, "- not found -|");
-}
 
 // The version facts read straight from images agree with the system's version
 // library, on the test DLLs and on the system's own DLLs and programs.
