@@ -87,7 +87,8 @@ TEST_F(ComRegistrationTest, ListsAreNumberedSystemFirstReadInNumberOrderAndRegis
     // servers are registered; ComReg goes, CopyFileList stays.
     SetFileAttributesA(text.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN);
     EXPECT_EQ(FinishCopiedFiles(step.context), 1);
-    EXPECT_EQ(test::ReadOnlyHidden(text), DWORD{FILE_ATTRIBUTE_HIDDEN});
+    EXPECT_EQ(GetFileAttributesA(text.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+              DWORD{FILE_ATTRIBUTE_HIDDEN});
     EXPECT_EQ(RegisterSavedComServers(step.context), 1);
     for (const std::string& server : servers) EXPECT_EQ(Mark(server), "registered") << server;
     EXPECT_FALSE(ListExists(kComRegList));

@@ -74,12 +74,6 @@ inline std::string ReadFileText(const std::string& path) {
 
 inline bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// The read-only and hidden attributes of a file, the ones the tests look at
-// (Wine reports the archive attribute for every file).
-inline DWORD ReadOnlyHidden(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-}
-
 // Copies a test data file (built beside the test program) to dest.
 inline void CopyData(const std::string& name, const std::string& dest) {
     const std::string from = ProgramDirectory() + name;
