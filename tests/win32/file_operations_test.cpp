@@ -1,16 +1,15 @@
 // The file operations against the real file system: copying onto a target in
-// use (with the fallback behind its seam) and onto a full drive, removal,
-// deletion at the next reboot and the end-phase deletions. Copies onto new
-// and existing targets are shown end to end by copy_targets.scn.
+// use (with the fallback behind its seam) and onto a full drive, removal and
+// deletion at the next reboot. Copies onto new and existing targets and the
+// end-phase deletions are shown end to end by copy_targets.scn,
+// directories.scn and log_levels.scn.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
-#include "base/system_text.h"
 #include "items/files/file_operations.h"
 #include "items/files/file_operations_win32.h"
 #include "test_support.h"
@@ -212,23 +211,6 @@ TEST(DeleteAtReboot, SystemListAndWinInitEdit) {
     EXPECT_EQ(AddRenameDeletion(dir / "no\\such\\wininit.ini", "C:\\x.dll"), 0);
     test::LockedFile lock(ini);
     EXPECT_EQ(AddRenameDeletion(ini, "C:\\x.dll"), 0);
-}
-
-TEST(DeleteListedFiles, DeletesInOrderAndLogsByLevel) {
-    ScratchDir dir;
-    const std::vector<std::string> list = {dir / "a", dir / "missing", dir / "aux.txt"};
-    for (LogLevel level : {LogLevel::Short, LogLevel::None}) {  // at level NONE deleted, not logged
-        WriteFileText(dir / "a", "x");
-        std::FILE* log = std::fopen((dir / "log.txt").c_str(), "w+b");
-        ASSERT_NE(log, nullptr);
-        EXPECT_EQ(DeleteListedFiles(list, log, level), 1);
-        EXPECT_FALSE(Exists(dir / "a"));
-        std::fclose(log);
-        const std::string logged = "Deleting file " + dir / "a" + ".\nError deleting file " + dir / "missing" + ". " +
-                                   SystemErrorText(2) + "\nReserved device name refused " + dir / "aux.txt" + ".\n";
-        EXPECT_EQ(ReadFileText(dir / "log.txt"), level == LogLevel::None ? "" : logged);
-    }
-    EXPECT_EQ(DeleteListedFiles(list, nullptr, LogLevel::Full), 1);
 }
 
 }  // namespace
