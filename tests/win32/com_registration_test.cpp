@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "base/run_flags.h"
 #include "base/system_text.h"
 #include "items/com_registration.h"
 #include "items/com_registration_win32.h"

@@ -11,11 +11,10 @@
 #include <vector>
 
 #include "base/run_flags.h"
-#include "test_support.h"
 #include "model/install_script.h"
 #include "model/script_sections.h"
 #include "script/script_text.h"
-#include "support/recorders.h"
+#include "test_support.h"
 
 namespace dp {
 namespace {
