@@ -1,6 +1,7 @@
-// COM registration and the after-reboot lists against the real registry and
-// real servers (the stand-ins of tests/data), the lists kept under a scratch
-// key of HKEY_CURRENT_USER. Whole runs are shown by the scenarios com_*.scn.
+// The after-reboot lists against the real registry and real servers (the
+// stand-ins of tests/data), kept under a scratch key of HKEY_CURRENT_USER.
+// Whole runs, servers of both sizes and every failure of a registration are
+// shown by the scenarios com_*.scn.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -106,72 +107,6 @@ TEST_F(ComRegistrationTest, LongPathIsKeptWhole) {
     EXPECT_EQ(read, Paths{longPath});
     RegisterSavedComServers(logged.context);
     EXPECT_EQ(logged.Log().rfind("Error of loading library " + longPath + ". ", 0), 0u) << logged.Log();
-}
-
-TEST_F(ComRegistrationTest, ServersOfBothSizesAndTheirFailuresInTheLogOrABox) {
-    ScratchDir dir;
-    for (const char* name : {"comserver.dll", "comserver64.dll", "comfail.dll", "comfail64.dll"})
-        test::CopyData(name, dir / name);
-    test::CopyData("verdll_none.dll", dir / "noexports.dll");
-    const std::string denied = ", code 0x80070005. " + SystemErrorText(5);
-    const struct {
-        std::string name;
-        bool doRegister;
-        std::string report;  // the start of the line and of the box text; "" none
-        std::string mark;
-    } cases[] = {
-        {"comserver.dll", true, "", "registered"},
-        {"comserver.dll", false, "", "unregistered"},
-        {"comserver64.dll", true, "", "registered"},
-        {"comserver64.dll", false, "", "unregistered"},
-        {"comfail.dll", true, "Error of registration function of module @" + denied, "<none>"},
-        {"comfail.dll", false, "Error of unregistration function of module @" + denied, "<none>"},
-        {"noexports.dll", true, "Error of registring module @. " + SystemErrorText(127), "<none>"},
-        {"noexports.dll", false, "Error of unregistring module @. " + SystemErrorText(127), "<none>"},
-        {"missing.dll", true, "Error of loading library @. " + SystemErrorText(126), "<none>"},
-        {"comfail64.dll", true, "Error of 64-bit registration of module @, exit code 5.", "<none>"},
-        {"comfail64.dll", false, "Error of 64-bit unregistration of module @, exit code 5.", "<none>"},
-    };
-    for (const auto& c : cases) {
-        const std::string path = dir / c.name;
-        std::string report = c.report;
-        if (!report.empty()) report.replace(report.find('@'), 1, path);
-        SCOPED_TRACE(c.name + (c.doRegister ? " register" : " unregister"));
-        const auto call = c.doRegister ? RegisterComServer : UnregisterComServer;
-        test::Step step;
-        test::BoxRecorder boxes;
-        call(step.file, path);
-        EXPECT_EQ(step.Log().rfind(report, 0), 0u) << step.Log();
-        EXPECT_EQ(step.Log().empty(), report.empty());
-        EXPECT_EQ(Mark(path), c.mark);
-        call(nullptr, path);
-        ASSERT_EQ(boxes.boxes.size(), report.empty() ? 0u : 1u);
-        if (!report.empty()) EXPECT_EQ(boxes.boxes[0].rfind("Error|" + report, 0), 0u) << boxes.boxes[0];
-    }
-}
-
-TEST_F(ComRegistrationTest, DependenciesComeFromTheServersFolderOnly) {
-    ScratchDir dir;
-    const std::string helper = ProgramDirectory() + "comdep\\comdephelper.dll";
-    const std::string beside = dir / "comdep.dll", alone = dir / "alone\\comdep.dll";
-    test::CopyData("comdep.dll", beside);
-    ASSERT_TRUE(CopyFileA(helper.c_str(), (dir / "comdephelper.dll").c_str(), FALSE));
-    RegisterComServer(nullptr, beside);
-    EXPECT_EQ(Mark(beside), "registered");
-
-    // With the helper only in the program's folder and the current folder.
-    const std::string planted = ProgramDirectory() + "comdephelper.dll";
-    CreateDirectoryA((dir / "alone").c_str(), nullptr);
-    test::CopyData("comdep.dll", alone);
-    ASSERT_TRUE(CopyFileA(helper.c_str(), planted.c_str(), FALSE));
-    test::Step step;
-    {
-        test::CurrentDirectory inDir(dir.path());
-        RegisterComServer(step.file, alone);
-    }
-    DeleteFileA(planted.c_str());
-    EXPECT_EQ(step.Log().rfind("Error of loading library " + alone + ". " + SystemErrorText(126), 0), 0u) << step.Log();
-    EXPECT_EQ(Mark(alone), "<none>");
 }
 
 TEST_F(ComRegistrationTest, KeyThatDoesNotOpenIsReportedAndNothingSaved) {
