@@ -11,7 +11,7 @@ set(DP_STATIC_LINK -static -static-libgcc -static-libstdc++)
 # Only DLLs that Windows protects as known DLLs are imported statically; the
 # others (version, userenv, comctl32) are loaded at run time from the system
 # directory.
-set(DP_SYSTEM_LIBS kernel32 user32 gdi32 advapi32 shell32 ole32 shlwapi setupapi)
+set(DP_SYSTEM_LIBS kernel32 user32 gdi32 advapi32 shell32 ole32 shlwapi)
 
 # The portable core and the Win32 shell in one library (they call each other).
 add_library(dpwin STATIC ${DP_CORE_SOURCES} ${DP_WIN32_SOURCES})

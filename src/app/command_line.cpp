@@ -44,6 +44,10 @@ std::string ResolveScriptPath(const std::string& path, const std::string& progra
     return programDirectory + path;
 }
 
+bool HasTestInstallOption(std::string_view commandLine) {
+    return commandLine.find("-T") != std::string_view::npos;
+}
+
 bool IsAfterRebootRun(std::string_view commandLine) {
     return commandLine.find("-AFTERREBOOT") != std::string_view::npos;
 }
@@ -55,7 +59,7 @@ int ApplyOptions(InstallScript& script, std::string_view commandLine) {
     if (has("-LFULL")) script.logLevel = LogLevel::Full;
     if (has("-LSHORT")) script.logLevel = LogLevel::Short;
     if (has("-LNONE")) script.logLevel = LogLevel::None;
-    if (has("-T")) script.testInstall = 1;
+    if (HasTestInstallOption(commandLine)) script.testInstall = 1;
     if (IsAfterRebootRun(commandLine)) script.afterReboot = 1;
     if (std::optional<std::string> logFile = OptionValue(commandLine, "-LF=")) {
         // Used whole when the path policy accepts it; otherwise the log stays

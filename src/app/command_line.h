@@ -32,6 +32,8 @@ std::string ResolveScriptPath(const std::string& path, const std::string& progra
 // Whether the run continues an installation after a reboot: the system's
 // RunOnce start adds "-AFTERREBOOT" to the command line.
 bool IsAfterRebootRun(std::string_view commandLine);
+// "-T" anywhere (also "-t" and "--testinstall" once upper-cased): test-install mode.
+bool HasTestInstallOption(std::string_view commandLine);
 
 // The "-LSIZE=" value is read from at most this many characters.
 constexpr size_t kMaxLogSizeOption = 259;

@@ -5,11 +5,18 @@
 
 #include <commctrl.h>
 
+#include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "app/command_line.h"
+#include "app/unattended.h"
+#include "base/file_system_win32.h"
+#include "engine/install_plan.h"
+#include "log/log_file.h"
+#include "base/system_text.h"
 #include "base/fault_guard_win32.h"
 #include "base/message_wait_win32.h"
 #include "base/program_win32.h"
@@ -109,6 +116,7 @@ DWORD WINAPI ScriptThreadProc(LPVOID parameter) {
     path = ResolveScriptPath(path, ProgramDirectory());
     currentScript = new InstallScript();
     currentScript->afterReboot = start.afterReboot ? 1 : 0;
+    currentScript->planOnly = start.planOnly;
     if (!currentScript->ReadScript(path)) {
         if (stopRequested.load() != 1) ShowError(0, kMsgErrorReadingIni, kBoxOk);
         return 0;
@@ -206,6 +214,152 @@ bool StopForOldCommonControls(int major, int minor) {
     return ShowError(0, kMsgOldCommonControls, kBoxOkCancel) == kAnswerOk;
 }
 
+namespace {
+
+// One run at a time: a second run would overwrite the first one's lists in the
+// registry (ComReg, CopyFileList, RunOnce) and mix its lines into the log.
+class RunLock {
+public:
+    // Takes the machine-wide lock, waiting up to waitMs for a run that is
+    // ending (the run after a reboot may start while the one before exits).
+    bool Acquire(DWORD waitMs) {
+        mutex_.reset(CreateMutexA(nullptr, FALSE, "Global\\DeployatorRun"));
+        if (!mutex_) mutex_.reset(CreateMutexA(nullptr, FALSE, "DeployatorRun"));
+        if (!mutex_) return true;  // no lock to be had: the run is not held up by it
+        const DWORD waited = WaitForSingleObject(mutex_.get(), waitMs);
+        return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    }
+
+private:
+    UniqueHandle mutex_;
+};
+
+// How long the run after a reboot waits for the run that asked for it to end.
+constexpr DWORD kAfterRebootLockWaitMs = 30000;
+
+// Boxes of a quiet run: written to the log as one line each, answered with
+// the safe button. The log is the model's once it exists (its path follows
+// the reading), else the program's default log.
+std::atomic<int32_t> g_errorBoxes{0};
+
+int QuietBox(const std::string& text, const std::string& caption, unsigned style) {
+    const int answer = QuietAnswer(style);
+    // Every box reports something that went wrong, except the note that a
+    // file in use waits for the reboot (which the exit code says already).
+    if (text.rfind(LoadMessage(kMsgErrorCopyingFile), 0) != 0) ++g_errorBoxes;
+    const InstallScript* s = currentScript;
+    const LogLevel level = s ? s->logLevel : LogLevel::Short;
+    if (level != LogLevel::None)
+        AppendToLogFile(s ? s->logPath : ProgramDirectory() + "kitup.log", QuietBoxLine(caption, text, answer));
+    return answer;
+}
+
+// Puts a message-box handler in place while it lives.
+class BoxHandlerScope {
+public:
+    explicit BoxHandlerScope(MessageBoxHandler handler) : old_(SetMessageBoxHandler(std::move(handler))) {}
+    ~BoxHandlerScope() { SetMessageBoxHandler(std::move(old_)); }
+    BoxHandlerScope(const BoxHandlerScope&) = delete;
+    BoxHandlerScope& operator=(const BoxHandlerScope&) = delete;
+
+private:
+    MessageBoxHandler old_;
+};
+
+// The run's last log line, in every mode (not at level NONE).
+int WithSummary(const InstallScript& script, int exitCode) {
+    // A run that ended before its log was begun leaves no log at all.
+    if (script.logLevel != LogLevel::None && !script.planOnly && PathExists(script.logPath)) {
+        AppendToLogFile(script.logPath, SummaryLine(script.tally, exitCode));
+        LimitLogSize(script.logPath, script.logSizeKB);
+    }
+    return exitCode;
+}
+
+// Reads the script on the reading thread (under the initialisation window when
+// there is one). The model, or nullptr when the reading failed (currentScript
+// then holds what was built, if anything) or the thread could not start.
+InstallScript* ReadOnWorker(const RunStart& start, HWND initWindow, bool& started) {
+    DWORD read = 0;
+    DWORD error = 0;
+    started = RunWorkerThread(ScriptThreadProc, const_cast<RunStart*>(&start), initWindow, read, error);
+    EndInitWindow(initWindow);
+    if (!started) {
+        ShowError(error, kMsgErrorCreatingThread, kBoxOk);
+        return nullptr;
+    }
+    return read ? currentScript : nullptr;
+}
+
+// -PLAN=: the script is read as an ordinary run reads it (no window, no log),
+// and the plan of what the run would do is written to the file; nothing else
+// on the machine changes. The boxes the reading shows become rows of the plan
+// (the missing-source prompt is answered "go on", so the plan lists the item).
+int RunPlan(char* commandLine, const std::string& planPath) {
+    std::string scriptPath;
+    if (!GetScriptPath(commandLine, scriptPath)) return kExitInvalidCommandLine;
+    std::vector<PlanRow> messages;
+    BoxHandlerScope boxes([&messages](const std::string& text, const std::string& caption, unsigned style) {
+        const int answer = (style & 0xF) == kBoxOkCancel ? kAnswerCancel : QuietAnswer(style);
+        messages.push_back({"[Reading]", "message", caption, QuietBoxLine("", text, answer).substr(10)});
+        messages.back().source.pop_back();  // the line end
+        return answer;
+    });
+    const RunStart start{commandLine, IsAfterRebootRun(commandLine), true};
+    bool started = false;
+    ScriptOwner script(ReadOnWorker(start, nullptr, started));
+    if (!script) {
+        if (!ProcessorFaultOccurred()) ScriptOwner failed(currentScript);
+        return kExitFailure;
+    }
+    std::vector<PlanRow> rows = std::move(messages);
+    for (PlanRow& row : BuildInstallPlan(*script)) rows.push_back(std::move(row));
+    const std::string text = FormatPlan(rows);
+    std::FILE* plan = OpenStreamAt(ResolveScriptPath(planPath, ProgramDirectory()), "wb");
+    if (!plan) return kExitFailure;
+    const bool written = std::fwrite(text.data(), 1, text.size(), plan) == text.size();
+    return std::fclose(plan) == 0 && written ? kExitSuccess : kExitFailure;
+}
+
+// A quiet run: no window at all, every box in the log, the exit code for
+// deployment tools.
+int RunQuiet(char* commandLine, const RunStart& start) {
+    BoxHandlerScope boxes(&QuietBox);
+    bool started = false;
+    ScriptOwner script(ReadOnWorker(start, nullptr, started));
+    if (!script) {
+        if (!ProcessorFaultOccurred() && currentScript) {
+            // The reading failed: the model tells where its log is.
+            ScriptOwner failed(currentScript);
+            return WithSummary(*failed, kExitFailure);
+        }
+        return kExitFailure;
+    }
+    ApplyOptions(*script, commandLine);
+    script->commandLine = commandLine;
+    if (script->testInstall) return WithSummary(*script, kExitInvalidCommandLine);
+
+    RunOutcome outcome;
+    outcome.read = true;
+    if (script->afterReboot) {
+        InstallContext context(script.get());
+        context.RunEndPhase();
+    } else {
+        RunOrdinaryInstallWithoutWindows(*script);
+        outcome.cancelled = installCancelled.load() != 0;
+        // The machine is the caller's to restart: the prompt is only logged.
+        if (script->rebootRequired && !outcome.cancelled && script->logLevel != LogLevel::None)
+            AppendToLogFile(script->logPath,
+                            QuietBoxLine("", ComposeError(0, LoadMessage(kMsgRestartRequired)), kAnswerCancel));
+    }
+    outcome.rebootRequired = script->rebootRequired != 0;
+    outcome.tally = script->tally;
+    outcome.errorsReported = g_errorBoxes.load();
+    return WithSummary(*script, DeploymentExitCode(outcome));
+}
+
+}  // namespace
+
 int RunProgram(HINSTANCE instance, char* commandLine) {
     RestrictDllSearchToSystem();
     SetProgramInstance(instance);
@@ -214,28 +368,35 @@ int RunProgram(HINSTANCE instance, char* commandLine) {
     UpperCaseSystemCommandLine(commandLine);
     UpperCaseInPlace(commandLine);
 
+    // How this run goes is decided here, once, from the command line.
+    const RunMode mode = ReadRunMode(commandLine);
+    const RunStart start{commandLine, IsAfterRebootRun(commandLine), false};
+    if (mode.plan) return RunPlan(commandLine, *mode.plan);
+    if (mode.quiet) {
+        std::string scriptPath;
+        if (!GetScriptPath(commandLine, scriptPath) || HasTestInstallOption(commandLine))
+            return kExitInvalidCommandLine;
+    }
+
+    RunLock lock;
+    if (!lock.Acquire(start.afterReboot ? kAfterRebootLockWaitMs : 0)) {
+        if (mode.quiet) return kExitAnotherRun;
+        ShowError(0, kMsgAnotherRunInProgress, kBoxOk);
+        return 0;
+    }
+    if (mode.quiet) return RunQuiet(commandLine, start);
+
     UniqueModule commonControls(LoadCommonControls());
     if (!commonControls) return 0;
 
-    // Whether this run continues an installation after a reboot is decided
-    // here, once, from the command line.
-    const RunStart start{commandLine, IsAfterRebootRun(commandLine)};
     HWND initWindow = start.afterReboot ? nullptr : CreateInitWindow(instance);
-
-    DWORD read = 0;
-    DWORD error = 0;
-    const bool ran = RunWorkerThread(ScriptThreadProc, const_cast<RunStart*>(&start), initWindow, read, error);
-    EndInitWindow(initWindow);
-    if (!ran) {
-        ShowError(error, kMsgErrorCreatingThread, kBoxOk);
-        return 0;
-    }
+    bool started = false;
     // The reading thread has ended: the model is the main thread's from here.
-    ScriptOwner script(currentScript);
-    if (read == 0) {
+    ScriptOwner script(ReadOnWorker(start, initWindow, started));
+    if (!script) {
         // After a processor fault in a section the model may be half-built:
         // the run ends without destroying it.
-        if (ProcessorFaultOccurred()) (void)script.release();
+        if (!ProcessorFaultOccurred() && currentScript) WithSummary(*ScriptOwner(currentScript), 0);
         return 0;
     }
 
@@ -245,27 +406,30 @@ int RunProgram(HINSTANCE instance, char* commandLine) {
     if (script->afterReboot) {
         InstallContext context(script.get());
         context.RunEndPhase();
-        return 1;
+        return WithSummary(*script, 1);
     }
     if (!script->testInstall) {
         InstallOutcome outcome = RunInstallCourse(*script);
         if (outcome == InstallOutcome::NoDialog) {
             ShowError(0, kMsgErrorCreatingDialog, kBoxOk);
-            return 0;
+            return WithSummary(*script, 0);
         }
+        WithSummary(*script, 1);
         if (outcome == InstallOutcome::RebootPrompt) return RebootPrompt(*script);
         return 1;
     }
     int major = 0;
     int minor = 0;
     VariableTable::GetShellVersion(minor, major);
-    if (StopForOldCommonControls(major, minor)) return 1;
+    if (StopForOldCommonControls(major, minor)) return WithSummary(*script, 1);
     if (SelectModules(instance, *script)) {
         InstallOutcome outcome = RunInstallCourse(*script);
-        if (outcome == InstallOutcome::NoDialog) return 0;
+        if (outcome == InstallOutcome::NoDialog) return WithSummary(*script, 0);
+        WithSummary(*script, 1);
         if (outcome == InstallOutcome::RebootPrompt) return RebootPrompt(*script);
+        return 1;
     }
-    return 1;
+    return WithSummary(*script, 1);
 }
 
 }  // namespace dp

@@ -20,6 +20,7 @@ HMODULE LoadCommonControls();
 struct RunStart {
     const char* commandLine;
     bool afterReboot;
+    bool planOnly;  // the run only writes a plan (-PLAN=)
 };
 
 // Entry of the script-reading thread; the parameter is a RunStart. Creates

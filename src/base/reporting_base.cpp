@@ -3,6 +3,8 @@
 #include <atomic>
 
 #include "base/log_text.h"
+#include "base/run_flags.h"
+#include "base/text.h"
 
 namespace dp {
 namespace {
@@ -30,6 +32,21 @@ void ReportingBase::LogMessage(uint32_t errorCode, int messageId, const std::str
 void ReportingBase::LogText(std::FILE* log, const std::string& text) {
     if (!log) return;
     WriteLogText(log, text);
+}
+
+SectionWalk::SectionWalk(ReportingBase& reporter, std::string_view text)
+    : reporter_(reporter), lines_(SplitLines(text)), total_(CountLines(text)), stop_(stopRequested.load()) {}
+
+bool SectionWalk::Next(const std::string& item) {
+    reporter_.ShowProgressLine(item, kItemLine);
+    if (done_ < total_) ++done_;
+    reporter_.PollStop(done_, total_, stop_);
+    return stop_ != 1;
+}
+
+int SectionWalk::Finish() {
+    reporter_.PollStop(0, total_, stop_);
+    return stop_ == 1 ? 0 : 1;
 }
 
 }  // namespace dp

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace dp {
 
@@ -40,6 +42,28 @@ public:
     void LogMessage(uint32_t errorCode, int messageId, const std::string& detail, std::FILE* log);
     // Writes the text unchanged and flushes. Nothing when log is null.
     void LogText(std::FILE* log, const std::string& text);
+};
+
+// A section parser's walk over its lines: each item is shown on the
+// initialisation window and moves its bar; a Stop that the user confirms
+// ends the walk. The parser's own stop flag starts as the process's request.
+class SectionWalk {
+public:
+    SectionWalk(ReportingBase& reporter, std::string_view text);
+
+    const std::vector<std::string_view>& lines() const { return lines_; }
+    // Shows the item of the next line and moves the bar; false once the user
+    // has confirmed a Stop (the parser then reads no further line).
+    bool Next(const std::string& item);
+    // The end of the walk: the bar is reset. 1, or 0 when the user stopped.
+    int Finish();
+
+private:
+    ReportingBase& reporter_;
+    std::vector<std::string_view> lines_;
+    int total_;
+    int done_ = 0;
+    int32_t stop_;
 };
 
 }  // namespace dp

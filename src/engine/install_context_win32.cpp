@@ -39,6 +39,7 @@ namespace dp {
 namespace {
 
 constexpr uint32_t kErrorFileNotFound = 2;
+constexpr uint32_t kErrorPathNotFound = 3;
 
 struct LogCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -77,9 +78,17 @@ int DeleteMarkedFiles(InstallScript& s, StepContext& c) {
         // A path that names no file, or one the path policy refuses, is
         // reported whether or not something was found under it.
         uint32_t result = DeletionRefusal(it.targetPath);
+        int32_t scheduled = 0;
         if (result == 0)
-            result = it.targetExists ? RemoveInstalledFile(it.targetPath, s.rebootRequired)
-                                     : kErrorFileNotFound;
+            result = it.targetExists ? RemoveInstalledFile(it.targetPath, scheduled) : kErrorFileNotFound;
+        if (scheduled) s.rebootRequired = 1;
+        // A file already gone is not a failure: there is nothing to do.
+        if (result == 0)
+            scheduled ? c.Scheduled() : c.Done();
+        else if (result == kErrorFileNotFound || result == kErrorPathNotFound)
+            c.UpToDate();
+        else
+            c.Failed();
         if (!c.logging()) continue;
         WriteLogText(c.log, result == 0 ? line + "\n" : DeletionErrorText(result, it.targetPath));
     }
@@ -94,7 +103,11 @@ int CopyMarkedFiles(InstallScript&, StepContext& c) {
     for (int i = 0; i < count; ++i) {
         if (c.isCancelled()) return 0;
         const FileItem& it = files.items[static_cast<size_t>(i)];
-        if (it.selected && !it.deleteItem) {
+        if (!it.selected && !it.deleteItem) {
+            // Up to date, or left out by the user; a missing source is a file
+            // this run could not install.
+            it.sourceExists ? c.UpToDate() : c.Failed();
+        } else if (it.selected && !it.deleteItem) {
             ShowPaths(c, it);
             // Composed before the copy: the line tells the files as they were
             // found when the script was read.
@@ -104,6 +117,7 @@ int CopyMarkedFiles(InstallScript&, StepContext& c) {
                                                                      : nullptr;
             if (device) {
                 // Refused before any call: such a name would reach a device.
+                c.Failed();
                 if (c.logging()) WriteLogText(c.log, FormatLogMessage(0, kMsgDeviceNameRefused, *device));
             } else if (it.sourceExists || CheckPath(it.sourcePath) != 0) {
                 // A source the policy refused was never looked for: its copy
@@ -119,6 +133,10 @@ int CopyMarkedFiles(InstallScript&, StepContext& c) {
                     else
                         ShowMessageBox(note, LoadMessage(kMsgErrorCaption), kBoxIconInformation);
                 }
+                if (code == 0)
+                    c.Done();
+                else
+                    scheduled ? c.Scheduled() : c.Failed();
                 if (c.logging()) WriteLogText(c.log, CopyResultText(line, code, scheduled != 0));
                 if (code == kErrorDiskFull) {
                     ShowErrorText(0, FormatMessageWithPath(LoadMessage(kMsgDiskFull), it.sourcePath), kBoxOk);
@@ -126,8 +144,9 @@ int CopyMarkedFiles(InstallScript&, StepContext& c) {
                     c.endPhase = true;
                     return 0;
                 }
-            } else if (c.logging()) {
-                WriteLogText(c.log, MissingSourceText(it.sourcePath));
+            } else {
+                c.Failed();
+                if (c.logging()) WriteLogText(c.log, MissingSourceText(it.sourcePath));
             }
         }
         if (c.progress) c.progress->SetPosition(ProgressPercent(i, count));
@@ -190,7 +209,7 @@ constexpr InstallStep kEndSteps[] = {
      [](InstallScript& s, StepContext& c) { return RunFiles(s.runList, kRunPhaseEnd, c); }},
     {"[DeleteFileEnd]", "\n[DeleteFileEnd]\n",
      [](InstallScript& s, StepContext& c) {
-         return DeleteListedFiles(s.deleteFilesEndList.paths, c.log, c.level);
+         return DeleteListedFiles(s.deleteFilesEndList.paths, c.log, c.level, c.tally);
      }},
     {"[DeleteDirectory]", nullptr,
      [](InstallScript& s, StepContext& c) { return DeleteListedDirectories(s.directoryList, c); }},
@@ -226,8 +245,9 @@ void CloseAndLimitLog(LogStream& log, const InstallScript& s) {
 
 StepContext MakeStepContext(InstallScript& s, std::FILE* log, InstallProgress* progress,
                             VariableTable& variables) {
-    return StepContext{log, s.logLevel, variables, s.fileList, s.rebootRequired, installCancelled,
-                       progress};
+    StepContext step{log, s.logLevel, variables, s.fileList, s.rebootRequired, installCancelled, progress};
+    step.tally = &s.tally;
+    return step;
 }
 
 }  // namespace

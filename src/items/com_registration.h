@@ -58,9 +58,9 @@ std::string ComposeComFailure(const std::string& message, const std::string& det
 // server. A 32-bit server is loaded into this process with its own folder
 // searched for the libraries it needs; a 64-bit one on a 64-bit system goes
 // through the system's 64-bit regsvr32. A failure goes to the log as a line
-// when one is open, else into a box "Error".
-void RegisterComServer(std::FILE* log, const std::string& path);
-void UnregisterComServer(std::FILE* log, const std::string& path);
+// when one is open, else into a box "Error". True when it succeeded.
+bool RegisterComServer(std::FILE* log, const std::string& path);
+bool UnregisterComServer(std::FILE* log, const std::string& path);
 
 // Unregisters the COM servers among the marked delete items of step.files
 // that exist (the deletion that follows removes them). 1.

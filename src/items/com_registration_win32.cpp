@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "base/fault_guard_win32.h"
 #include "base/file_system_win32.h"
 #include "base/handles_win32.h"
 #include "base/log_text.h"
@@ -85,28 +86,38 @@ uint32_t LoadServer(const std::string& path, UniqueModule& module) {
     return error;
 }
 
-void CallInProcess(std::FILE* log, const std::string& path, const ServerCall& call) {
+bool CallInProcess(std::FILE* log, const std::string& path, const ServerCall& call) {
     UniqueModule module;
     const uint32_t loadError = LoadServer(path, module);
     if (!module) {
         Report(log, kMsgErrorLoadingLibrary, path, SystemErrorText(loadError));
-        return;
+        return false;
     }
     using ServerFunction = HRESULT(STDAPICALLTYPE*)();
     const auto function = ProcAddress<ServerFunction>(module.get(), call.exportName);
     if (!function) {
         Report(log, call.missingMessage, path, SystemErrorText(GetLastError()));
-        return;
+        return false;
     }
-    const HRESULT result = function();
-    if (FAILED(result))
-        Report(log, call.failedMessage, path + ", code " + HresultText(static_cast<uint32_t>(result)),
-               ResultText(result));
+    // A server that faults in its own function must not take the installer
+    // down with it: the fault is reported like a failing function, and the
+    // library, whose state is lost, stays loaded.
+    int returned = 0;
+    if (RunGuarded([&] { return static_cast<int>(function()); }, returned) != GuardOutcome::kCompleted) {
+        (void)module.release();
+        Report(log, call.failedMessage, path + ", a fault in the server", "");
+        return false;
+    }
+    const HRESULT result = static_cast<HRESULT>(returned);
+    if (!FAILED(result)) return true;
+    Report(log, call.failedMessage, path + ", code " + HresultText(static_cast<uint32_t>(result)),
+           ResultText(result));
+    return false;
 }
 
 // A 64-bit server cannot be loaded by this 32-bit process: the system's
 // 64-bit regsvr32 does it, silently, waited for with a bound.
-void CallThroughNativeTool(std::FILE* log, const std::string& path, const ServerCall& call) {
+bool CallThroughNativeTool(std::FILE* log, const std::string& path, const ServerCall& call) {
     const std::string tool = NativeSystemFilePath("regsvr32.exe");
     std::string commandLine = "\"" + tool + "\" " + call.switches + " \"" + path + "\"";
     STARTUPINFOA startup{};
@@ -115,30 +126,31 @@ void CallThroughNativeTool(std::FILE* log, const std::string& path, const Server
     if (tool.empty() || !CreateProcessA(tool.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                         nullptr, &startup, &started)) {
         Report(log, call.nativeMessage, path, SystemErrorText(tool.empty() ? ERROR_PATH_NOT_FOUND : GetLastError()));
-        return;
+        return false;
     }
     UniqueHandle process(started.hProcess), thread(started.hThread);
     const DWORD waited = WaitForSingleObject(process.get(), kNativeRegsvr32WaitMs);
     if (waited != WAIT_OBJECT_0) {
         Report(log, call.nativeMessage, path, SystemErrorText(waited == WAIT_TIMEOUT ? WAIT_TIMEOUT : GetLastError()));
-        return;
+        return false;
     }
     DWORD exitCode = 0;
     if (!GetExitCodeProcess(process.get(), &exitCode)) {
         Report(log, call.nativeMessage, path, SystemErrorText(GetLastError()));
-        return;
+        return false;
     }
-    if (exitCode != 0) Report(log, call.nativeMessage, path + ", exit code " + std::to_string(exitCode), "");
+    if (exitCode == 0) return true;
+    Report(log, call.nativeMessage, path + ", exit code " + std::to_string(exitCode), "");
+    return false;
 }
 
-void CallServer(std::FILE* log, const std::string& path, const ServerCall& call) {
+bool CallServer(std::FILE* log, const std::string& path, const ServerCall& call) {
     std::string head;
     if (RunsOnSixtyFourBitSystem() && ReadFileHead(path, kImageHeadSize, head) == 0 &&
         IsSixtyFourBitMachine(ImageMachine(head))) {
-        CallThroughNativeTool(log, path, call);
-        return;
+        return CallThroughNativeTool(log, path, call);
     }
-    CallInProcess(log, path, call);
+    return CallInProcess(log, path, call);
 }
 
 // "Error at opening a key of the registry <key>. \n", with ". " and the
@@ -219,8 +231,8 @@ int ReadSavedList(const char* name, std::vector<std::string>& paths) {
     return 1;
 }
 
-void RegisterComServer(std::FILE* log, const std::string& path) { CallServer(log, path, kRegister); }
-void UnregisterComServer(std::FILE* log, const std::string& path) { CallServer(log, path, kUnregister); }
+bool RegisterComServer(std::FILE* log, const std::string& path) { return CallServer(log, path, kRegister); }
+bool UnregisterComServer(std::FILE* log, const std::string& path) { return CallServer(log, path, kUnregister); }
 
 int UnregisterDeletedComServers(StepContext& step) {
     const std::vector<std::string> paths = ComServersToUnregister(step.files);
@@ -250,7 +262,8 @@ int RegisterSavedComServers(StepContext& step) {
     if (!ReadSavedList(kComRegList, paths)) return 0;
     if (!paths.empty()) {
         const HRESULT com = CoInitialize(nullptr);
-        for (const std::string& path : paths) RegisterComServer(step.logging() ? step.log : nullptr, path);
+        for (const std::string& path : paths)
+            RegisterComServer(step.logging() ? step.log : nullptr, path) ? step.Done() : step.Failed();
         if (SUCCEEDED(com)) CoUninitialize();
     }
     // Registered once: the list goes.

@@ -94,22 +94,16 @@ int ParseDeleteFilesEnd(EndFileList& list, const std::string& section, VariableT
     int32_t stop = stopRequested.load();
     if (section.empty()) return stop == 1 ? 0 : 1;
 
-    const std::vector<std::string_view> lines = SplitLines(section);
-    const int total = CountLines(section);
-    list.paths.reserve(list.paths.size() + lines.size());
-    int done = 0;
-    for (std::string_view line : lines) {
+    SectionWalk walk(list, section);
+    list.paths.reserve(list.paths.size() + walk.lines().size());
+    for (std::string_view line : walk.lines()) {
         std::string path(line);
         VariableTrim(path);
-        list.ShowProgressLine(path, kItemLine);
-        if (done < total) ++done;
-        list.PollStop(done, total, stop);
-        if (stop == 1) break;
+        if (!walk.Next(path)) break;
         variables.ExpandVariables(path, false);  // an undefined name was reported
         list.paths.push_back(CompleteFilePath(path, variables.programDirectory));
     }
-    list.PollStop(0, total, stop);
-    return stop == 1 ? 0 : 1;
+    return walk.Finish();
 }
 
 std::vector<size_t> DirectoryLevelLengths(std::string_view path) {

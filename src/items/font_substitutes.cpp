@@ -8,25 +8,20 @@
 namespace dp {
 
 int ParseFontSubstitutes(FontSubstituteList& list, const std::string& section, int deletion) {
-    int32_t stop = stopRequested.load();
     if (section.empty()) return 1;
     std::string text = section;
     FontSubstituteTrim(text);
-    if (text.empty()) return stop == 1 ? 0 : 1;
+    if (text.empty()) return stopRequested.load() == 1 ? 0 : 1;
 
-    const std::vector<std::string_view> lines = SplitLines(text);
-    const int total = static_cast<int>(lines.size());
-    list.names.reserve(list.names.size() + lines.size());
-    list.values.reserve(list.values.size() + lines.size());
-    int done = 0;
-    for (std::string_view line : lines) {
+    SectionWalk walk(list, text);
+    list.names.reserve(list.names.size() + walk.lines().size());
+    list.values.reserve(list.values.size() + walk.lines().size());
+    for (std::string_view line : walk.lines()) {
         const size_t equals = line.find('=');
         if (equals == std::string_view::npos) return 0;
         std::string name(line.substr(0, equals));
         FontSubstituteTrim(name);
-        list.ShowProgressLine(name, kItemLine);
-        list.PollStop(++done, total, stop);
-        if (stop == 1) break;
+        if (!walk.Next(name)) break;
         std::optional<std::string> value;
         if (!deletion) {
             value.emplace(line.substr(equals + 1));
@@ -35,8 +30,7 @@ int ParseFontSubstitutes(FontSubstituteList& list, const std::string& section, i
         list.names.push_back(std::move(name));
         list.values.push_back(std::move(value));
     }
-    list.PollStop(0, total, stop);
-    return stop == 1 ? 0 : 1;
+    return walk.Finish();
 }
 
 }  // namespace dp

@@ -67,23 +67,18 @@ int ParseRunFiles(RunFileList& list, const std::string& section, int phase, Vari
     int32_t stop = stopRequested.load();
     if (section.empty()) return stop == 1 ? 0 : 1;
 
-    const std::vector<std::string_view> lines = SplitLines(section);
-    const int total = CountLines(section);
-    const size_t grown = list.commands.size() + lines.size();
+    SectionWalk walk(list, section);
+    const size_t grown = list.commands.size() + walk.lines().size();
     list.commands.reserve(grown);
     list.shellFlags.reserve(grown);
     list.phases.reserve(grown);
     list.waitFlags.reserve(grown);
     list.expectedCodes.reserve(grown);
 
-    int done = 0;
-    for (std::string_view line : lines) {
+    for (std::string_view line : walk.lines()) {
         RunLine parts;
         if (!SplitRunLine(line, parts)) return 0;
-        list.ShowProgressLine(std::string(parts.label), kItemLine);
-        if (done < total) ++done;
-        list.PollStop(done, total, stop);
-        if (stop == 1) break;
+        if (!walk.Next(std::string(parts.label))) break;
 
         std::string command(parts.command);
         VariableTrim(command);
@@ -94,8 +89,7 @@ int ParseRunFiles(RunFileList& list, const std::string& section, int phase, Vari
         list.waitFlags.push_back(parts.wait ? 1 : 0);
         list.expectedCodes.push_back(parts.expectedCode);
     }
-    list.PollStop(0, total, stop);
-    return stop == 1 ? 0 : 1;
+    return walk.Finish();
 }
 
 std::string UnambiguousCommandLine(const std::string& command,

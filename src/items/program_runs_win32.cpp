@@ -66,8 +66,10 @@ int RunFiles(RunFileList& list, int phase, StepContext& step) {
         if (list.shellFlags[i]) {
             const intptr_t returned = OpenWithShell(command);
             if (returned > 32) {
+                step.Done();
                 list.LogMessage(0, kMsgRunningFile, command, step.log);
             } else {
+                step.Failed();
                 const std::string text = ShellOpenErrorText(command, returned);
                 ShowErrorText(0, text, kBoxOk);
                 list.LogText(step.log, text);
@@ -77,6 +79,7 @@ int RunFiles(RunFileList& list, int phase, StepContext& step) {
 
         UniqueHandle process;
         if (const uint32_t error = StartProcess(command, process)) {
+            step.Failed();
             ShowErrorDetail(error, kMsgErrorRunningFile, command, kBoxOk);
             continue;
         }
@@ -87,9 +90,13 @@ int RunFiles(RunFileList& list, int phase, StepContext& step) {
                 const std::string text = WrongReturnCodeText(command, expected, received);
                 ShowErrorText(0, text, kBoxOk);
                 list.LogText(step.log, text);
+                // This entry and the rest of the phase are not carried out.
+                for (size_t k = i; k < list.commands.size(); ++k)
+                    if (list.phases[k] == static_cast<uint32_t>(phase)) step.Failed();
                 return received;
             }
         }
+        step.Done();
         list.LogMessage(0, kMsgRunningFile, command, step.log);
     }
     return 1;

@@ -26,49 +26,38 @@ int ParseInstallShortcuts(ShortcutList& list, const std::string& section, Variab
     int32_t stop = stopRequested.load();
     if (section.empty()) return stop == 1 ? 0 : 1;
 
-    const std::vector<std::string_view> lines = SplitLines(section);
-    const int total = static_cast<int>(lines.size());
-    list.linkPaths.reserve(list.linkPaths.size() + lines.size());
-    list.targetPaths.reserve(list.targetPaths.size() + lines.size());
-    int done = 0;
-    for (std::string_view line : lines) {
+    SectionWalk walk(list, section);
+    list.linkPaths.reserve(list.linkPaths.size() + walk.lines().size());
+    list.targetPaths.reserve(list.targetPaths.size() + walk.lines().size());
+    for (std::string_view line : walk.lines()) {
         const size_t equals = line.find('=');
         if (equals == std::string_view::npos) return 0;
         std::string link(line.substr(0, equals));
         VariableTrim(link);
-        list.ShowProgressLine(link, kItemLine);
-        list.PollStop(++done, total, stop);
-        if (stop == 1) break;
+        if (!walk.Next(link)) break;
         variables.ExpandVariables(link, false);
         std::string target = ShortcutField(line.substr(equals + 1), variables);
         list.linkPaths.push_back(std::move(link));
         list.targetPaths.push_back(std::move(target));
     }
-    list.PollStop(0, total, stop);
-    return stop == 1 ? 0 : 1;
+    return walk.Finish();
 }
 
 int ParseDeleteShortcuts(DeleteShortcutList& list, const std::string& section, VariableTable& variables) {
-    int32_t stop = stopRequested.load();
     std::string text = section;
     VariableTrim(text);
     if (text.empty()) return 1;
 
-    const std::vector<std::string_view> lines = SplitLines(text);
-    const int total = static_cast<int>(lines.size());
-    list.linkPaths.reserve(list.linkPaths.size() + lines.size());
-    int done = 0;
-    for (std::string_view line : lines) {
+    SectionWalk walk(list, text);
+    list.linkPaths.reserve(list.linkPaths.size() + walk.lines().size());
+    for (std::string_view line : walk.lines()) {
         std::string link(line);
         VariableTrim(link);
-        list.ShowProgressLine(link, kItemLine);
-        list.PollStop(++done, total, stop);
-        if (stop == 1) break;
+        if (!walk.Next(link)) break;
         variables.ExpandVariables(link, false);
         list.linkPaths.push_back(std::move(link));
     }
-    list.PollStop(0, total, stop);
-    return stop == 1 ? 0 : 1;
+    return walk.Finish();
 }
 
 int IsInstalledTarget(const FileList& files, const std::string& path) {

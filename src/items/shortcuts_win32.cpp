@@ -100,7 +100,10 @@ int CreateShortcuts(ShortcutList& list, StepContext& step) {
         if (step.isCancelled()) break;
         const std::string& linkPath = list.linkPaths[static_cast<size_t>(i)];
         const std::string& target = list.targetPaths[static_cast<size_t>(i)];
-        if (!IsInstalledTarget(step.files, target)) continue;
+        if (!IsInstalledTarget(step.files, target)) {
+            step.UpToDate();  // its target is not installed by this run
+            continue;
+        }
         // A folder that cannot be created makes the save fail, which tells.
         CreateShortcutFolder(linkPath);
         uint32_t error = 0;
@@ -109,9 +112,11 @@ int CreateShortcuts(ShortcutList& list, StepContext& step) {
         else
             error = SaveLink(link.get(), linkPath + ".lnk");
         if (error == 0) {
+            step.Done();
             if (step.fullLog()) WriteLogText(step.log, "Shortcut " + linkPath + " (" + target + ") is created\n");
-        } else if (step.logging()) {
-            WriteLogText(step.log, FormatLogMessage(error, kMsgErrorCreatingShortcut, linkPath));
+        } else {
+            step.Failed();
+            if (step.logging()) WriteLogText(step.log, FormatLogMessage(error, kMsgErrorCreatingShortcut, linkPath));
         }
     }
     return 1;
@@ -126,6 +131,12 @@ int DeleteShortcuts(DeleteShortcutList& list, StepContext& step) {
         const std::string linkFile = linkPath + ".lnk";
         const std::string target = ReadLinkTarget(link.get(), linkFile);
         const uint32_t error = DeleteFileAt(linkFile);
+        if (error == 0)
+            step.Done();
+        else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            step.UpToDate();  // already gone
+        else
+            step.Failed();
         if (!step.fullLog()) continue;
         if (error == 0)
             WriteLogText(step.log, "Shortcut " + linkPath + " (" + target + ") is deleted\n");

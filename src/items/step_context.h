@@ -15,6 +15,15 @@ class FileList;
 class InstallProgress;
 class VariableTable;
 
+// What a run did with its items: the log's summary line and the exit code of
+// an unattended run come from it.
+struct RunTally {
+    int32_t done = 0;       // carried out
+    int32_t upToDate = 0;   // nothing to do: the file is current, already gone, ...
+    int32_t failed = 0;     // could not be carried out
+    int32_t scheduled = 0;  // left for the next reboot
+};
+
 struct StepContext {
     std::FILE* log;                          // the open log, or null (level NONE)
     LogLevel level;
@@ -24,6 +33,12 @@ struct StepContext {
     const std::atomic<uint8_t>& cancelled;   // the Cancel request (installCancelled)
     InstallProgress* progress = nullptr;     // what shows the work, or none
     bool endPhase = false;                   // a step ends the phase at once (a full disk)
+    RunTally* tally = nullptr;               // where the outcome of each item is counted
+
+    void Done(int32_t n = 1) { if (tally) tally->done += n; }
+    void UpToDate(int32_t n = 1) { if (tally) tally->upToDate += n; }
+    void Failed(int32_t n = 1) { if (tally) tally->failed += n; }
+    void Scheduled(int32_t n = 1) { if (tally) tally->scheduled += n; }
 
     bool logging() const { return log != nullptr && level != LogLevel::None; }
     bool fullLog() const { return log != nullptr && level == LogLevel::Full; }

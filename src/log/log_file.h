@@ -46,6 +46,9 @@ int64_t LogSizeLimit(int32_t maxKB);
 LogHeaderFacts CurrentLogHeaderFacts();
 // WriteLogHeader with the running process's facts.
 void WriteLogHeader(std::FILE* log, LogLevel logLevel);
+// Appends a text to the log file (opened and closed for it); nothing when it
+// cannot be opened.
+void AppendToLogFile(const std::string& logPath, const std::string& text);
 // Cuts the closed log file to its last maxKB * 1024 bytes (a negative maximum:
 // no limit, the file is left alone), in place: the file is never deleted, so
 // a failure leaves the log as it was (or with its tail partly moved) but

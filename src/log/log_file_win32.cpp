@@ -5,6 +5,7 @@
 #include "base/file_system_win32.h"
 #include "base/handles_win32.h"
 #include "log/error_messages.h"
+#include "base/log_text.h"
 #include "log/log_file.h"
 #include "log/message_box.h"
 #include "resources/message_ids.h"
@@ -37,6 +38,13 @@ LogHeaderFacts CurrentLogHeaderFacts() {
 void WriteLogHeader(std::FILE* log, LogLevel logLevel) {
     if (!log) return;
     WriteLogHeader(log, CurrentLogHeaderFacts(), logLevel);
+}
+
+void AppendToLogFile(const std::string& logPath, const std::string& text) {
+    if (std::FILE* log = OpenStreamAt(logPath, "a+")) {
+        WriteLogText(log, text);
+        std::fclose(log);
+    }
 }
 
 void LimitLogSize(const std::string& logPath, int32_t maxKB) {

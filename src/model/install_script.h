@@ -56,6 +56,8 @@ public:
     int OpenLog();
 
     uint8_t afterReboot = 0;
+    // The run only writes a plan: nothing on the machine changes, not even the log.
+    bool planOnly = false;
     std::string logPath;
     int32_t testInstall = 0;
     LogLevel logLevel = LogLevel::Short;
@@ -77,6 +79,8 @@ public:
     EndFileList deleteFilesEndList;
     int32_t windowRect[4] = {20, 20, 600, 400};
     int32_t columnWidths[9] = {80, 80, 80, 80, 30, 30, 30, 30, 30};
+    // What this run did with its items (counted by the phases).
+    RunTally tally;
 };
 
 // The one model of the run; set by the script-reading thread right after

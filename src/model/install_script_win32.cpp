@@ -60,7 +60,7 @@ InstallScript::InstallScript() {
 }
 
 int InstallScript::OpenLog() {
-    if (logLevel == LogLevel::None) return 1;
+    if (logLevel == LogLevel::None || planOnly) return 1;
     // A path the policy refuses makes no folders (and is never opened).
     if (CheckPath(logPath) != 0) {
         if (afterReboot) return 1;

@@ -8,30 +8,18 @@
 namespace dp {
 
 int InstallScript::ParseParameters(const std::string& section) {
-    int32_t stop = stopRequested.load();
-    if (section.empty()) return stop ? 0 : 1;
+    if (section.empty()) return stopRequested.load() ? 0 : 1;
 
-    const std::string_view text(section);
-    const int32_t lines = CountLines(text);
     ParameterTargets targets{testInstall, logLevel, logPath, logSizeKB};
-    size_t begin = 0;
-    for (int32_t number = 1; number <= lines; ++number) {
-        size_t lf = text.find('\n', begin);
-        std::string_view line = text.substr(begin, lf == std::string_view::npos ? lf : lf - begin);
-        begin = lf == std::string_view::npos ? text.size() : lf + 1;
-
-        size_t equals = line.find('=');
+    SectionWalk walk(*this, section);
+    for (std::string_view line : walk.lines()) {
+        const size_t equals = line.find('=');
         if (equals == std::string_view::npos) return 0;
-        std::string_view key = line.substr(0, equals);
-        std::string_view value = line.substr(equals + 1);
-
-        ShowProgressLine(std::string(key), kItemLine);
-        PollStop(number, lines, stop);
-        if (stop == 1) break;
-        ApplyParameterLine(key, value, targets);
+        const std::string_view key = line.substr(0, equals);
+        if (!walk.Next(std::string(key))) break;
+        ApplyParameterLine(key, line.substr(equals + 1), targets);
     }
-    PollStop(0, lines, stop);
-    return stop == 1 ? 0 : 1;
+    return walk.Finish();
 }
 
 }  // namespace dp

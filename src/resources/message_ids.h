@@ -68,6 +68,7 @@ constexpr int kMsgConfirmStopInit = 180;               // "Would you like to can
 constexpr int kMsgDiskFull = 181;                      // "File %s is not installed because ... disk ..."
 constexpr int kMsgSelfReference = 182;                 // "Variable refers to itself"
 constexpr int kMsgErrorRegisterWindowClass = 183;      // "Error register window class"
+constexpr int kMsgAnotherRunInProgress = 250;         // "Another installation is in progress. ..."
 constexpr int kMsgDeviceNameRefused = 190;             // "Reserved device name refused"
 constexpr int kMsgNotAFile = 191;                      // "Not deleted, the path names no file"
 constexpr int kMsgValueTooLong = 192;                  // "Variable value is too long"

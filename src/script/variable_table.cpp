@@ -313,27 +313,22 @@ int VariableTable::ParseStringsSection(const std::string& section) {
     int32_t stop = stopRequested.load();
     if (section.empty()) return stop == 1 ? 0 : 1;
 
-    const std::vector<std::string_view> lines = SplitLines(section);
-    const int total = CountLines(section);
-    names.reserve(names.size() + lines.size());
-    definitions.reserve(definitions.size() + lines.size());
-    values.reserve(values.size() + lines.size());
+    SectionWalk walk(*this, section);
+    const size_t more = walk.lines().size();
+    names.reserve(names.size() + more);
+    definitions.reserve(definitions.size() + more);
+    values.reserve(values.size() + more);
 
-    int done = 0;
-    for (std::string_view line : lines) {
+    for (std::string_view line : walk.lines()) {
         size_t equals = line.find('=');
         if (equals == std::string_view::npos) return 0;
         std::string name = TrimVariableText(line.substr(0, equals));
-        ShowProgressLine(name, kItemLine);
-        if (done < total) ++done;
-        PollStop(done, total, stop);
-        if (stop == 1) break;
+        if (!walk.Next(name)) break;
 
         int index = AddEntry(name, TrimVariableText(line.substr(equals + 1)), std::string());
         if (!ResolveDefinition(index)) return 0;
     }
-    PollStop(0, total, stop);
-    return stop == 1 ? 0 : 1;
+    return walk.Finish();
 }
 
 int VariableTable::IsPredefinedFolder(const std::string& path) const {

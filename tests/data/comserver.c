@@ -41,7 +41,10 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     return TRUE;
 }
 
-#ifdef COMSERVER_FAIL
+#if defined(COMSERVER_CRASH)
+__declspec(dllexport) HRESULT WINAPI DllRegisterServer(void) { return *(volatile HRESULT*)0; }
+__declspec(dllexport) HRESULT WINAPI DllUnregisterServer(void) { return *(volatile HRESULT*)0; }
+#elif defined(COMSERVER_FAIL)
 __declspec(dllexport) HRESULT WINAPI DllRegisterServer(void) { return E_ACCESSDENIED; }
 __declspec(dllexport) HRESULT WINAPI DllUnregisterServer(void) { return E_ACCESSDENIED; }
 #else

@@ -36,7 +36,8 @@
 //   lv-widths ID GLOB             the column widths joined by ","
 //   expect-exit CODE              the program ends with CODE; a message box that
 //                                 appears meanwhile is a failure
-//   expect-no-window              the program shows no window until it ends
+//   expect-no-window [any]        the program shows no window until it ends
+//                                 (with "any": creates none, hidden ones too)
 //   expect-process NAME CODE      another process NAME starts (e.g. by the
 //                                 system after a reboot), shows no window, ends with CODE
 //   hold PATH [read] / release    keep a file open without sharing (or sharing
@@ -46,6 +47,9 @@
 //   expect-no-reg KEY VALUE       the value does not exist (checked once)
 //   cpu-mark / expect-main-cpu MS  the program's main thread uses at most MS ms of
 //                                 processor time from the mark on
+//   spawn ARGS / expect-spawn-exit CODE  a second instance of EXE started
+//                                 beside the current one / its exit code
+//   wait-file PATH                a file exists
 //   sleep MS, screenshot LABEL, timeout SECONDS
 #include <windows.h>
 #include <commctrl.h>
@@ -133,18 +137,19 @@ std::string TextOf(HWND w) {
 struct EnumState {
     DWORD pid;
     std::vector<HWND> windows;
+    bool hiddenToo;
 };
 
 BOOL CALLBACK CollectTopLevel(HWND w, LPARAM param) {
     auto* st = reinterpret_cast<EnumState*>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(w, &pid);
-    if (pid == st->pid && IsWindowVisible(w)) st->windows.push_back(w);
+    if (pid == st->pid && (st->hiddenToo || IsWindowVisible(w))) st->windows.push_back(w);
     return TRUE;
 }
 
-std::vector<HWND> TopLevelWindows(DWORD pid) {
-    EnumState st{pid, {}};
+std::vector<HWND> TopLevelWindows(DWORD pid, bool hiddenToo = false) {
+    EnumState st{pid, {}, hiddenToo};
     EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&st));
     return st.windows;
 }
@@ -265,7 +270,7 @@ class Robot {
 public:
     explicit Robot(std::string exe) : exe_(std::move(exe)) {}
     ~Robot() {
-        for (HANDLE h : {process_, thread_})
+        for (HANDLE h : {process_, thread_, spawned_})
             if (h) CloseHandle(h);
         if (held_ != INVALID_HANDLE_VALUE) CloseHandle(held_);
     }
@@ -288,6 +293,7 @@ private:
     // what it saw last.
     bool Expect(double seconds, const std::function<std::string()>& observe,
                 const std::function<bool(const std::string&)>& matches, const std::string& want);
+    HANDLE Start(const std::string& args, HANDLE* thread);
     bool Run(const std::string& args);
     bool WaitProcess(HANDLE process, DWORD pid, int code, const std::string& what, double seconds);
     HWND FindWindowOf(const std::string& cls, int id);
@@ -298,6 +304,7 @@ private:
     std::string exe_;
     HANDLE process_ = nullptr;
     HANDLE thread_ = nullptr;  // the program's main thread
+    HANDLE spawned_ = nullptr;  // a second instance
     double cpuMark_ = 0;
     DWORD wallMark_ = 0;
     DWORD pid_ = 0;
@@ -351,11 +358,9 @@ HWND Robot::FindWindowOf(const std::string& cls, int id) {
     return nullptr;
 }
 
-bool Robot::Run(const std::string& args) {
-    for (HANDLE h : {process_, thread_})
-        if (h) CloseHandle(h);
-    process_ = thread_ = nullptr;
-    current_ = nullptr;
+// Starts EXE with the arguments: the process handle (its main thread's in
+// *thread, when asked for), or nullptr after a failure report.
+HANDLE Robot::Start(const std::string& args, HANDLE* thread) {
     std::string cmd = "\"" + exe_ + "\"" + (args.empty() ? "" : " " + args);
     // The program (and whatever it starts, such as Wine's desktop process)
     // gets NUL for its standard handles, never the robot's: a long-lived
@@ -371,13 +376,22 @@ bool Robot::Run(const std::string& args) {
     const BOOL started = CreateProcessA(exe_.c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
     const DWORD error = GetLastError();
     if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
-    if (!started) return Fail("cannot start %s (error %lu)", cmd.c_str(), error);
-    thread_ = pi.hThread;  // kept for the processor-time measures
-    process_ = pi.hProcess;
-    pid_ = pi.dwProcessId;
-    knownPids_.insert(pid_);
-    std::printf("robot: started %s (pid %lu)\n", cmd.c_str(), pid_);
-    return true;
+    if (!started) return Fail("cannot start %s (error %lu)", cmd.c_str(), error), nullptr;
+    if (thread) *thread = pi.hThread;
+    else CloseHandle(pi.hThread);
+    knownPids_.insert(pi.dwProcessId);
+    std::printf("robot: started %s (pid %lu)\n", cmd.c_str(), pi.dwProcessId);
+    return pi.hProcess;
+}
+
+bool Robot::Run(const std::string& args) {
+    for (HANDLE h : {process_, thread_})
+        if (h) CloseHandle(h);
+    current_ = nullptr;
+    thread_ = nullptr;
+    process_ = Start(args, &thread_);  // the thread is kept for the processor-time measures
+    pid_ = process_ ? GetProcessId(process_) : 0;
+    return process_ != nullptr;
 }
 
 // Waits for a process to end with `code`, showing no window meanwhile (unless
@@ -465,13 +479,14 @@ bool Robot::Execute(const std::string& rawLine, int lineNo) {
         {"press", 1},       {"key", 1},           {"place", 4},         {"expect-rect", 1}, {"expect-text", 2},
         {"expect-pos", 2},  {"lv-count", 2},      {"lv-checks", 2},     {"lv-widths", 2},   {"lv-row", 3},
         {"lv-tick", 3},     {"lv-width", 3},      {"expect-exit", 1},   {"expect-process", 2},
-        {"hold", 1},        {"expect-reg", 3},    {"expect-no-reg", 2}, {"expect-main-cpu", 1}};
+        {"hold", 1},        {"expect-reg", 3},    {"expect-no-reg", 2}, {"expect-main-cpu", 1},
+        {"expect-spawn-exit", 1}, {"wait-file", 1}};
     static const std::set<std::string> onCurrent = {
         "expect-buttons", "press",  "key",       "close",     "place",    "expect-rect", "expect-text",
         "expect-pos",     "lv-count", "lv-checks", "lv-widths", "lv-row", "lv-tick",     "lv-width"};
-    static const std::set<std::string> beforeRun = {"run",        "timeout",       "sleep",      "hold",
-                                                    "release",    "expect-reg",    "expect-no-reg", "screenshot",
-                                                    "expect-process"};
+    static const std::set<std::string> beforeRun = {
+        "run",           "timeout",    "sleep",          "hold",  "release",          "expect-reg",
+        "expect-no-reg", "screenshot", "expect-process", "spawn", "expect-spawn-exit", "wait-file"};
     const auto need = needed.find(cmd);
     if (need != needed.end() && tok.size() < need->second + 1)
         return Fail("needs %u argument(s)", static_cast<unsigned>(need->second));
@@ -484,11 +499,25 @@ bool Robot::Execute(const std::string& rawLine, int lineNo) {
 
     if (cmd == "timeout") return timeout_ = std::atof(arg(1).c_str()), true;
     if (cmd == "sleep") return Sleep(static_cast<DWORD>(number(1))), true;
-    if (cmd == "run") {
+    if (cmd == "run" || cmd == "spawn") {
         const size_t at = line.find_first_of(" \t"), a = line.find_first_not_of(" \t", at);
         std::string args;
         for (size_t i = a; i < line.size();) args += TakeChar(line, i);
-        return Run(args);
+        if (cmd == "run") return Run(args);
+        if (spawned_) CloseHandle(spawned_);
+        return (spawned_ = Start(args, nullptr)) != nullptr;
+    }
+    if (cmd == "expect-spawn-exit") {
+        DWORD code = 0;
+        if (spawned_ && WaitForSingleObject(spawned_, static_cast<DWORD>(timeout * 1000)) == WAIT_OBJECT_0 &&
+            GetExitCodeProcess(spawned_, &code) && static_cast<int>(code) == number(1))
+            return true;
+        return Fail("the second instance did not end with %s (%lu)", arg(1).c_str(), code);
+    }
+    if (cmd == "wait-file") {
+        if (WaitFor(timeout, [&] { return GetFileAttributesA(arg(1).c_str()) != INVALID_FILE_ATTRIBUTES; }))
+            return true;
+        return Fail("no file %s within %.1f s", arg(1).c_str(), timeout);
     }
     if (cmd == "wait-window") {
         if (WaitFor(timeout, [&] { return (current_ = FindWindowOf(arg(1), tok.size() > 2 ? number(2) : -1)); }))
@@ -623,7 +652,7 @@ bool Robot::Execute(const std::string& rawLine, int lineNo) {
     if (cmd == "expect-exit") return WaitProcess(process_, pid_, number(1), "the program", timeout);
     if (cmd == "expect-no-window") {
         bool sawWindow = false;
-        if (!WaitFor(timeout, [&] { return (sawWindow = !TopLevelWindows(pid_).empty()) || TargetEnded(); }))
+        if (!WaitFor(timeout, [&] { return (sawWindow = !TopLevelWindows(pid_, arg(1) == "any").empty()) || TargetEnded(); }))
             return Fail("the program did not end within %.1f s", timeout);
         return sawWindow ? Fail("the program shows a window") : true;
     }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/log_level.h"
+#include "items/step_context.h"
 
 namespace dp {
 
@@ -37,6 +38,8 @@ int DeleteAtReboot(const std::string& path);
 // Clears the read-only and archive attributes, keeping the others.
 void ClearReadOnlyAndArchive(const std::string& path);
 // Deletes the listed files ([DeleteFilesEnd]), logging each. Always 1.
-int DeleteListedFiles(const std::vector<std::string>& paths, std::FILE* log, LogLevel logLevel);
+// Each outcome is counted in the tally when there is one.
+int DeleteListedFiles(const std::vector<std::string>& paths, std::FILE* log, LogLevel logLevel,
+                      RunTally* tally = nullptr);
 
 }  // namespace dp

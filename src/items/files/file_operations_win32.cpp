@@ -324,10 +324,19 @@ void ClearReadOnlyAndArchive(const std::string& path) {
     ClearAttributes(path, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
 }
 
-int DeleteListedFiles(const std::vector<std::string>& paths, std::FILE* log, LogLevel logLevel) {
+int DeleteListedFiles(const std::vector<std::string>& paths, std::FILE* log, LogLevel logLevel,
+                      RunTally* tally) {
     for (const std::string& path : paths) {
         const uint32_t error = DeleteFileAt(path);
         const bool deleted = error == 0;
+        if (tally) {
+            if (deleted)
+                ++tally->done;
+            else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+                ++tally->upToDate;  // already gone
+            else
+                ++tally->failed;
+        }
         if (!log || logLevel == LogLevel::None) continue;
         WriteLogText(log, deleted              ? FormatLogMessage(0, kMsgDeletingFile, path)
                           : NamesDevice(path) ? FormatLogMessage(0, kMsgDeviceNameRefused, path)

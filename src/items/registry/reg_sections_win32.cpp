@@ -27,29 +27,23 @@ bool ReadNamedFile(const std::string& path, std::string& text) {
 template <typename Prepare, typename ParseFile>
 int ParseFileSection(const std::string& section, const char* blanks, VariableTable& variables,
                      Prepare prepare, ParseFile parseFile) {
-    int32_t stop = stopRequested.load();
     std::string text = section;
     TrimChars(text, blanks);
-    if (text.empty()) return stop == 1 ? 0 : 1;
+    if (text.empty()) return stopRequested.load() == 1 ? 0 : 1;
 
-    const std::vector<std::string_view> lines = SplitLines(text);
-    const int total = static_cast<int>(lines.size());
-    int done = 0;
+    SectionWalk walk(variables, text);
     std::string path, fileText;
-    for (std::string_view line : lines) {
+    for (std::string_view line : walk.lines()) {
         if (!RegFilePathFromLine(line, variables.programDirectory, path)) {
             ShowBox(LoadMessage(kMsgWrongRegEntriesFormat));
             return 0;
         }
-        variables.ShowProgressLine(path, kItemLine);
-        variables.PollStop(++done, total, stop);
-        if (stop == 1) return 0;
+        if (!walk.Next(path)) return 0;
         if (!ReadNamedFile(path, fileText)) return 0;
         prepare(fileText);
         if (!parseFile(fileText)) ShowBox(LoadMessage(kMsgWrongRegEntriesFormat));
     }
-    variables.PollStop(0, total, stop);
-    return stop == 1 ? 0 : 1;
+    return walk.Finish();
 }
 
 }  // namespace

@@ -120,9 +120,17 @@ int WriteRegEntries(RegEntryList& entries, StepContext& step) {
     for (int32_t i = 0; i < count; ++i) {
         if (step.isCancelled()) break;
         const size_t at = static_cast<size_t>(i);
-        if (!open.key && !OpenForWriting(entries.keyPaths[at], open)) return 0;
+        if (!open.key && !OpenForWriting(entries.keyPaths[at], open)) {
+            step.Failed(count - i);  // this value and every one after it stay unwritten
+            return 0;
+        }
         const LONG rc = WriteValue(open.key.get(), entries.names[at], entries.types[at], entries.data[at]);
-        if (rc != ERROR_SUCCESS) ReportValueError(open, entries.names[at], entries.data[at], rc, step);
+        if (rc != ERROR_SUCCESS) {
+            step.Failed();
+            ReportValueError(open, entries.names[at], entries.data[at], rc, step);
+        } else {
+            step.Done();
+        }
         if (i + 1 < count && entries.keyPaths[at + 1] != entries.keyPaths[at]) open.key.reset();
     }
     return 1;
@@ -135,6 +143,7 @@ int DeleteRegKeys(RegKeyList& keys, StepContext& step) {
         const HKEY root = RootKeyFromPath(path);
         if (!parts.hasBackslash || !root) continue;
         if (IsSharedRegistryKey(parts.subkey)) {
+            step.Failed();
             ReportDeletion(LoadMessage(kMsgSharedRegistryKeyKept) + " " + path + ".", step);
             continue;
         }
@@ -143,10 +152,16 @@ int DeleteRegKeys(RegKeyList& keys, StepContext& step) {
         if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_ALL_ACCESS, probe.put()) == ERROR_SUCCESS) {
             probe.reset();
             const LSTATUS rc = SHDeleteKeyA(root, subkey.c_str());
-            if (rc != ERROR_SUCCESS)
+            if (rc != ERROR_SUCCESS) {
+                step.Failed();
                 ReportDeletion(LoadMessage(kMsgErrorDeletingRegistryKey) + " " + path + ". " +
                                    SystemErrorText(static_cast<uint32_t>(rc)),
                                step);
+            } else {
+                step.Done();
+            }
+        } else {
+            step.UpToDate();  // nothing to delete
         }
         const size_t parent = subkey.rfind('\\');
         if (parent != std::string::npos) DeleteIfEmpty(root, subkey.substr(0, parent));
