@@ -6,8 +6,7 @@
 //
 // Build: part of the native build (target bench_strings).
 // Run:   <build>/native/bench_strings [entries]
-// Prints the best of five runs. The same section is read under Wine by the
-// test StringsRegistry.LargeSectionReadsQuickly, which prints its time too.
+// Prints the best of five runs.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>

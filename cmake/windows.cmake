@@ -40,7 +40,7 @@ target_link_options(core_tests_win PRIVATE ${DP_STATIC_LINK})
 # In-process tests of the Win32 shell, against the real effects under Wine.
 file(GLOB DP_WIN32_TESTS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/win32/*.cpp)
 add_executable(win32_tests ${DP_WIN32_TESTS} ${DP_RC})
-target_link_libraries(win32_tests PRIVATE dpwin gtest)
+target_link_libraries(win32_tests PRIVATE dpwin gtest_main)
 target_include_directories(win32_tests PRIVATE ${PROJECT_SOURCE_DIR}/tests)
 target_link_options(win32_tests PRIVATE ${DP_STATIC_LINK})
 

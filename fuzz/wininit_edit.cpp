@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string old = cut == std::string::npos ? std::string() : input.substr(cut + 1);
 
     const std::string line = dp::RenameDeleteLine(path);
-    const std::string text = dp::InsertRenameLine(old, path);
+    const std::string text = dp::InsertRenameEntry(old, line);
     const std::string searched = old.substr(0, old.find('\0'));
     const size_t header = searched.find(dp::kRenameHeader);
     if (header == std::string::npos) {

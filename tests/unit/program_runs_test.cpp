@@ -8,7 +8,7 @@
 
 #include "base/run_flags.h"
 #include "script/variable_table.h"
-#include "unit/recorders.h"
+#include "support/recorders.h"
 
 namespace dp {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "items/files/file_list.h"
 #include "script/variable_table.h"
-#include "unit/recorders.h"
+#include "support/recorders.h"
 
 namespace dp {
 namespace {

@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
+#include "base/reporting_base.h"
+#include "script/script_text.h"
+#include "support/recorders.h"
+
 namespace dp {
 namespace {
 
@@ -33,6 +40,95 @@ TEST(Text, LastBackslashSkipsSecondBytesOfDoubleByteCharacters) {
     EXPECT_EQ(FindLastBackslash(path, none), 10u);
     EXPECT_EQ(FindLastBackslash("name\\\x81", shiftJisLead), 4u);  // a lead byte at the end stays alone
     EXPECT_EQ(FindLastBackslash("no folder", none), std::string_view::npos);
+}
+
+// The one-pass removals are also held against the repeated removal the
+// format describes by fuzz/script_text.cpp.
+TEST(ScriptText, CommentsAndEmptyLines) {
+    const struct {
+        std::string in, out;
+    } cases[] = {
+        {"a\r\n;whole line\r\nb\r\n", "a\r\nb\r\n"},
+        {"KEY=v ;remark\r\nNEXT=1\r\n", "KEY=v NEXT=1\r\n"},  // joined to the next line
+        {"a\r\nb;no end", "a\r\nb"},
+        {";;;", ""},
+        {"a;\r\nb", "ab"},  // a carriage return before the line feed is part of the comment
+        {"a\r\n\r\n\r\nb\r\n\r\n", "a\r\nb\r\n"},
+        {"\r\n\r\n\r\n\r\na", "\r\na"},
+        {"a\n\nb\r\rc\r\n \r\nd", "a\n\nb\r\rc\r\n \r\nd"},  // only CR LF pairs; blank is not empty
+        {"a;x\n\r\n\r\nb", "a\r\nb"},  // comments go first
+    };
+    for (const auto& c : cases) {
+        std::string text = c.in;
+        RemoveComments(text);
+        RemoveEmptyLines(text);
+        EXPECT_EQ(text, c.out) << c.in;
+    }
+    EXPECT_EQ(ScriptTextFromBytes(std::string("[Parameters]\r\n\0[Strings]", 25)), "[Parameters]\r\n");
+}
+
+std::string Section(const std::string& text, const char* header, bool* found = nullptr) {
+    std::string section = "garbage";
+    bool f = FindSectionText(text, header, section);
+    if (found) *found = f;
+    return section;
+}
+
+TEST(ScriptText, SectionCutting) {
+    const std::string text =
+        "[Parameters]\r\nLOGLEVEL=FULL\r\n"
+        "[InstallRegEntries]\r\n[HKEY_LOCAL_MACHINE\\Software\\X]\r\n\"a\"=\"b\"\r\n"
+        "[Strings]\r\n\t A=x[1]\r\n"
+        "[Parameters]\r\nLOGLEVEL=NONE\r\n";
+    EXPECT_EQ(Section(text, "[Parameters]"), "LOGLEVEL=FULL");  // the first one counts
+    EXPECT_EQ(Section(text, "[InstallRegEntries]"), "[HKEY_LOCAL_MACHINE\\Software\\X]\r\n\"a\"=\"b\"");
+    EXPECT_EQ(Section(text, "[Strings]"), "\t A=x");  // any other "[" ends it; a tab stays
+    bool found = true;
+    EXPECT_EQ(Section(text, "[strings]", &found), "");  // headers are case-sensitive
+    EXPECT_FALSE(found);
+    EXPECT_EQ(Section("x\r\n[RunFileEnd]", "[RunFileEnd]", &found), "");
+    EXPECT_TRUE(found);
+    EXPECT_EQ(Section("[Strings]\r\nA=1\r\n[HKEY", "[Strings]"), "A=1");
+    EXPECT_EQ(Section("[Strings]\r\nA=1\r\n[HKEY_", "[Strings]"), "A=1\r\n[HKEY_");
+
+    const std::string longLine(100000, 'x');
+    EXPECT_EQ(Section("[InstallFiles]\r\n" + longLine + "\r\n[RunFileEnd]", "[InstallFiles]"), longLine);
+}
+
+TEST(ScriptText, ExtractShowsOnlyFoundHeaders) {
+    ReportingBase reporter;
+    test::ProgressRecorder sink;
+    std::string section;
+    EXPECT_TRUE(ExtractSection(reporter, "[Strings]", section, "[Strings]\r\nA=1"));
+    EXPECT_EQ(section, "A=1");
+    EXPECT_FALSE(ExtractSection(reporter, "[InstallFiles]", section, "[Strings]\r\nA=1"));
+    EXPECT_EQ(section, "");
+    EXPECT_EQ(sink.events, std::vector<std::string>{"1:[Strings]"});
+}
+
+TEST(ScriptText, TrimsAndNumbers) {
+    const struct {
+        std::string& (*trim)(std::string&);
+        std::string in, out;
+    } trims[] = {
+        {SectionTrim, " \r\n\tx\t \r\n", "\tx"},
+        {VariableTrim, " \r\n\tx\t \r\n", "\tx\t"},
+        {FontSubstituteTrim, "\t\" Arial \"\t\r\n", "Arial"},
+        {RegFileTrim, "\t \"a\"=\"b\" \t\r\n", "\"a\"=\"b\""},
+        {RegFileTrim, "\r\n \t", ""},
+    };
+    for (const auto& c : trims) {
+        std::string text = c.in;
+        EXPECT_EQ(c.trim(text), c.out) << c.in;
+    }
+    const struct {
+        const char* in;
+        int32_t out;
+    } numbers[] = {
+        {"  \t42kb", 42}, {"abc", 0},      {"-7", -7},   {"+7", 7}, {"\r\n12", 12},
+        {"1 2", 1},       {"99999999999", 2147483647},   {"-99999999999", -2147483647 - 1},
+    };
+    for (const auto& c : numbers) EXPECT_EQ(ParseDecimal(c.in), c.out) << c.in;
 }
 
 }  // namespace

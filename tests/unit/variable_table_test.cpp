@@ -2,13 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "base/run_flags.h"
-#include "unit/recorders.h"
+#include "support/recorders.h"
 
 namespace dp {
 namespace {
@@ -77,9 +76,7 @@ TEST(ExpandVariables, SelfReferenceIsReportedInsteadOfLoopingForever) {
         for (bool tolerant : {false, true}) {
             test::BoxRecorder boxes;
             std::string text = c.text;
-            auto start = std::chrono::steady_clock::now();
             EXPECT_EQ(table.ExpandVariables(text, tolerant), 0) << c.text;
-            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
             ASSERT_EQ(boxes.boxes.size(), 1u) << c.text;
             if (c.box.back() == '*')
                 EXPECT_EQ(boxes.boxes[0].rfind(c.box.substr(0, c.box.size() - 1), 0), 0u) << boxes.boxes[0];

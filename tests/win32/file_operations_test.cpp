@@ -1,18 +1,18 @@
-// The file operations against the real file system: copying (with the in-use
-// fallback behind its seam, and onto a full drive), removal, deletion at the
-// next reboot, attributes and the end-phase deletions.
+// The file operations against the real file system: copying onto a target in
+// use (with the fallback behind its seam) and onto a full drive, removal and
+// deletion at the next reboot. Copies onto new and existing targets and the
+// end-phase deletions are shown end to end by copy_targets.scn,
+// directories.scn and log_levels.scn.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
-#include "file_test_support.h"
 #include "items/files/file_operations.h"
 #include "items/files/file_operations_win32.h"
-#include "base/system_text.h"
+#include "test_support.h"
 
 namespace dp {
 namespace {
@@ -22,23 +22,6 @@ using test::ReadFileText;
 using test::ScratchDir;
 using test::WriteFileText;
 constexpr auto npos = std::string::npos;
-
-// The scheduling of a replacement at the next reboot, replaced while it
-// lives: records its calls and answers as told.
-struct FakeReplacement {
-    static inline std::vector<std::string> calls;
-    static inline int answer = 0;
-    RebootReplacementFunction old;
-    explicit FakeReplacement(int result) {
-        calls.clear();
-        answer = result;
-        old = SetRebootReplacementFunction([](const std::string& temporary, const std::string& target) {
-            calls.push_back(temporary + " -> " + target);
-            return answer;
-        });
-    }
-    ~FakeReplacement() { SetRebootReplacementFunction(old); }
-};
 
 // The temporary files of the copies in a folder.
 std::vector<std::string> Temporaries(const std::string& folder) {
@@ -80,38 +63,9 @@ bool TakePendingRename(const std::string& from, const std::string& to) {
 }
 bool TakePendingDeletion(const std::string& path) { return TakePendingRename(path, ""); }
 
-TEST(CopyPackageFile, OntoTargetsAndIntoMissingFolders) {
-    ScratchDir dir;
-    WriteFileText(dir / "src", "new content");
-    WriteFileText(dir / "old", "old content that is longer");
-    int32_t reboot = 0;
-    EXPECT_EQ(CopyPackageFile(dir / "src", dir / "old", reboot), 0u);
-    EXPECT_EQ(ReadFileText(dir / "old"), "new content");
-    // One missing level is created; with two, the copy fails with path not
-    // found.
-    EXPECT_EQ(CopyPackageFile(dir / "src", dir / "sub\\t.dll", reboot), 0u);
-    EXPECT_EQ(ReadFileText(dir / "sub\\t.dll"), "new content");
-    EXPECT_EQ(CopyPackageFile(dir / "src", dir / "a\\b\\t.dll", reboot), 3u);
-    EXPECT_FALSE(Exists(dir / "a"));
-    // An empty source does nothing.
-    EXPECT_EQ(CopyPackageFile("", dir / "none\\t.dll", reboot), 0u);
-    EXPECT_FALSE(Exists(dir / "none"));
-
-    // The read-only attribute of the copy is cleared, the others kept.
-    SetFileAttributesA((dir / "src").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    ASSERT_EQ(CopyPackageFile(dir / "src", dir / "t", reboot), 0u);
-    EXPECT_EQ(GetFileAttributesA((dir / "t").c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
-              DWORD{FILE_ATTRIBUTE_HIDDEN});
-    // A read-only target is replaced like any other.
-    WriteFileText(dir / "ro", "old");
-    SetFileAttributesA((dir / "ro").c_str(), FILE_ATTRIBUTE_READONLY);
-    FakeReplacement fake(0);
-    EXPECT_EQ(CopyPackageFile(dir / "src", dir / "ro", reboot), 0u);
-    EXPECT_EQ(ReadFileText(dir / "ro"), "new content");
-    EXPECT_FALSE(GetFileAttributesA((dir / "ro").c_str()) & FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(reboot, 0);
-    EXPECT_TRUE(FakeReplacement::calls.empty());
-    EXPECT_TRUE(Temporaries(dir.path()).empty());
+// Counts the replacements asked of the reboot (and refuses them) while it lives.
+test::Replaced<RebootReplacementFunction> CountRebootReplacements(int& calls) {
+    return {SetRebootReplacementFunction, [&calls](const std::string&, const std::string&) { return ++calls, 0; }};
 }
 
 TEST(CopyPackageFile, TargetInUseIsReplacedAtTheReboot) {
@@ -139,11 +93,12 @@ TEST(CopyPackageFile, TargetInUseIsReplacedAtTheReboot) {
     // When not even the reboot can be asked to replace it, nothing waits.
     WriteFileText(dir / "t", "old");
     test::LockedFile lock(dir / "t", FILE_SHARE_READ);
-    FakeReplacement fake(0);
+    int calls = 0;
+    const auto refused = CountRebootReplacements(calls);
     int32_t scheduled = 0;
     EXPECT_NE(CopyPackageFile(dir / "src", dir / "t", scheduled), 0u);
     EXPECT_EQ(scheduled, 0);
-    EXPECT_EQ(FakeReplacement::calls.size(), 1u);
+    EXPECT_EQ(calls, 1);
     EXPECT_TRUE(Temporaries(dir.path()).empty());
 }
 
@@ -189,7 +144,8 @@ TEST(CopyPackageFile, FullDiskGives112AndLeavesTargetsAsTheyWere) {
     WriteFileText(dir / "big", std::string(1536 * 1024, 'n'));
     const std::string old(600 * 1024, 'o');
     WriteFileText("Q:\\old.bin", old);
-    FakeReplacement fake(0);
+    int calls = 0;
+    const auto counted = CountRebootReplacements(calls);
     int32_t reboot = 0;
     EXPECT_EQ(CopyPackageFile(dir / "big", "Q:\\new.bin", reboot), 112u);
     EXPECT_FALSE(Exists("Q:\\new.bin"));
@@ -206,58 +162,20 @@ TEST(CopyPackageFile, FullDiskGives112AndLeavesTargetsAsTheyWere) {
     EXPECT_TRUE(ReadFileText("Q:\\old.bin") == update) << "the update was not copied";
     EXPECT_EQ(reboot, 0);
     EXPECT_TRUE(Temporaries("Q:").empty());
-    EXPECT_TRUE(FakeReplacement::calls.empty());
+    EXPECT_EQ(calls, 0);
 }
 
-TEST(RemoveInstalledFile, MissingDeletedAndInUse) {
+// A file in use is deleted at the reboot (reboot_*.scn); when not even that
+// can be asked, the deletion fails with its own error and no reboot is
+// requested for it. A path under a missing folder gives 3.
+TEST(RemoveInstalledFile, InUseWithoutTheRebootAndUnderAMissingFolder) {
     ScratchDir dir;
     int32_t reboot = 0;
-    EXPECT_EQ(RemoveInstalledFile(dir / "missing.dll", reboot), 2u);
     EXPECT_EQ(RemoveInstalledFile(dir / "no\\such.dll", reboot), 3u);
-    EXPECT_FALSE(TakePendingDeletion(dir / "missing.dll"));
-    WriteFileText(dir / "plain.dll", "x");
-    EXPECT_EQ(RemoveInstalledFile(dir / "plain.dll", reboot), 0u);
-    EXPECT_FALSE(Exists(dir / "plain.dll"));
-    EXPECT_EQ(reboot, 0);
-
     WriteFileText(dir / "busy.dll", "x");
-    {
-        test::LockedFile lock(dir / "busy.dll");
-        ASSERT_TRUE(lock.ok());
-        EXPECT_EQ(RemoveInstalledFile(dir / "busy.dll", reboot), 0u);
-    }
-    EXPECT_EQ(reboot, 1);
-    EXPECT_TRUE(Exists(dir / "busy.dll"));
-    EXPECT_TRUE(TakePendingDeletion(dir / "busy.dll"));
-
-    // When not even the reboot can be asked to delete it, the deletion fails
-    // with its own error and no reboot is requested for it.
-    reboot = 0;
-    auto old = SetRebootDeletionFunction([](const std::string&) { return 0; });
-    {
-        test::LockedFile lock(dir / "busy.dll");
-        EXPECT_EQ(RemoveInstalledFile(dir / "busy.dll", reboot), 32u);
-    }
-    SetRebootDeletionFunction(old);
-    EXPECT_EQ(reboot, 0);
-}
-
-TEST(RemoveInstalledFile, ReadOnlyFilesFoldersAndPathsWithoutName) {
-    ScratchDir dir;
-    int32_t reboot = 0;
-    // A read-only file is deleted now, not left for a reboot that would not
-    // delete it either.
-    WriteFileText(dir / "ro.dll", "x");
-    SetFileAttributesA((dir / "ro.dll").c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(RemoveInstalledFile(dir / "ro.dll", reboot), 0u);
-    EXPECT_FALSE(Exists(dir / "ro.dll"));
-    // A folder, or a path that names no file, is neither deleted nor
-    // scheduled for deletion.
-    CreateDirectoryA((dir / "sub").c_str(), nullptr);
-    EXPECT_EQ(RemoveInstalledFile(dir / "sub", reboot), kErrorNotAFile);
-    EXPECT_EQ(RemoveInstalledFile(dir / "sub\\", reboot), kErrorNotAFile);
-    EXPECT_TRUE(Exists(dir / "sub"));
-    EXPECT_FALSE(TakePendingDeletion(dir / "sub"));
+    test::Replaced<RebootDeletionFunction> refused(SetRebootDeletionFunction, [](const std::string&) { return 0; });
+    test::LockedFile lock(dir / "busy.dll");
+    EXPECT_EQ(RemoveInstalledFile(dir / "busy.dll", reboot), 32u);
     EXPECT_EQ(reboot, 0);
 }
 
@@ -293,34 +211,6 @@ TEST(DeleteAtReboot, SystemListAndWinInitEdit) {
     EXPECT_EQ(AddRenameDeletion(dir / "no\\such\\wininit.ini", "C:\\x.dll"), 0);
     test::LockedFile lock(ini);
     EXPECT_EQ(AddRenameDeletion(ini, "C:\\x.dll"), 0);
-}
-
-TEST(FileAttributes, ClearReadOnlyAndArchiveKeepsTheOthers) {
-    ScratchDir dir;
-    WriteFileText(dir / "f", "x");
-    SetFileAttributesA((dir / "f").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN);
-    ClearReadOnlyAndArchive(dir / "f");
-    // (Wine reports the archive attribute for every file.)
-    EXPECT_EQ(GetFileAttributesA((dir / "f").c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
-              DWORD{FILE_ATTRIBUTE_HIDDEN});
-    ClearReadOnlyAndArchive(dir / "missing");  // left alone
-}
-
-TEST(DeleteListedFiles, DeletesInOrderAndLogsByLevel) {
-    ScratchDir dir;
-    const std::vector<std::string> list = {dir / "a", dir / "missing", dir / "aux.txt"};
-    for (LogLevel level : {LogLevel::Short, LogLevel::None}) {  // at level NONE deleted, not logged
-        WriteFileText(dir / "a", "x");
-        std::FILE* log = std::fopen((dir / "log.txt").c_str(), "w+b");
-        ASSERT_NE(log, nullptr);
-        EXPECT_EQ(DeleteListedFiles(list, log, level), 1);
-        EXPECT_FALSE(Exists(dir / "a"));
-        std::fclose(log);
-        const std::string logged = "Deleting file " + dir / "a" + ".\nError deleting file " + dir / "missing" + ". " +
-                                   SystemErrorText(2) + "\nReserved device name refused " + dir / "aux.txt" + ".\n";
-        EXPECT_EQ(ReadFileText(dir / "log.txt"), level == LogLevel::None ? "" : logged);
-    }
-    EXPECT_EQ(DeleteListedFiles(list, nullptr, LogLevel::Full), 1);
 }
 
 }  // namespace

@@ -1,27 +1,22 @@
-// The file sections read against real files: flags and order, facts and
-// texts, the update decision, the missing-source prompt, progress and Stop.
+// The file sections read against real files: the version reader against the
+// system's library, progress and Stop. The sections' order and flags, and
+// what they read from real files and decide, are shown by
+// file_decisions.scn.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <tuple>
 #include <vector>
 
 #include "base/run_flags.h"
-#include "file_test_support.h"
 #include "items/files/file_facts.h"
-#include "items/files/file_list.h"
 #include "items/files/version_resource.h"
-#include "script/variable_table.h"
+#include "support/pe_image_builder.h"
+#include "test_support.h"
 
 namespace dp {
 namespace {
 
-using test::CopyData;
-using test::FileTimeOf;
-using test::ScriptedBoxes;
-using test::SetWriteTime;
 using test::WriteFileText;
 
 class FileSections : public ::testing::Test {
@@ -31,65 +26,12 @@ protected:
         variables.programDirectory = Dir();
     }
     std::string Dir() const { return dir.path() + "\\"; }
-    int Install(const std::string& text, int always = 0, int reg = 0, int system = 0, int font = 0) {
-        return list.ParseInstallSection(text, always, reg, system, font, variables, Dir());
-    }
-    int Delete(const std::string& text, int reg = 0, int font = 0) {
-        return list.ParseDeleteSection(text, reg, font, variables);
-    }
+    int Install(const std::string& text) { return list.ParseInstallSection(text, 0, 0, 0, 0, variables, Dir()); }
+    int Delete(const std::string& text) { return list.ParseDeleteSection(text, 0, 0, variables); }
 
     test::ScratchDir dir;
     VariableTable variables;
     FileList list;
-};
-
-TEST_F(FileSections, ElevenSectionsInReaderOrderWithTheirFlags) {
-    for (const char* name : {"a.src", "b.src", "c.src", "d.src", "e.src", "f.src", "g.src", "h.src", "del1", "del2"})
-        WriteFileText(dir / name, name);
-    SetCurrentDirectoryA("C:\\");  // bare names are completed with the program directory
-    ASSERT_EQ(Install("a.tgt=a.src\r\nplain.tgt = a.src , NotAlways"), 1);  // [InstallFiles]
-    ASSERT_EQ(Delete("del1"), 1);                                             // [DeleteFilesFirst]
-    ASSERT_EQ(Delete(Dir() + "del2", 1), 1);                                  // [DeleteRegisterFiles]
-    ASSERT_EQ(Delete("font.del", 0, 1), 1);                                   // [DeleteFonts]
-    ASSERT_EQ(Install("b.tgt=b.src", 0, 0, 1), 1);                            // [InstallSystemFiles]
-    ASSERT_EQ(Install("c.tgt=c.src", 0, 1, 1), 1);                            // [InstallSystemRegisterFiles]
-    ASSERT_EQ(Install("d.tgt=d.src", 0, 0, 0, 1), 1);                         // [InstallFonts]
-    ASSERT_EQ(Install("e.tgt=e.src", 1, 0, 0, 1), 1);                         // [AlwaysInstallFonts]
-    ASSERT_EQ(Install("f.tgt=f.src", 1), 1);                                  // [AlwaysInstallFiles]
-    ASSERT_EQ(Install("g.tgt=g.src,always", 0, 1), 1);                        // [InstallRegisterFiles]
-    ASSERT_EQ(Install("h.tgt=h.src", 1, 1), 1);                               // [AlwaysInstallRegisterFiles]
-
-    // Flags: delete, always, register, system, font, target exists, source exists.
-    const std::pair<const char*, const char*> expected[] = {
-        {"a.tgt", "0000001"}, {"plain.tgt", "0100001"}, {"del1", "1000010"}, {"del2", "1010010"},
-        {"font.del", "1000100"}, {"b.tgt", "0001001"}, {"c.tgt", "0011001"}, {"d.tgt", "0000101"},
-        {"e.tgt", "0100101"}, {"f.tgt", "0100001"}, {"g.tgt", "0010001"}, {"h.tgt", "0110001"},
-    };
-    ASSERT_EQ(list.count(), 12);
-    for (int i = 0; i < list.count(); ++i) {
-        const FileItem& it = list.items[i];
-        const std::string flags = {char('0' + it.deleteItem), char('0' + it.always), char('0' + it.registerFile),
-                                   char('0' + it.system),     char('0' + it.font),   char('0' + it.targetExists),
-                                   char('0' + it.sourceExists)};
-        EXPECT_EQ(it.targetPath + " " + flags, Dir() + expected[i].first + " " + expected[i].second);
-        EXPECT_EQ(it.rowKey, i);
-        // Install items with a missing target are updated; delete items always.
-        EXPECT_EQ(it.needsUpdate + it.selected, 2) << it.targetPath;
-        if (it.deleteItem)
-            EXPECT_EQ(it.sourcePath + it.sourceName + it.sourceVersionText + it.sourceDetails,
-                      " - need to be deleted -  ");
-    }
-    EXPECT_EQ(list.items[4].targetVersionText + "|" + list.items[4].targetDetails, "- not found -|");
-}
-
-// A whole file in memory.
-struct FileBytes : ByteReader {
-    std::string data;
-    bool Read(uint64_t at, void* out, size_t size) override {
-        if (at > data.size() || size > data.size() - at) return false;
-        std::copy_n(data.data() + at, size, static_cast<char*>(out));
-        return true;
-    }
 };
 
 // The version facts read straight from images agree with the system's version
@@ -112,8 +54,8 @@ TEST(VersionFacts, ImageReaderAgreesWithVersionLibrary) {
     int counts[3] = {};  // none, found, undecided
     for (const std::string& path : paths) {
         SCOPED_TRACE(path);
-        FileBytes reader;
-        reader.data = test::ReadFileText(path);
+        const std::string bytes = test::ReadFileText(path);
+        pe_test::MemoryReader reader(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
         std::vector<uint8_t> block;
         ++counts[static_cast<int>(FindImageVersionResource(reader, block))];
         FileFacts direct, library;
@@ -135,168 +77,28 @@ TEST(VersionFacts, ImageReaderAgreesWithVersionLibrary) {
     EXPECT_GT(counts[1], 5);
 }
 
-TEST_F(FileSections, DecisionAndTextsFromRealFiles) {
-    const uint64_t older = FileTimeOf(2006, 12, 5), newer = FileTimeOf(2007, 1, 9);
-    const struct {
-        const char* name;
-        const char* target;  // data file, "text" for a text file, "" for none
-        uint64_t targetTime;
-        const char* source;
-        uint64_t sourceTime;
-        const char* options;
-        int needsUpdate;
-        const char* versions;  // target | source
-    } pairs[] = {
-        {"higher", "verdll_1000.dll", newer, "verdll_1001.dll", older, "", 1, "1.0.0.0|1.0.0.1"},
-        {"lower", "verdll_2000.dll", older, "verdll_1001.dll", newer, "", 0, "2.0 text|1.0.0.1"},
-        {"equal, source newer", "verdll_1000.dll", older, "verdll_1000.dll", newer, "", 0, "1.0.0.0|1.0.0.0"},
-        {"none over versioned", "verdll_1000.dll", older, "verdll_none.dll", newer, "", 0, "1.0.0.0|9.1.2007"},
-        {"last translation counts", "verdll_1000.dll", newer, "verdll_two.dll", older, "", 1,
-         "1.0.0.0|3.1.4.1 last translation"},
-        {"texts, source later", "text", older, "text", newer, "", 1, "5.12.2006|9.1.2007"},
-        {"missing target", "", 0, "text", older, "", 1, "- not found -|5.12.2006"},
-    };
-    std::string section;
-    for (size_t i = 0; i < std::size(pairs); ++i) {
-        const auto& p = pairs[i];
-        const std::string t = dir / ("t" + std::to_string(i)), s = dir / ("s" + std::to_string(i));
-        for (auto [data, path, time] : {std::tuple{p.target, t, p.targetTime}, std::tuple{p.source, s, p.sourceTime}}) {
-            if (!*data) continue;
-            if (std::string(data) == "text") WriteFileText(path, "plain text");
-            else CopyData(data, path);
-            SetWriteTime(path, time);
-        }
-        section += t + "=" + s + "," + p.options + "\r\n";
-    }
-    ASSERT_EQ(Install(section), 1);
-    ASSERT_EQ(list.count(), static_cast<int>(std::size(pairs)));
-    for (size_t i = 0; i < std::size(pairs); ++i) {
-        const FileItem& it = list.items[i];
-        EXPECT_EQ(it.needsUpdate, pairs[i].needsUpdate) << pairs[i].name;
-        EXPECT_EQ(it.selected, it.needsUpdate) << pairs[i].name;
-        EXPECT_EQ(it.targetVersionText + "|" + it.sourceVersionText, pairs[i].versions) << pairs[i].name;
-    }
-    // "size; date" for present files, empty for a missing target.
-    EXPECT_EQ(list.items[5].targetDetails + "|" + list.items[5].sourceDetails, "10; 5.12.2006|10; 9.1.2007");
-    EXPECT_EQ(list.items[6].targetDetails, "");
-}
-
-TEST_F(FileSections, MissingAndLockedFiles) {
-    FileFacts facts;
-    FileFactTexts texts;
-    std::string error;
-    EXPECT_EQ(ReadFileFacts(dir / "missing.dll", facts, texts, error), 0);
-    EXPECT_EQ(error, "Error opening file ErrCode=2");
-    CopyData("verdll_1000.dll", dir / "t.dll");
-    CopyData("verdll_2000.dll", dir / "s.dll");
-    test::LockedFile lock(dir / "t.dll");
-    ASSERT_TRUE(lock.ok());
-    EXPECT_EQ(ReadFileFacts(dir / "t.dll", facts, texts, error), 0);
-    EXPECT_EQ(error, "Error opening file ErrCode=32");
-    // An unreadable target is not updated, even always; its deletion stays marked.
-    ASSERT_EQ(Install(dir / "t.dll=" + dir / "s.dll", 1), 1);
-    ASSERT_EQ(Delete(dir / "t.dll"), 1);
-    const FileItem& it = list.items[0];
-    EXPECT_EQ(it.targetExists, 1);
-    EXPECT_EQ(it.targetVersionText + "|" + it.targetDetails + "|" + it.sourceVersionText,
-              "- get error -|- get error -|2.0 text");
-    EXPECT_EQ(it.needsUpdate, 0);
-    EXPECT_EQ(list.items[1].targetVersionText, "- get error -");
-    EXPECT_EQ(list.items[1].selected, 1);
-}
-
-TEST_F(FileSections, MissingSourcePromptOkEndsCancelKeeps) {
-    const std::string missing = dir / "missing.src";
-    const std::string lines = dir / "t.dll=" + missing + "\n" + dir / "u.dll=" + missing;
-    {
-        ScriptedBoxes boxes({kAnswerOk});
-        EXPECT_EQ(Install(lines), 0);
-        ASSERT_EQ(boxes.shown.size(), 1u);
-        EXPECT_EQ(boxes.shown[0].caption + "|" + std::to_string(boxes.shown[0].style) + "|" + boxes.shown[0].text,
-                  "|1|Source file not found " + missing + ". To finish work press Ok, to continue work press Cancel..");
-    }
-    list.items.clear();
-    ScriptedBoxes boxes({kAnswerCancel, kAnswerCancel});
-    EXPECT_EQ(Install(lines), 1);
-    EXPECT_EQ(boxes.shown.size(), 2u);
-    ASSERT_EQ(list.count(), 2);
-    const FileItem& it = list.items[0];
-    EXPECT_EQ(it.sourceExists + it.needsUpdate + it.selected, 0);
-    EXPECT_EQ(it.sourceVersionText + "|" + it.sourceDetails + "|" + it.sourceName, "- not found -||missing.src");
-}
-
-TEST_F(FileSections, MalformedEmptyAndLongLines) {
-    WriteFileText(dir / "s", "x");
-    EXPECT_EQ(Install(" \r\n "), 1);
-    EXPECT_EQ(Delete("\r\n"), 1);
-    EXPECT_EQ(list.count(), 0);
-    EXPECT_EQ(Install("t=s\nno equals sign\nu=s"), 0);
-    // A path far beyond what the system accepts is kept whole and simply not found.
-    list.items.clear();
-    const std::string longTarget = dir / std::string(1000, 'x');
-    ASSERT_EQ(Install(longTarget + "=" + dir / "s"), 1);
-    EXPECT_EQ(list.items[0].targetPath, longTarget);
-    EXPECT_EQ(list.items[0].targetExists, 0);
-    EXPECT_EQ(list.items[0].needsUpdate, 1);
-}
-
-TEST_F(FileSections, FieldsAreTrimmedThenExpandedThenCompleted) {
-    WriteFileText(dir / "pkg.src", "x");
-    variables.AddEntry("PKG", "", dir.path());
-    variables.AddEntry("NAME", "", "bare.dll");
-    ScriptedBoxes boxes({kAnswerCancel});
-    ASSERT_EQ(Install(" %NAME% = %PKG%\\pkg.src \n%UNDEFINED%\\t.dll=%PKG%\\pkg.src"), 1);
-    ASSERT_EQ(Delete(" %NAME%\r"), 1);
-    ASSERT_EQ(list.count(), 3);
-    // A value without backslash is completed after expansion.
-    EXPECT_EQ(list.items[0].targetPath, Dir() + "bare.dll");
-    EXPECT_EQ(list.items[0].sourcePath, dir / "pkg.src");
-    EXPECT_EQ(list.items[0].sourceExists, 1);
-    // An undefined name is reported and the text stays as far as it was expanded.
-    EXPECT_EQ(list.items[1].targetPath, "%UNDEFINED%\\t.dll");
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_NE(boxes.shown[0].text.find("UNDEFINED"), std::string::npos);
-    EXPECT_EQ(list.items[2].targetPath, Dir() + "bare.dll");
-}
-
-// Records the progress calls and confirms a Stop at a chosen poll.
-struct RecordingSink : ProgressSink {
-    void ShowProgressLine(const std::string& text, int kind) override {
-        calls.push_back("line " + std::to_string(kind) + " " + text);
-    }
-    void PollStop(int done, int total, int32_t& stop) override {
-        calls.push_back("poll " + std::to_string(done) + "/" + std::to_string(total));
-        stop = ++polls == stopAtPoll;
-    }
-    std::vector<std::string> calls;
-    int polls = 0, stopAtPoll = 0;
-};
-
 TEST_F(FileSections, ProgressLinesPollsAndStop) {
     WriteFileText(dir / "s", "x");
-    RecordingSink sink;
-    SetProgressSink(&sink);
-    const std::string d = Dir();
-    EXPECT_EQ(Install("a=s\nb=s"), 1);
-    EXPECT_EQ(sink.calls, (std::vector<std::string>{"line 0 " + d + "a", "poll 1/2", "line 0 " + d + "s",
-                                                    "line 0 " + d + "b", "poll 2/2", "line 0 " + d + "s", "poll 0/2"}));
+    const std::string d = "0:" + Dir();
+    {
+        test::ProgressRecorder sink;
+        EXPECT_EQ(Install("a=s\nb=s"), 1);
+        EXPECT_EQ(sink.events, (std::vector<std::string>{d + "a", "1/2", d + "s", d + "b", "2/2", d + "s", "0/2"}));
+        sink.events.clear();
+        EXPECT_EQ(Delete("a\nb"), 1);  // delete sections neither show nor poll
+        EXPECT_TRUE(sink.events.empty());
+    }
     // A Stop confirmed at the second item ends the section before it is read.
-    sink = RecordingSink{};
-    sink.stopAtPoll = 2;
+    test::ProgressRecorder sink(2);
     list.items.clear();
     EXPECT_EQ(Install("a=s\nb=s\nc=s"), 0);
     EXPECT_EQ(list.count(), 1);
-    EXPECT_EQ(sink.calls.back(), "poll 2/3");
-    // Delete sections neither show nor poll.
-    sink.calls.clear();
-    EXPECT_EQ(Delete("a\nb"), 1);
-    EXPECT_TRUE(sink.calls.empty());
+    EXPECT_EQ(sink.events.back(), "2/3");
     // A Stop already pending when a section starts.
     stopRequested = 1;
     EXPECT_EQ(Install(""), 0);
     EXPECT_EQ(Install("a=s"), 0);
     stopRequested = 0;
-    SetProgressSink(nullptr);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Fonts added, registered, removed and announced, and font substitutes
-// written, on the running system.
+// Fonts on the running system: added, registered, removed and announced; and
+// font substitutes the system does not take.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -9,14 +9,11 @@
 #include <optional>
 #include <string>
 
-#include "base/handles_win32.h"
 #include "base/system_text.h"
-#include "file_test_support.h"
-#include "items/files/file_list.h"
 #include "items/font_substitutes.h"
 #include "items/font_substitutes_win32.h"
 #include "items/fonts.h"
-#include "script/variable_table.h"
+#include "test_support.h"
 
 namespace dp {
 namespace {
@@ -24,19 +21,18 @@ namespace {
 using test::Exists;
 
 // The system's Fonts key in the system's own view (the 64-bit one under WOW64).
-UniqueKey FontsKey() {
+constexpr char kFontsKey[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
+REGSAM FontsView() {
     BOOL wow64 = FALSE;
-    const REGSAM view = IsWow64Process(GetCurrentProcess(), &wow64) && wow64 ? KEY_WOW64_64KEY : 0;
-    UniqueKey key;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts", 0, nullptr, 0,
-                    KEY_QUERY_VALUE | KEY_SET_VALUE | view, nullptr, key.put(), nullptr);
-    return key;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64 ? KEY_WOW64_64KEY : 0;
 }
-std::string FontsValue(const char* name) {
-    char data[MAX_PATH] = {};
-    DWORD size = sizeof data - 1;
-    const LONG rc = RegQueryValueExA(FontsKey().get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
-    return rc == ERROR_SUCCESS ? data : "<none>";
+std::string FontsValue(const std::string& name) { return test::RegText(HKEY_LOCAL_MACHINE, kFontsKey, name, FontsView()); }
+void SetFontsValue(const std::string& name, const char* data) {
+    HKEY key;
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, kFontsKey, 0, KEY_SET_VALUE | FontsView(), &key);
+    if (data) RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data), static_cast<DWORD>(std::strlen(data) + 1));
+    else RegDeleteValueA(key, name.c_str());
+    RegCloseKey(key);
 }
 
 int CALLBACK FaceFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found) {
@@ -91,30 +87,38 @@ TEST(Fonts, AddedRegisteredAnnouncedAndRemoved) {
         const std::string font = c.folder + c.name, broken = c.folder + "broken.fon";
         test::CopyData("dptest.ttf", font);
         test::WriteFileText(broken, "not a font");
-        VariableTable variables;
-        variables.AddEntry("FONTS_PATH", "", c.folder);
-        variables.AddEntry("USER_TEMP_PATH", "", dir.path() + "\\");
         EXPECT_FALSE(FaceAvailable());
-        FileList files;
-        files.items = {Font(font, 1, 0), Font(c.folder + "old.ttf", 0, 0), Font(broken, 1, 0)};
+        // Each step with the variables it reads. (Wine looks for the font a
+        // resource file names in the current folder, Windows in the folder
+        // the resource was made with: there the font's folder is made current.)
+        auto step = [&](LogLevel level, std::vector<FileItem> items, int (*action)(StepContext&)) {
+            std::optional<test::CurrentDirectory> inFolder;
+            if (!c.resource.empty()) inFolder.emplace(c.folder);
+            test::Step s(level);
+            s.variables.AddEntry("FONTS_PATH", "", c.folder);
+            s.variables.AddEntry("USER_TEMP_PATH", "", dir.path() + "\\");
+            s.files.items = std::move(items);
+            action(s.context);
+            return s.Log();
+        };
         g_notices = 0;
-        EXPECT_EQ(test::LoggedStep(LogLevel::Short, files, variables, [](StepContext& s) { InstallFonts(s); }),
+        EXPECT_EQ(step(LogLevel::Short, {Font(font, 1, 0), Font(c.folder + "old.ttf", 0, 0), Font(broken, 1, 0)},
+                       InstallFonts),
                   "Font added for this session only, its name cannot be read: " + broken + ".\n");
         EXPECT_TRUE(FaceAvailable()) << c.name;
-        EXPECT_EQ(FontsValue(c.value.c_str()), c.data);
+        EXPECT_EQ(FontsValue(c.value), c.data);
         EXPECT_EQ(c.resource.empty() || Exists(c.resource), true) << c.resource;
         EXPECT_EQ(g_notices, 2);  // the item not marked is not announced
 
-        files.items = {Font(font, 1, 1)};
-        EXPECT_EQ(test::LoggedStep(LogLevel::Full, files, variables, [](StepContext& s) { RemoveFonts(s); }), "");
+        EXPECT_EQ(step(LogLevel::Full, {Font(font, 1, 1)}, RemoveFonts), "");
         EXPECT_FALSE(FaceAvailable()) << c.name;
-        EXPECT_EQ(FontsValue(c.value.c_str()), "<none>");
+        EXPECT_EQ(FontsValue(c.value), "<none>");
         EXPECT_FALSE(!c.resource.empty() && Exists(c.resource)) << c.resource;
         // A value that names another file is not this font's to remove.
-        RegSetValueExA(FontsKey().get(), c.value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>("other.ttf"), 10);
-        test::LoggedStep(LogLevel::Full, files, variables, [](StepContext& s) { RemoveFonts(s); });
-        EXPECT_EQ(FontsValue(c.value.c_str()), "other.ttf");
-        RegDeleteValueA(FontsKey().get(), c.value.c_str());
+        SetFontsValue(c.value, "other.ttf");
+        step(LogLevel::Full, {Font(font, 1, 1)}, RemoveFonts);
+        EXPECT_EQ(FontsValue(c.value), "other.ttf");
+        SetFontsValue(c.value, nullptr);
         DeleteFileA(font.c_str());
         DeleteFileA(broken.c_str());
     }
@@ -137,45 +141,32 @@ TEST(Fonts, HungWindowDoesNotHoldTheBroadcast) {
     std::atomic<int> state{0};
     HANDLE thread = CreateThread(nullptr, 0, HungWindow, &state, 0, nullptr);
     while (state == 0) Sleep(10);
-    FileList files;
-    files.items = {Font("C:\\nowhere\\missing.fon", 1, 0)};
-    VariableTable variables;
-    test::LoggedStep(LogLevel::None, files, variables, [](StepContext& s) { InstallFonts(s); });
+    test::Step step(LogLevel::None);
+    step.files.items = {Font("C:\\nowhere\\missing.fon", 1, 0)};
+    InstallFonts(step.context);
     int expected = 1;
     EXPECT_TRUE(state.compare_exchange_strong(expected, 3)) << "the broadcast waited for the hung window";
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
 }
 
-std::string Substitute(const char* name) {
-    char value[MAX_PATH] = {};
-    GetProfileStringA("FontSubstitutes", name, "<none>", value, sizeof value);
-    return value;
-}
-
-TEST(FontSubstitutes, SetAndDeletedThroughTheProfileFailuresOnlyLogged) {
-    FontSubstituteList set, remove;
+// A substitute the system does not take is logged (at SHORT and FULL) and
+// the step goes on. (Substitutes set and deleted, and shortcuts, are shown by
+// shortcuts.scn.)
+TEST(FontSubstitutes, FailuresAreOnlyLogged) {
+    FontSubstituteList set;
     ASSERT_EQ(ParseFontSubstitutes(set, "Dptest Helv,204=Dptest Arial,0\n\"Dptest Tms\"=\"Dptest Times\"", 0), 1);
-    ASSERT_EQ(ParseFontSubstitutes(remove, "Dptest Tms=\nDptest Never=", 1), 1);
-    FileList files;
-    VariableTable variables;
-    auto apply = [&](FontSubstituteList& list, LogLevel level) {
-        return test::LoggedStep(level, files, variables, [&](StepContext& s) { EXPECT_EQ(ApplyFontSubstitutes(list, s), 1); });
-    };
-    EXPECT_EQ(apply(set, LogLevel::Full), "");
-    EXPECT_EQ(Substitute("Dptest Helv,204"), "Dptest Arial,0");
-    EXPECT_EQ(Substitute("Dptest Tms"), "Dptest Times");
-    EXPECT_EQ(apply(remove, LogLevel::Full), "");
-    EXPECT_EQ(Substitute("Dptest Tms"), "<none>");
-    EXPECT_EQ(Substitute("Dptest Helv,204"), "Dptest Arial,0");
-    WriteProfileStringA("FontSubstitutes", "Dptest Helv,204", nullptr);
-
-    SetSubstituteWriterForTesting([](const std::string&, const std::optional<std::string>&) { return 5u; });
-    const std::string error = "Error setting or deleting font substitutes for:  ";
-    EXPECT_EQ(apply(set, LogLevel::Short), error + "Dptest Helv,204. " + SystemErrorText(5) + "\n" + error +
-                                               "Dptest Tms. " + SystemErrorText(5) + "\n");
-    EXPECT_EQ(apply(set, LogLevel::None), "");
-    SetSubstituteWriterForTesting(nullptr);
+    test::Replaced<SubstituteWriter> failing(SetSubstituteWriterForTesting,
+                                             [](const std::string&, const std::optional<std::string>&) { return 5u; });
+    for (LogLevel level : {LogLevel::Short, LogLevel::None}) {
+        test::Step step(level);
+        test::BoxRecorder boxes;
+        EXPECT_EQ(ApplyFontSubstitutes(set, step.context), 1);
+        const std::string error = "Error setting or deleting font substitutes for:  ";
+        EXPECT_EQ(step.Log(), level == LogLevel::None ? "" : error + "Dptest Helv,204. " + SystemErrorText(5) + "\n" +
+                                                             error + "Dptest Tms. " + SystemErrorText(5) + "\n");
+        EXPECT_TRUE(boxes.boxes.empty());
+    }
 }
 
 }  // namespace

@@ -1,19 +1,16 @@
-// The log file on a real file system: directories along the path, the header
-// as the running process writes it, appending runs, the after-reboot and NONE
-// levels, the boxes for failures, and the size limit cut in place.
+// The log's size limit, cut in place on a real file system. The header of a
+// run (good_script.scn), runs appending to one log, the NONE level, the boxes
+// for a log that cannot be made (log_and_messages.scn) and the after-reboot
+// log (after_reboot.scn) are shown end to end.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
 #include <vector>
 
-#include "file_test_support.h"
 #include "log/log_file.h"
-#include "model/install_script.h"
-#include "script/variable_table.h"
-#include "unit/recorders.h"
+#include "test_support.h"
 
 namespace dp {
 namespace {
@@ -22,82 +19,6 @@ using test::Exists;
 using test::ReadFileText;
 using test::ScratchDir;
 using test::WriteFileText;
-
-TEST(OpenLog, CreatesTwoDirectoryLevelsAndWritesTheHeaderLineByLine) {
-    ScratchDir dir;
-    test::BoxRecorder boxes;
-    InstallScript script(dir.path() + "\\");
-    script.variables->InitPredefined();
-    script.logPath = dir / "logs\\deep\\kitup.log";
-    ASSERT_EQ(script.OpenLog(), 1);
-    EXPECT_TRUE(boxes.boxes.empty());
-
-    char computer[MAX_COMPUTERNAME_LENGTH + 1] = {}, user[257] = {};
-    DWORD size = sizeof computer;
-    GetComputerNameA(computer, &size);
-    size = sizeof user;
-    GetUserNameA(user, &size);
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    std::string expected = "\r\n" + std::string(70, '=') + "\r\n" +
-                           "(\\d{1,2})\\.(\\d{1,2})\\.(\\d{4}) \\d{1,2}:\\d{1,2}   Computer: " + computer +
-                           "  User: " + user + "   \r\n";
-    std::string text = ReadFileText(script.logPath);
-    std::smatch m;
-    ASSERT_TRUE(std::regex_search(text, m, std::regex("^" + expected))) << text;
-    EXPECT_EQ(std::stoi(m[3]), now.wYear);
-    EXPECT_EQ(std::stoi(m[2]), now.wMonth);
-    std::string rest = std::string(GetCommandLineA()) + "\r\nLOGLEVEL = SHORT\r\n";
-    for (int i = 0; i < kPredefinedCount; ++i)
-        rest += std::string(kPredefinedNames[i]) + " = " + script.variables->values[i] + "\r\n";
-    EXPECT_EQ(m.suffix().str(), rest);
-}
-
-TEST(OpenLog, TwoRunsAppendTwoHeaders) {
-    ScratchDir dir;
-    InstallScript script(dir.path() + "\\");
-    script.logPath = dir / "kitup.log";
-    script.logLevel = LogLevel::Full;
-    ASSERT_EQ(script.OpenLog(), 1);
-    script.logLevel = LogLevel::Short;
-    ASSERT_EQ(script.OpenLog(), 1);
-    const std::string text = ReadFileText(script.logPath);
-    const std::string rule = "\r\n" + std::string(70, '=') + "\r\n";
-    const size_t second = text.find(rule, 1);
-    ASSERT_NE(second, std::string::npos);
-    EXPECT_EQ(text.rfind(rule), second);
-    EXPECT_LT(text.find("LOGLEVEL = FULL\r\n"), second);
-    EXPECT_GT(text.find("LOGLEVEL = SHORT\r\n"), second);
-}
-
-TEST(OpenLog, NoneCreatesNothingAndAfterRebootOnlyTheDirectories) {
-    ScratchDir dir;
-    InstallScript none(dir.path() + "\\");
-    none.logLevel = LogLevel::None;
-    none.logPath = dir / "a\\b\\kitup.log";
-    EXPECT_EQ(none.OpenLog(), 1);
-    EXPECT_FALSE(Exists(dir / "a"));
-
-    InstallScript after(dir.path() + "\\");
-    after.afterReboot = 1;
-    after.logPath = dir / "a\\b\\kitup.log";
-    EXPECT_EQ(after.OpenLog(), 1);
-    EXPECT_TRUE(Exists(dir / "a\\b"));
-    EXPECT_FALSE(Exists(after.logPath));
-}
-
-TEST(OpenLog, FailuresShowTheirBoxes) {
-    ScratchDir dir;
-    WriteFileText(dir / "file", "x");
-    test::BoxRecorder boxes;
-    InstallScript script(dir.path() + "\\");
-    script.logPath = dir / "file\\sub\\kitup.log";  // "file" is a file: nothing below it can be made
-    EXPECT_EQ(script.OpenLog(), 0);
-    ASSERT_EQ(boxes.boxes.size(), 2u);
-    EXPECT_TRUE(std::regex_match(boxes.boxes[0], std::regex("Error\\|Error of creation directory .*\\\\file\\\\sub\\. [\\s\\S]+\\|64")))
-        << boxes.boxes[0];
-    EXPECT_EQ(boxes.boxes[1], "|Error of creation log file " + script.logPath + ".|64");
-}
 
 std::string Pattern(size_t size) {
     std::string s(size, '\0');

@@ -1,31 +1,28 @@
-// The module selection dialog in this process, and the fonts of the
-// program's dialogs. What a user does with the dialog is checked by the
-// end-to-end scenarios (select_*.scn).
+// The module selection dialog in this process: the placement it reads and
+// the texts it saves; and the fonts of the program's dialogs. What a user
+// does with the dialog, and where it then opens, is checked by the end-to-end
+// scenarios (select_*.scn).
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <string>
+#include <array>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "app/driver_win32.h"
-#include "base/program_win32.h"
+#include "items/com_registration.h"
 #include "model/install_script.h"
 #include "resources/resource_ids.h"
+#include "test_support.h"
 #include "ui/init_window_win32.h"
 #include "ui/module_selection_win32.h"
 #include "ui/progress_dialog_win32.h"
 
 namespace dp {
 namespace {
-
-constexpr char kKey[] = "SOFTWARE\\Velmora\\Deployator";
-
-void ClearPlacement() {
-    RegDeleteKeyValueA(HKEY_CURRENT_USER, kKey, "Rect");
-    RegDeleteKeyValueA(HKEY_CURRENT_USER, kKey, "Columns");
-}
 
 BOOL CALLBACK CollectChild(HWND child, LPARAM children) {
     reinterpret_cast<std::vector<HWND>*>(children)->push_back(child);
@@ -64,7 +61,8 @@ protected:
 };
 
 TEST_F(ModuleSelection, CancelSavesThePlacementAsTextsOf260Bytes) {
-    ClearPlacement();
+    test::RegValueScope rect(HKEY_CURRENT_USER, kProgramKeyPath, "Rect", std::nullopt);
+    test::RegValueScope columns(HKEY_CURRENT_USER, kProgramKeyPath, "Columns", std::nullopt);
     InstallScript script(ProgramDirectory());
     script.fileList.items.resize(2);
     ModuleSelectionDialog selection(ProgramInstance(), &script);
@@ -77,18 +75,41 @@ TEST_F(ModuleSelection, CancelSavesThePlacementAsTextsOf260Bytes) {
     SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     EXPECT_EQ(selection.RunSelectionLoop(), 1);  // ends at the quit message
     EXPECT_EQ(updateRequested, 0);
-    for (const std::string& stored : {"Rect40 ,30 ,540 ,330", "Columns80 ,80 ,80 ,80 ,30 ,30 ,30 ,30, 10"}) {
-        const std::string name = stored.substr(0, stored.find_first_of("0123456789"));
-        std::string data(1024, 'x');
-        DWORD size = static_cast<DWORD>(data.size());
-        DWORD type = 0;
-        RegGetValueA(HKEY_CURRENT_USER, kKey, name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, data.data(), &size);
-        data.resize(size);
-        EXPECT_EQ(type, static_cast<DWORD>(REG_SZ)) << name;
-        const std::string text = stored.substr(name.size());
-        EXPECT_EQ(data, text + std::string(260 - text.size(), '\0')) << name;
+    for (const auto& [name, text] : {std::pair<const char*, std::string>{"Rect", "40 ,30 ,540 ,330"},
+                                     {"Columns", "80 ,80 ,80 ,80 ,30 ,30 ,30 ,30, 10"}})
+        EXPECT_EQ(test::ReadRegValue(HKEY_CURRENT_USER, kProgramKeyPath, name),
+                  (test::RegValue{REG_SZ, text + std::string(260 - text.size(), '\0')}));
+}
+
+TEST_F(ModuleSelection, PlacementReadFromTheRegistry) {
+    using Rect = std::array<int32_t, 4>;
+    using Columns = std::array<int32_t, 9>;
+    const Rect defaultRect{20, 20, 600, 400};
+    const struct {
+        std::optional<std::string> rect, columns;
+        Rect wantRect;
+        Columns wantColumns;
+    } cases[] = {
+        {std::nullopt, std::nullopt, defaultRect, {80, 80, 80, 80, 30, 30, 30, 30, 30}},
+        // A short text changes only what it names.
+        {"5,6", "100,90", {5, 6, 600, 400}, {100, 90, 80, 80, 30, 30, 30, 30, 30}},
+        // A short "Rect" does not limit the reading of "Columns"; of eleven
+        // columns the first nine count.
+        {"1,2,3,4", "11,12,13,14,15,16,17,18,19,20,21", {1, 2, 3, 4}, {11, 12, 13, 14, 15, 16, 17, 18, 19}},
+        // Longer than the 260-byte buffer: as if missing.
+        {"7,7,7,7" + std::string(300, ' '), "9", defaultRect, {9, 80, 80, 80, 30, 30, 30, 30, 30}},
+    };
+    for (const auto& c : cases) {
+        test::RegValueScope savedRect(HKEY_CURRENT_USER, kProgramKeyPath, "Rect", c.rect);
+        test::RegValueScope savedColumns(HKEY_CURRENT_USER, kProgramKeyPath, "Columns", c.columns);
+        InstallScript script;
+        Rect rect;
+        Columns columns;
+        std::copy(script.windowRect, script.windowRect + 4, rect.begin());
+        std::copy(script.columnWidths, script.columnWidths + 9, columns.begin());
+        EXPECT_EQ(rect, c.wantRect) << c.rect.value_or("(none)");
+        EXPECT_EQ(columns, c.wantColumns) << c.columns.value_or("(none)");
     }
-    ClearPlacement();
 }
 
 TEST_F(ModuleSelection, DialogLabelsFitTheirControls) {

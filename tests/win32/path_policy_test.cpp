@@ -1,5 +1,7 @@
 // The path policy in every file call: hostile paths never reach a file (nor
-// hang on a device), and paths longer than MAX_PATH work in every call.
+// hang on a device), and paths longer than MAX_PATH work. And
+// which folders [DeleteDirectory] refuses on the running system (the
+// deletions themselves are shown by directories.scn).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -9,9 +11,11 @@
 #include <vector>
 
 #include "base/file_system_win32.h"
-#include "file_test_support.h"
+#include "items/directories.h"
 #include "items/files/file_facts.h"
 #include "items/files/file_operations.h"
+#include "script/variable_table_win32.h"
+#include "test_support.h"
 
 namespace dp {
 namespace {
@@ -65,48 +69,57 @@ TEST(PathPolicy, HostilePathsAreRefusedBeforeAnyCall) {
     EXPECT_EQ(names, (std::vector<std::string>{"keep.txt", "src"}));
 }
 
-TEST(PathPolicy, LongPathsWorkInEveryCall) {
+// The system's version library reads a file whose path is longer than
+// MAX_PATH (the other calls on such paths are shown by hostile_paths.scn).
+TEST(PathPolicy, VersionLibraryOnLongPaths) {
     ScratchDir dir;
-    WriteFileText(dir / "seed", "package");
     std::string folder = dir.path();
     for (char c : {'a', 'b', 'c'}) {
         folder += "\\" + std::string(200, c);
         ASSERT_EQ(CreateFolderIfMissing(folder), 0u);
     }
-    const std::string source = folder + "\\source.dll", target = folder + "\\target.dll";
-    ASSERT_GT(target.size(), 600u);
-    ASSERT_EQ(CopyFileAt(dir / "seed", source, true), 0u);
     test::CopyData("verdll_1001.dll", dir / "v.dll");
     ASSERT_EQ(CopyFileAt(dir / "v.dll", folder + "\\v.dll", true), 0u);
-    int32_t scheduled = 0;
-    EXPECT_EQ(CopyPackageFile(source, target, scheduled), 0u);  // a new target
-    EXPECT_EQ(CopyPackageFile(source, target, scheduled), 0u);  // replaced through a temporary file
-    EXPECT_EQ(scheduled, 0);
-    std::string bytes;
-    EXPECT_EQ(ReadWholeFile(target, bytes), 0u);
-    EXPECT_EQ(bytes, "package");
     FileFacts facts;
     FileFactTexts texts;
     std::string error;
-    EXPECT_EQ(ReadFileFacts(target, facts, texts, error), 1) << error;
-    for (bool library : {false, true}) {
-        SetVersionLibraryOnly(library);
-        EXPECT_EQ(ReadFileFacts(folder + "\\v.dll", facts, texts, error), 1) << error;
-        EXPECT_EQ(texts.versionText, "1.0.0.1");
-    }
+    SetVersionLibraryOnly(true);
+    EXPECT_EQ(ReadFileFacts(folder + "\\v.dll", facts, texts, error), 1) << error;
     SetVersionLibraryOnly(false);
-    std::FILE* log = OpenStreamAt(folder + "\\run.log", "a+");
-    ASSERT_NE(log, nullptr);
-    std::fclose(log);
-
-    std::vector<std::string> names;
-    ListFolder(folder, [&](const std::string& name, DWORD) { names.push_back(name); });
-    EXPECT_EQ(names.size(), 4u);  // source, target, v.dll, run.log: no temporary file
-    EXPECT_EQ(SetPathAttributes(target, FILE_ATTRIBUTE_READONLY), 0u);
-    for (const std::string& name : names) EXPECT_EQ(RemoveInstalledFile(folder + "\\" + name, scheduled), 0u) << name;
-    EXPECT_EQ(scheduled, 0);
+    EXPECT_EQ(texts.versionText, "1.0.0.1");
+    int32_t scheduled = 0;
+    EXPECT_EQ(RemoveInstalledFile(folder + "\\v.dll", scheduled), 0u);
     for (; folder.size() > dir.path().size(); folder.resize(folder.find_last_of('\\')))
         EXPECT_EQ(RemoveFolder(folder), 0u);
+}
+
+std::string Environment(const char* name) {
+    char value[MAX_PATH * 2] = {};
+    GetEnvironmentVariableA(name, value, sizeof value);
+    return value;
+}
+
+TEST(DirectoriesOnThisSystem, SystemFoldersProfilesAndPredefinedFoldersAreRefused) {
+    VariableTable variables;
+    FillPredefined(variables, DetectPredefinedSystem());
+    const std::string profile = Environment("USERPROFILE");
+    ASSERT_FALSE(profile.empty());
+    const std::string profiles = profile.substr(0, profile.rfind('\\'));
+    test::ScratchDir dir;
+    const std::pair<std::string, bool> cases[] = {
+        {WindowsDirectory(), true}, {SystemDirectory() + "\\", true}, {profiles, true}, {profile, true},
+        {profiles + "\\someone else", true},  // any user's profile
+        {profile + "\\Desktop\\..", true}, {variables.values[3], true},  // TEMP_PATH
+        {dir.path(), false},                  // a folder of its own in TEMP
+    };
+    for (const auto& [path, refused] : cases) EXPECT_EQ(IsDeletionRefused(path, variables), refused) << path;
+    // A relative path is taken from the current directory.
+    {
+        test::CurrentDirectory windows(WindowsDirectory());
+        EXPECT_TRUE(IsDeletionRefused("system32", variables));
+    }
+    test::CurrentDirectory own(dir.path());
+    EXPECT_FALSE(IsDeletionRefused("child", variables));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
-// The script reader over real script files: an unreadable file, the section
-// order and the after-reboot subset, the log path, and faults in a section.
+// The script reader over real script files: the section order and the
+// after-reboot subset, and faults in a section. The log path it takes from
+// the script, and a script that cannot be read, are shown by good_script.scn
+// and missing_script.scn.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -9,11 +11,10 @@
 #include <vector>
 
 #include "base/run_flags.h"
-#include "file_test_support.h"
 #include "model/install_script.h"
 #include "model/script_sections.h"
 #include "script/script_text.h"
-#include "unit/recorders.h"
+#include "test_support.h"
 
 namespace dp {
 namespace {
@@ -59,18 +60,6 @@ std::string AllHeadersReversed() {
     return text;
 }
 
-TEST(ScriptReader, UnreadableFileShowsTheWholePathAndTheSystemText) {
-    ScratchDir dir;
-    const std::string path = dir / (std::string(600, 'x') + ".ini");  // too long for the system
-    ReaderProbe probe;
-    InstallScript script(dir.path() + "\\");
-    EXPECT_EQ(script.ReadScript(path), 0);
-    ASSERT_EQ(probe.boxes.boxes.size(), 1u);
-    const std::string prefix = "Error|Error opening ini file " + path + ". ";
-    EXPECT_EQ(probe.boxes.boxes[0].rfind(prefix, 0), 0u);
-    EXPECT_GT(probe.boxes.boxes[0].size(), prefix.size() + 2);  // the system's text follows
-}
-
 TEST(ScriptReader, SectionsInTheirFixedOrderAndTheAfterRebootSubset) {
     ScratchDir dir;
     test::WriteFileText(dir / "a.ini", AllHeadersReversed());
@@ -88,27 +77,6 @@ TEST(ScriptReader, SectionsInTheirFixedOrderAndTheAfterRebootSubset) {
         EXPECT_TRUE(probe.boxes.boxes.empty());
     }
     for (const ScriptSection& row : kScriptSections) EXPECT_NE(row.parse, nullptr) << row.header;
-}
-
-TEST(ScriptReader, LogPathIsTrimmedExpandedAndCompletedAfterStrings) {
-    ScratchDir dir;
-    const std::string base = dir.path() + "\\";
-    const struct {
-        std::string parameters, strings, path;
-    } cases[] = {
-        {"", "", base + "kitup.log"},
-        {"LOGFILE=  setup.log \r\n", "", base + "setup.log"},  // a bare name: the program directory
-        {"LOGFILE=%LOGDIR%\\deep\\run.log\r\n", "LOGDIR=" + base + "logs\r\n", base + "logs\\deep\\run.log"},
-    };
-    for (const auto& c : cases) {
-        test::WriteFileText(dir / "a.ini", "[Parameters]\r\n" + c.parameters + "[Strings]\r\n" + c.strings);
-        ReaderProbe probe;
-        InstallScript script(base);
-        EXPECT_EQ(script.ReadScript(dir / "a.ini"), 1);
-        EXPECT_EQ(script.logPath, c.path);
-        EXPECT_TRUE(test::Exists(c.path)) << c.path;
-        EXPECT_TRUE(probe.boxes.boxes.empty());
-    }
 }
 
 TEST(ScriptReader, FaultInASectionEndsTheReadingWithMessage168) {

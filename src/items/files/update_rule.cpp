@@ -70,10 +70,6 @@ const char* RuleText(UpdateRule rule) {
     return "";
 }
 
-int NeedsUpdate(const FileItem& item, const FileFacts& target, const FileFacts& source) {
-    return RuleInstalls(DecideUpdate(item, target, source)) ? 1 : 0;
-}
-
 std::string FormatFileDate(uint64_t fileTime) {
     const int64_t days = static_cast<int64_t>(fileTime / kFileTimeUnitsPerDay);
     const CivilDate d = CivilFromDays(days - kDaysFrom1601To1970);

@@ -32,10 +32,6 @@ bool RuleInstalls(UpdateRule rule);
 // "target missing", "higher version", ...
 const char* RuleText(UpdateRule rule);
 
-// 1 when the package file must be installed over the target, from the item's
-// sourceExists, targetExists and always flags and the facts of both files.
-int NeedsUpdate(const FileItem& item, const FileFacts& target, const FileFacts& source);
-
 // "d.m.y" without leading zeros, from a FILETIME value (100 ns units since
 // 1 January 1601, UTC; no conversion to local time).
 std::string FormatFileDate(uint64_t fileTime);

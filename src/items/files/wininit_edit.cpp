@@ -10,10 +10,6 @@ std::string RenameLine(const std::string& destination, const std::string& source
     return destination + "=" + source + "\r\n";
 }
 
-std::string InsertRenameLine(const std::string& oldText, const std::string& path) {
-    return InsertRenameEntry(oldText, RenameDeleteLine(path));
-}
-
 std::string InsertRenameEntry(const std::string& oldText, const std::string& line) {
     std::string_view searched(oldText);
     searched = searched.substr(0, searched.find('\0'));

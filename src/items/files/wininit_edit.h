@@ -14,12 +14,11 @@ std::string RenameDeleteLine(const std::string& path);
 // "destination=source\r\n": the source is moved over the destination.
 std::string RenameLine(const std::string& destination, const std::string& source);
 
-// Returns the file's new text: the deletion line inserted as the first line
-// of the [Rename] section, or, when the file has no such header (exact case,
-// with the carriage return), the header and the line appended at the end.
-// The header is looked for only up to the first zero byte of the text.
-std::string InsertRenameLine(const std::string& oldText, const std::string& path);
-// The same with a line of the caller's (RenameLine).
+// Returns the file's new text: the line (RenameDeleteLine, RenameLine)
+// inserted as the first line of the [Rename] section, or, when the file has
+// no such header (exact case, with the carriage return), the header and the
+// line appended at the end. The header is looked for only up to the first
+// zero byte of the text.
 std::string InsertRenameEntry(const std::string& oldText, const std::string& line);
 
 }  // namespace dp
