@@ -25,5 +25,8 @@ void SetVersionLibraryOnly(bool libraryOnly);
 
 // Whether anything (a file or a folder) exists under the path.
 bool FileExists(const std::string& path);
+// The same, with its last-write time (as FileFacts holds it), which the
+// system tells without opening the file.
+bool FileExists(const std::string& path, uint64_t& lastWriteTime);
 
 }  // namespace dp

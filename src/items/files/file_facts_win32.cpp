@@ -167,4 +167,12 @@ void SetVersionLibraryOnly(bool libraryOnly) { g_libraryOnly = libraryOnly; }
 
 bool FileExists(const std::string& path) { return PathExists(path); }
 
+bool FileExists(const std::string& path, uint64_t& lastWriteTime) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    const bool found = PathDataAt(path, data) == 0;
+    lastWriteTime = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                    data.ftLastWriteTime.dwLowDateTime;
+    return found;
+}
+
 }  // namespace dp

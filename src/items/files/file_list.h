@@ -58,6 +58,11 @@ public:
                            VariableTable& variables);
 
     std::vector<FileItem> items;
+    // Whether the facts of every installed file are read. Without (a quiet
+    // run, which shows no item), an installed file that the package file's
+    // facts alone keep (KeptWhateverTargetFacts) is not opened: its item gets
+    // the rule SameOrOlder and no version or details texts.
+    bool readEveryTarget = true;
 };
 
 }  // namespace dp

@@ -93,8 +93,15 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
         ShowProgressLine(item.targetPath, kItemLine);
         PollStop(++done, total, stop);
         if (stop == 1) return 0;
+        // Without every target read, only the installed file's last-write
+        // time is taken here; it is opened below when the decision needs it.
         FileFacts targetFacts;
-        GatherTarget(item, targetFacts);
+        uint64_t targetTime = 0;
+        if (readEveryTarget) {
+            GatherTarget(item, targetFacts);
+        } else if (!(item.targetExists = FileExists(item.targetPath, targetTime))) {
+            item.targetVersionText = kNotFoundText;
+        }
 
         item.sourcePath = CompletePathField(parts.source, variables, programDirectory);
         ShowProgressLine(item.sourcePath, kItemLine);
@@ -111,7 +118,10 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
             if (CheckPath(item.sourcePath) == 0 && UserChoosesToFinish(item.sourcePath)) return 0;
         }
 
-        const UpdateRule rule = DecideUpdate(item, targetFacts, sourceFacts);
+        const bool keptUnread = !readEveryTarget && item.targetExists &&
+                                KeptWhateverTargetFacts(item, sourceFacts, targetTime);
+        if (!readEveryTarget && item.targetExists && !keptUnread) GatherTarget(item, targetFacts);
+        const UpdateRule rule = keptUnread ? UpdateRule::SameOrOlder : DecideUpdate(item, targetFacts, sourceFacts);
         item.updateRule = static_cast<uint8_t>(rule);
         item.needsUpdate = refused || RuleInstalls(rule) ? 1 : 0;
         item.selected = item.needsUpdate;
