@@ -118,6 +118,7 @@ DWORD WINAPI ScriptThreadProc(LPVOID parameter) {
     currentScript->afterReboot = start.afterReboot ? 1 : 0;
     currentScript->planOnly = start.planOnly;
     currentScript->fileList.readEveryTarget = !start.quiet;
+    currentScript->fileList.holdSmallSources = start.quiet;
     if (!currentScript->ReadScript(path)) {
         if (stopRequested.load() != 1) ShowError(0, kMsgErrorReadingIni, kBoxOk);
         return 0;

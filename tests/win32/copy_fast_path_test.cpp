@@ -1,6 +1,8 @@
 // CopyPackageFile's two ways, straight to a new name and through a
 // temporary file onto an existing one, give the same results: content, the
-// source's last-write time, its attributes but read-only, and no temporaries.
+// source's last-write time, its attributes but read-only, and no temporaries;
+// and so do the package file's bytes held since its facts were read, which
+// are written only while they still stand for the file.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -41,7 +43,11 @@ int CountEntries(const std::string& folder) {
     return n;
 }
 
-TEST(CopyFastPath, NewAndExistingTargetsEndAlike) {
+class CopyFastPath : public ::testing::TestWithParam<bool> {};
+INSTANTIATE_TEST_SUITE_P(FromFileAndFromHeldBytes, CopyFastPath, ::testing::Bool());
+
+TEST_P(CopyFastPath, NewAndExistingTargetsEndAlike) {
+    const bool held = GetParam();
     ScratchDir dir;
     CreateDirectoryA((dir / "out").c_str(), nullptr);
     WriteFileText(dir / "src", "package content");
@@ -71,10 +77,12 @@ TEST(CopyFastPath, NewAndExistingTargetsEndAlike) {
         {"CASE.DAT", "src", 0, "case.dat"},          // an existing name in another case is replaced
         {"gone.dat", "missing", 2, ""},              // a missing source creates nothing
     };
+    const HeldContent bytes{"package content", test::FileTimeOf(2024, 1, 1)};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.target);
         int32_t reboot = 0;
-        EXPECT_EQ(CopyPackageFile(dir / c.source, dir / "out\\" + c.target, reboot), c.result);
+        EXPECT_EQ(CopyPackageFile(dir / c.source, dir / "out\\" + c.target, reboot, held ? &bytes : nullptr),
+                  c.result);
         EXPECT_EQ(reboot, 0);
         if (*c.checked) {
             const std::string copy = dir / "out\\" + c.checked;
@@ -88,13 +96,23 @@ TEST(CopyFastPath, NewAndExistingTargetsEndAlike) {
     }
     // A folder in the target's place stays as it was.
     int32_t reboot = 0;
-    EXPECT_NE(CopyPackageFile(dir / "src", dir / "out\\folder", reboot), 0u);
+    EXPECT_NE(CopyPackageFile(dir / "src", dir / "out\\folder", reboot, held ? &bytes : nullptr), 0u);
     EXPECT_EQ(ReadFileText(dir / "out\\folder\\inside"), "kept");
+    // Bytes that no longer stand for the package file (another size or
+    // last-write time) are not written: the file is copied.
+    for (const HeldContent& stale : {HeldContent{"stale bytes", test::FileTimeOf(2024, 1, 1)},
+                                     HeldContent{"package CONTENT", test::FileTimeOf(2023, 1, 1)}}) {
+        for (const char* target : {"stale.dat", "old.dat"}) {
+            EXPECT_EQ(CopyPackageFile(dir / "src", dir / "out\\" + target, reboot, &stale), 0u);
+            EXPECT_EQ(ReadFileText(dir / "out\\" + target), "package content");
+        }
+    }
     SetRebootReplacementFunction(old);
     EXPECT_EQ(g_reboots, 0);
 
-    // new.dat, sub, old.dat, case.dat, folder: nothing else (no temporaries).
-    EXPECT_EQ(CountEntries(dir / "out"), 5);
+    // new.dat, sub, old.dat, case.dat, folder, stale.dat: nothing else (no
+    // temporaries).
+    EXPECT_EQ(CountEntries(dir / "out"), 6);
     EXPECT_EQ(CountEntries(dir / "out\\sub"), 1);
     SetFileAttributesA((dir / "src").c_str(), FILE_ATTRIBUTE_NORMAL);
 }

@@ -74,12 +74,13 @@ struct FakeCopyPlan {
     int calls = 0;
 } g_plan;
 
-uint32_t FakeCopy(const std::string& source, const std::string& target, int32_t& scheduled) {
+uint32_t FakeCopy(const std::string& source, const std::string& target, int32_t& scheduled,
+                  const HeldContent* held) {
     if (++g_plan.calls == g_plan.failOn) {
         if (g_plan.scheduled) scheduled = 1;
         return g_plan.code;
     }
-    const uint32_t code = CopyPackageFile(source, target, scheduled);
+    const uint32_t code = CopyPackageFile(source, target, scheduled, held);
     if (g_plan.cancelAfterSecond && g_plan.calls == 2) installCancelled = 1;
     return code;
 }

@@ -123,9 +123,10 @@ bool MayHoldVersionResource(bool headRead, const std::vector<uint8_t>& head) {
 }  // namespace
 
 int ReadFileFacts(const std::string& path, FileFacts& facts, FileFactTexts& texts,
-                  std::string& errorText) {
+                  std::string& errorText, std::shared_ptr<const HeldContent>* wholeFile) {
     facts = FileFacts{};
     texts = FileFactTexts{};
+    if (wholeFile) wholeFile->reset();
     uint32_t openError = 0;
     UniqueFile file = OpenFileAt(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0, openError);
     if (!file) {
@@ -158,8 +159,12 @@ int ReadFileFacts(const std::string& path, FileFacts& facts, FileFactTexts& text
             return 0;
         }
     }
-    texts.sizeText = FormatFileSize((static_cast<uint64_t>(high) << 32) | low);
+    const uint64_t size = (static_cast<uint64_t>(high) << 32) | low;
+    texts.sizeText = FormatFileSize(size);
     facts.factsOk = 1;
+    if (wholeFile && headRead && size == head.size())
+        *wholeFile = std::make_shared<const HeldContent>(
+            HeldContent{std::string(head.begin(), head.end()), facts.lastWriteTime});
     return 1;
 }
 

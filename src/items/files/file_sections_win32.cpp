@@ -27,14 +27,14 @@ std::string CompletePathField(std::string field, VariableTable& variables,
 // Existence, facts and texts of one file, as an item shows them: the version
 // text (or the date text without a version resource) and "size; date".
 // Returns whether the file exists; the texts of a missing file are left to
-// the caller.
+// the caller. With wholeFile, a small file's bytes come back there.
 bool GatherFacts(const std::string& path, FileFacts& facts, std::string& versionText,
-                 std::string& details) {
+                 std::string& details, std::shared_ptr<const HeldContent>* wholeFile = nullptr) {
     facts = FileFacts{};
     if (!FileExists(path)) return false;
     FileFactTexts texts;
     std::string error;
-    if (ReadFileFacts(path, facts, texts, error)) {
+    if (ReadFileFacts(path, facts, texts, error, wholeFile)) {
         versionText = facts.hasVersion ? texts.versionText : texts.dateText;
         details = FormatFileDetails(texts.sizeText, texts.dateText);
     } else {
@@ -107,8 +107,9 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
         ShowProgressLine(item.sourcePath, kItemLine);
         item.sourceName = FileNamePart(item.sourcePath);
         FileFacts sourceFacts;
+        std::shared_ptr<const HeldContent> whole;
         item.sourceExists = GatherFacts(item.sourcePath, sourceFacts, item.sourceVersionText,
-                                        item.sourceDetails);
+                                        item.sourceDetails, holdSmallSources ? &whole : nullptr);
         // A path the path policy refuses was not looked for (it is not
         // missing): the item is marked, and the install reports the refusal.
         const bool refused = CheckPath(item.sourcePath) != 0 || CheckPath(item.targetPath) != 0;
@@ -125,6 +126,11 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
         item.updateRule = static_cast<uint8_t>(rule);
         item.needsUpdate = refused || RuleInstalls(rule) ? 1 : 0;
         item.selected = item.needsUpdate;
+        // The copy will not have to open a small package file again.
+        if (whole && item.needsUpdate && heldBytes + whole->bytes.size() <= kHeldBytesLimit) {
+            heldBytes += whole->bytes.size();
+            item.heldSource = std::move(whole);
+        }
         items.push_back(std::move(item));
     }
     PollStop(0, total, stop);
