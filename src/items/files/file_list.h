@@ -80,6 +80,9 @@ public:
     bool holdSmallSources = false;
     static constexpr size_t kHeldBytesLimit = size_t{32} << 20;
     size_t heldBytes = 0;
+    // Set when this run has saved the list of files to finish (CopyFileList,
+    // FilesToFinish of these items) whole.
+    bool finishListSaved = false;
 };
 
 }  // namespace dp
