@@ -174,14 +174,16 @@ bool FitsInPlace(const std::string& source, const std::string& target) {
 // file in its place at the next reboot (scheduled set; the error that tells
 // the use is returned). Where no temporary file can be made (a
 // folder that takes no new files, no room for both files), the source is
-// copied over the target in place. 0 on success; inPlace tells that the
-// source was copied over the target (its attributes came with it).
-DWORD ReplaceTarget(const PackageSource& package, const std::string& target, int32_t& scheduled, bool& inPlace) {
+// copied over the target in place. 0 on success; attributesCopied is set when
+// the system's copy made the target (the package file's attributes, read-only
+// among them, came with it).
+DWORD ReplaceTarget(const PackageSource& package, const std::string& target, int32_t& scheduled,
+                    bool& attributesCopied) {
     const std::string& source = package.path;
     std::string temporary;
     DWORD error = CopyToTemporary(package, FolderPart(target), temporary);
     if (error != 0) {
-        inPlace = true;
+        attributesCopied = true;
         if (IsDiskFull(error)) return FitsInPlace(source, target) ? CopyFileAt(source, target, false) : error;
         return IsWriteFailure(error) ? error : CopyFileAt(source, target, false);
     }
@@ -197,7 +199,7 @@ DWORD ReplaceTarget(const PackageSource& package, const std::string& target, int
         return inUse;
     }
     RemoveFile(temporary);
-    inPlace = true;
+    attributesCopied = true;
     const DWORD plain = CopyFileAt(source, target, false);
     if (plain != 0 && readOnly) SetPathAttributes(target, attributes);
     return plain;
@@ -253,16 +255,16 @@ uint32_t CopyPackageFile(const std::string& source, const std::string& target, i
     // usual case of a first install; a missing folder level is created
     // first); an existing target is replaced through a temporary file.
     bool folderMade = false;
-    bool inPlace = !package.held;
+    bool attributesCopied = !package.held;
     DWORD error = CopyToNewTarget(package, target);
     if (error == ERROR_PATH_NOT_FOUND) {
         folderMade = MakeTargetFolder(target);
         error = CopyToNewTarget(package, target);
     }
-    if (IsNameTaken(error)) error = ReplaceTarget(package, target, scheduled, inPlace);
+    if (IsNameTaken(error)) error = ReplaceTarget(package, target, scheduled, attributesCopied);
     if (error == 0) {
         // Held bytes were written without the read-only attribute.
-        if (inPlace) ClearAttributes(target, FILE_ATTRIBUTE_READONLY);
+        if (attributesCopied) ClearAttributes(target, FILE_ATTRIBUTE_READONLY);
         return 0;
     }
     // A folder made for a copy that found no room is not left behind empty.
