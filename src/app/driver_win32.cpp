@@ -117,6 +117,8 @@ DWORD WINAPI ScriptThreadProc(LPVOID parameter) {
     currentScript = new InstallScript();
     currentScript->afterReboot = start.afterReboot ? 1 : 0;
     currentScript->planOnly = start.planOnly;
+    currentScript->fileList.readEveryTarget = !start.quiet;
+    currentScript->fileList.holdSmallSources = start.quiet;
     if (!currentScript->ReadScript(path)) {
         if (stopRequested.load() != 1) ShowError(0, kMsgErrorReadingIni, kBoxOk);
         return 0;
@@ -370,7 +372,7 @@ int RunProgram(HINSTANCE instance, char* commandLine) {
 
     // How this run goes is decided here, once, from the command line.
     const RunMode mode = ReadRunMode(commandLine);
-    const RunStart start{commandLine, IsAfterRebootRun(commandLine), false};
+    const RunStart start{commandLine, IsAfterRebootRun(commandLine), false, mode.quiet};
     if (mode.plan) return RunPlan(commandLine, *mode.plan);
     if (mode.quiet) {
         std::string scriptPath;

@@ -21,6 +21,7 @@ struct RunStart {
     const char* commandLine;
     bool afterReboot;
     bool planOnly;  // the run only writes a plan (-PLAN=)
+    bool quiet = false;  // -QUIET: no item is shown, so not every fact is read
 };
 
 // Entry of the script-reading thread; the parameter is a RunStart. Creates

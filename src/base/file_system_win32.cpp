@@ -343,14 +343,18 @@ uint32_t MoveFileAt(const std::string& from, const std::string& to, DWORD flags)
     return ErrorUnless(MoveFileExA(source.a.c_str(), to.empty() ? nullptr : target.a.c_str(), flags));
 }
 
-uint32_t FileSizeAt(const std::string& path, uint64_t& size) {
-    size = 0;
+uint32_t PathDataAt(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
+    data = WIN32_FILE_ATTRIBUTE_DATA{};
     const SystemPath p = MakeSystemPath(path);
     if (p.error) return p.error;
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!(p.wide ? GetFileAttributesExW(p.w.c_str(), GetFileExInfoStandard, &data)
-                 : GetFileAttributesExA(p.a.c_str(), GetFileExInfoStandard, &data)))
-        return GetLastError();
+    return ErrorUnless(p.wide ? GetFileAttributesExW(p.w.c_str(), GetFileExInfoStandard, &data)
+                              : GetFileAttributesExA(p.a.c_str(), GetFileExInfoStandard, &data));
+}
+
+uint32_t FileSizeAt(const std::string& path, uint64_t& size) {
+    size = 0;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (const uint32_t error = PathDataAt(path, data)) return error;
     size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
     return 0;
 }

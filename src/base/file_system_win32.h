@@ -104,6 +104,9 @@ uint32_t CopyFileAt(const std::string& source, const std::string& target, bool f
 // MoveFileEx with its flags; an empty `to` is no new name (a deletion at the
 // next reboot). 0, or the system's error.
 uint32_t MoveFileAt(const std::string& from, const std::string& to, DWORD flags);
+// What the system tells of a file or folder without opening it
+// (GetFileAttributesEx): attributes, times and size. 0, or the system's error.
+uint32_t PathDataAt(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data);
 // The size of a file. 0, or the system's error.
 uint32_t FileSizeAt(const std::string& path, uint64_t& size);
 // The bytes free for the caller on the volume of a folder. 0, or the

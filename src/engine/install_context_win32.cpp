@@ -46,10 +46,11 @@ struct LogCloser {
 };
 using LogStream = std::unique_ptr<std::FILE, LogCloser>;
 
-uint32_t RealCopy(const std::string& source, const std::string& target, int32_t& scheduled) {
-    return CopyPackageFile(source, target, scheduled);
+uint32_t RealCopy(const std::string& source, const std::string& target, int32_t& scheduled,
+                  const HeldContent* held) {
+    return CopyPackageFile(source, target, scheduled, held);
 }
-Seam<uint32_t(const std::string&, const std::string&, int32_t&)> g_copy(&RealCopy);
+Seam<uint32_t(const std::string&, const std::string&, int32_t&, const HeldContent*)> g_copy(&RealCopy);
 
 // One step of a phase: what the progress display shows (none: the text of the
 // step before stays), the log heading (none: no heading), and what it does.
@@ -124,7 +125,7 @@ int CopyMarkedFiles(InstallScript&, StepContext& c) {
                 // fails with the policy's code. The scheduling flag is the
                 // copy's own, so that only this copy's scheduling counts.
                 int32_t scheduled = 0;
-                const uint32_t code = g_copy(it.sourcePath, it.targetPath, scheduled);
+                const uint32_t code = g_copy(it.sourcePath, it.targetPath, scheduled, it.heldSource.get());
                 if (scheduled) {
                     c.rebootRequired = 1;
                     const std::string note = InUseCopyText(it.sourcePath, it.targetPath, code);

@@ -9,6 +9,7 @@
 namespace dp {
 
 class InstallScript;
+struct HeldContent;
 
 // Entry of the install worker thread; the parameter is the InstallContext.
 // Runs RunInstallPhase and returns 0 whatever it returned.
@@ -23,8 +24,8 @@ int RunOrdinaryInstallWithoutWindows(InstallScript& script);
 // The copy the install phase makes for each package file (CopyPackageFile).
 // Tests replace it to produce failures a real disk cannot easily give; an
 // empty function restores the real one. Returns the previous function.
-using CopyFunction =
-    std::function<uint32_t(const std::string& source, const std::string& target, int32_t& scheduled)>;
+using CopyFunction = std::function<uint32_t(const std::string& source, const std::string& target,
+                                            int32_t& scheduled, const HeldContent* held)>;
 CopyFunction SetCopyFunctionForTesting(CopyFunction copy);
 
 }  // namespace dp

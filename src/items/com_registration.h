@@ -69,8 +69,9 @@ int UnregisterDeletedComServers(StepContext& step);
 // key cannot be opened.
 int SaveComRegList(StepContext& step);
 int SaveCopyFileList(StepContext& step);
-// Clears the read-only and archive attributes of every file in CopyFileList.
-// 1, or 0 when the list's key cannot be queried.
+// Clears the read-only and archive attributes of every file in CopyFileList
+// (the list as this run saved it, when it saved it whole). 1, or 0 when the
+// list's key cannot be queried.
 int FinishCopiedFiles(StepContext& step);
 // Registers the servers of ComReg in their numbered order, then deletes
 // ComReg. 1, or 0 as above.

@@ -160,8 +160,10 @@ void ShowKeyError(LONG error, const std::string& keyName) {
                   kBoxOk);
 }
 
-// Replaces a list with the given paths, numbered from 0.
-int SaveList(const char* name, const std::vector<std::string>& paths) {
+// Replaces a list with the given paths, numbered from 0. With `whole`, tells
+// whether every path was written.
+int SaveList(const char* name, const std::vector<std::string>& paths, bool* whole = nullptr) {
+    if (whole) *whole = false;
     const HKEY root = g_root();
     const std::string listPath = ListKeyPath(name);
     {
@@ -185,11 +187,14 @@ int SaveList(const char* name, const std::vector<std::string>& paths) {
         ShowKeyError(rc, std::string(kRootName) + kProgramKeyPath);
         return 0;
     }
+    bool written = true;
     for (size_t i = 0; i < paths.size(); ++i) {
         const std::string data = StoredPathData(paths[i]);
-        RegSetValueExA(list.get(), std::to_string(i).c_str(), 0, REG_SZ,
-                       reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()));
+        written = RegSetValueExA(list.get(), std::to_string(i).c_str(), 0, REG_SZ,
+                                 reinterpret_cast<const BYTE*>(data.data()),
+                                 static_cast<DWORD>(data.size())) == ERROR_SUCCESS && written;
     }
+    if (whole) *whole = written;
     return 1;
 }
 
@@ -248,11 +253,21 @@ int UnregisterDeletedComServers(StepContext& step) {
 
 int SaveComRegList(StepContext& step) { return SaveList(kComRegList, ComServersToRegister(step.files)); }
 
-int SaveCopyFileList(StepContext& step) { return SaveList(kCopyFileList, FilesToFinish(step.files)); }
+int SaveCopyFileList(StepContext& step) {
+    bool whole = false;
+    const int saved = SaveList(kCopyFileList, FilesToFinish(step.files), &whole);
+    step.files.finishListSaved = saved && whole;
+    return saved;
+}
 
-int FinishCopiedFiles(StepContext&) {
+int FinishCopiedFiles(StepContext& step) {
+    // The list this run saved whole is the one it holds: it is not read back
+    // (the run after a reboot reads it).
     std::vector<std::string> paths;
-    if (!ReadSavedList(kCopyFileList, paths)) return 0;
+    if (step.files.finishListSaved)
+        paths = FilesToFinish(step.files);
+    else if (!ReadSavedList(kCopyFileList, paths))
+        return 0;
     for (const std::string& path : paths) ClearReadOnlyAndArchive(path);
     return 1;
 }

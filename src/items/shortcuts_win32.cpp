@@ -86,6 +86,9 @@ uint32_t CreateShortcutFolder(const std::string& shortcutPath) {
 }
 
 int CreateShortcuts(ShortcutList& list, StepContext& step) {
+    // Without shortcuts COM is not started: its window would start the
+    // system's desktop process under Wine for nothing.
+    if (list.count() == 0) return 1;
     ComLibrary com;
     if (FAILED(com.result())) {
         ShowError(ErrorOfResult(com.result()), kMsgErrorCoInitialize, kBoxOk);
@@ -123,6 +126,7 @@ int CreateShortcuts(ShortcutList& list, StepContext& step) {
 }
 
 int DeleteShortcuts(DeleteShortcutList& list, StepContext& step) {
+    if (list.linkPaths.empty()) return 1;
     ComLibrary com;
     UniqueCom<IShellLinkA> link;
     if (FAILED(CreateShellLink(link))) return 1;

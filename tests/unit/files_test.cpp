@@ -59,6 +59,43 @@ TEST(NeedsUpdate, RulesInOrder) {
     }
 }
 
+// A quiet run does not open an installed file when the package file alone
+// decides to keep it: whatever the installed file's facts, the full decision
+// must keep it too, and every case the shortcut leaves to the full decision
+// must really depend on them.
+TEST(NeedsUpdate, KeptWhateverTargetFactsAgreesWithTheFullDecision) {
+    const struct {
+        uint8_t sourceExists, targetExists, always;
+        FileFacts source;
+        uint64_t targetTime;
+        bool kept;
+    } cases[] = {
+        {1, 1, 0, Plain(5), 5, true},
+        {1, 1, 0, Plain(4), 5, true},
+        {1, 1, 0, Plain(6), 5, false},           // later: a versionless target is replaced
+        {1, 1, 0, Plain(0x100000000ULL), 0xffffffffULL, false},
+        {1, 1, 1, Plain(1), 5, false},           // Always replaces a readable target
+        {1, 1, 0, Versioned(1, 0, 1), 5, false},  // a version is compared with the target's
+        {1, 1, 0, Unreadable(), 5, false},
+        {0, 1, 0, Plain(1), 5, false},
+        {1, 0, 0, Plain(1), 5, false},
+    };
+    for (const auto& c : cases) {
+        FileItem item;
+        item.sourceExists = c.sourceExists;
+        item.targetExists = c.targetExists;
+        item.always = c.always;
+        const uint64_t t = c.targetTime;
+        EXPECT_EQ(KeptWhateverTargetFacts(item, c.source, t), c.kept) << c.source.lastWriteTime << " " << t;
+        bool installsForSome = false;
+        for (const FileFacts& target : {Plain(t), Versioned(0, 0, t), Versioned(9, 9, t), Unreadable()})
+            installsForSome = installsForSome || RuleInstalls(DecideUpdate(item, target, c.source));
+        if (c.kept) EXPECT_FALSE(installsForSome) << c.source.lastWriteTime << " " << t;
+        if (!c.kept && c.sourceExists && c.targetExists && c.source.factsOk)
+            EXPECT_TRUE(installsForSome) << c.source.lastWriteTime << " " << t;
+    }
+}
+
 TEST(FileTexts, DateFromUtcFileTimeAndSize) {
     const struct {
         uint64_t fileTime;

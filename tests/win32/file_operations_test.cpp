@@ -154,6 +154,14 @@ TEST(CopyPackageFile, FullDiskGives112AndLeavesTargetsAsTheyWere) {
     EXPECT_FALSE(Exists("Q:\\made"));
     EXPECT_EQ(CopyPackageFile(dir / "big", "Q:\\old.bin", reboot), 112u);
     EXPECT_TRUE(ReadFileText("Q:\\old.bin") == old) << "the old target was changed";
+    // Held bytes of the package file that find no room leave nothing either.
+    test::SetWriteTime(dir / "big", test::FileTimeOf(2024, 1, 1));
+    const HeldContent held{ReadFileText(dir / "big"), test::FileTimeOf(2024, 1, 1)};
+    EXPECT_EQ(CopyPackageFile(dir / "big", "Q:\\new.bin", reboot, &held), 112u);
+    EXPECT_FALSE(Exists("Q:\\new.bin"));
+    EXPECT_EQ(CopyPackageFile(dir / "big", "Q:\\old.bin", reboot, &held), 112u);
+    EXPECT_TRUE(ReadFileText("Q:\\old.bin") == old) << "the old target was changed";
+    EXPECT_TRUE(Temporaries("Q:").empty());
     // No room for the new file beside the old one, but in its place: copied
     // over it.
     const std::string update(600 * 1024, 'u');

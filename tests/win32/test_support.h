@@ -74,6 +74,25 @@ inline std::string ReadFileText(const std::string& path) {
 
 inline bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// A file time (UTC, noon) of a day, and setting a file's last-write time.
+inline uint64_t FileTimeOf(int year, int month, int day) {
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(year);
+    st.wMonth = static_cast<WORD>(month);
+    st.wDay = static_cast<WORD>(day);
+    st.wHour = 12;
+    FILETIME ft{};
+    SystemTimeToFileTime(&st, &ft);
+    return (uint64_t{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;
+}
+inline void SetWriteTime(const std::string& path, uint64_t time) {
+    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << path;
+    FILETIME ft{static_cast<DWORD>(time), static_cast<DWORD>(time >> 32)};
+    SetFileTime(h, nullptr, nullptr, &ft);
+    CloseHandle(h);
+}
+
 // Copies a test data file (built beside the test program) to dest.
 inline void CopyData(const std::string& name, const std::string& dest) {
     const std::string from = ProgramDirectory() + name;

@@ -1,5 +1,6 @@
 #pragma once
 // Reading what the update decision needs to know about one file (Windows only).
+#include <memory>
 #include <string>
 
 #include "items/files/file_list.h"
@@ -14,9 +15,11 @@ struct FileFactTexts {
 };
 
 // Fills facts and texts. 1 on success; 0 with errorText set ("Error opening
-// file ErrCode=%i" and the like) when a step failed.
+// file ErrCode=%i" and the like) when a step failed. With wholeFile, a file
+// small enough to be read whole with its head (8 KiB) is handed back there
+// (else it is emptied).
 int ReadFileFacts(const std::string& path, FileFacts& facts, FileFactTexts& texts,
-                  std::string& errorText);
+                  std::string& errorText, std::shared_ptr<const HeldContent>* wholeFile = nullptr);
 
 // Version resources are read straight from plain executable images, and
 // through the system's version library for everything else. With true, every
@@ -25,5 +28,8 @@ void SetVersionLibraryOnly(bool libraryOnly);
 
 // Whether anything (a file or a folder) exists under the path.
 bool FileExists(const std::string& path);
+// The same, with its last-write time (as FileFacts holds it), which the
+// system tells without opening the file.
+bool FileExists(const std::string& path, uint64_t& lastWriteTime);
 
 }  // namespace dp

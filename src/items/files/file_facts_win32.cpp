@@ -123,9 +123,10 @@ bool MayHoldVersionResource(bool headRead, const std::vector<uint8_t>& head) {
 }  // namespace
 
 int ReadFileFacts(const std::string& path, FileFacts& facts, FileFactTexts& texts,
-                  std::string& errorText) {
+                  std::string& errorText, std::shared_ptr<const HeldContent>* wholeFile) {
     facts = FileFacts{};
     texts = FileFactTexts{};
+    if (wholeFile) wholeFile->reset();
     uint32_t openError = 0;
     UniqueFile file = OpenFileAt(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0, openError);
     if (!file) {
@@ -158,13 +159,25 @@ int ReadFileFacts(const std::string& path, FileFacts& facts, FileFactTexts& text
             return 0;
         }
     }
-    texts.sizeText = FormatFileSize((static_cast<uint64_t>(high) << 32) | low);
+    const uint64_t size = (static_cast<uint64_t>(high) << 32) | low;
+    texts.sizeText = FormatFileSize(size);
     facts.factsOk = 1;
+    if (wholeFile && headRead && size == head.size())
+        *wholeFile = std::make_shared<const HeldContent>(
+            HeldContent{std::string(head.begin(), head.end()), facts.lastWriteTime});
     return 1;
 }
 
 void SetVersionLibraryOnly(bool libraryOnly) { g_libraryOnly = libraryOnly; }
 
 bool FileExists(const std::string& path) { return PathExists(path); }
+
+bool FileExists(const std::string& path, uint64_t& lastWriteTime) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    const bool found = PathDataAt(path, data) == 0;
+    lastWriteTime = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                    data.ftLastWriteTime.dwLowDateTime;
+    return found;
+}
 
 }  // namespace dp

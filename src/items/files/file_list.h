@@ -2,6 +2,7 @@
 // The items of all file sections, in one list: files to install and files to
 // remove. An item's number is its position in the list.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,14 @@ struct FileFacts {
     uint32_t versionLS = 0;
     int32_t hasVersion = 0;
     int32_t factsOk = 0;
+};
+
+// The whole of a small package file as its facts were read, with its
+// last-write time then: the copy writes these bytes instead of opening the
+// file again, as long as the file still has this size and time.
+struct HeldContent {
+    std::string bytes;
+    uint64_t lastWriteTime = 0;
 };
 
 struct FileItem {
@@ -40,6 +49,9 @@ struct FileItem {
     std::string sourceVersionText;
     std::string targetDetails;
     std::string sourceDetails;
+    // The package file's bytes, for an item to install in a quiet run (none
+    // for a larger file, or beyond kHeldBytesLimit in all).
+    std::shared_ptr<const HeldContent> heldSource;
 };
 
 class FileList : public ReportingBase {
@@ -58,6 +70,19 @@ public:
                            VariableTable& variables);
 
     std::vector<FileItem> items;
+    // Whether the facts of every installed file are read. Without (a quiet
+    // run, which shows no item), an installed file that the package file's
+    // facts alone keep (KeptWhateverTargetFacts) is not opened: its item gets
+    // the rule SameOrOlder and no version or details texts.
+    bool readEveryTarget = true;
+    // Whether items to install keep the bytes of a package file that was read
+    // whole with its facts (heldSource), up to kHeldBytesLimit in all.
+    bool holdSmallSources = false;
+    static constexpr size_t kHeldBytesLimit = size_t{32} << 20;
+    size_t heldBytes = 0;
+    // Set when this run has saved the list of files to finish (CopyFileList,
+    // FilesToFinish of these items) whole.
+    bool finishListSaved = false;
 };
 
 }  // namespace dp

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/log_level.h"
+#include "items/files/file_list.h"
 #include "items/step_context.h"
 
 namespace dp {
@@ -22,7 +23,11 @@ constexpr uint32_t kErrorNotAFile = 336;
 // file call is made then), anything else a failure. Sets scheduled to 1 when
 // the replacement waits for the next reboot (the code then tells why the
 // target could not be replaced now, usually 32); what to log or show about that is the caller's.
-uint32_t CopyPackageFile(const std::string& source, const std::string& target, int32_t& scheduled);
+// With held bytes of the package file (the item's heldSource) that still
+// stand for it (same size and last-write time), these are written instead of
+// opening the file again; the result is the same file.
+uint32_t CopyPackageFile(const std::string& source, const std::string& target, int32_t& scheduled,
+                         const HeldContent* held = nullptr);
 // Creates the last missing folder level of a target path.
 void CreateTargetFolder(const std::string& targetPath);
 // Why a path cannot be deleted, before anything is asked of the file: the

@@ -3,6 +3,7 @@
 // policy holds.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -92,17 +93,70 @@ std::string FolderPart(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+bool IsNameTaken(DWORD error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
+
+// Where a copy's bytes come from: the package file, or its bytes held since
+// its facts were read (while the file still has their size and time).
+struct PackageSource {
+    const std::string& path;
+    const HeldContent* held = nullptr;
+    DWORD attributes = 0;  // the package file's, with held bytes
+};
+
+// The held bytes when they still stand for the file: same size, same
+// last-write time (told without opening it). Null otherwise.
+const HeldContent* StillCurrent(const std::string& path, const HeldContent* held, DWORD& attributes) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!held || PathDataAt(path, data) != 0 || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return nullptr;
+    const uint64_t size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+    const uint64_t time = (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+    if (size != held->bytes.size() || time != held->lastWriteTime) return nullptr;
+    attributes = data.dwFileAttributes;
+    return held;
+}
+
+// Writes held bytes into a file of a name that must not exist yet, with the
+// package file's last-write time and attributes but read-only, as a copy
+// gets them. A file this call created and could not fill goes again: nothing
+// partial stays. 0, or the system's error (ERROR_FILE_EXISTS: the name is taken).
+DWORD WriteNewFile(const std::string& path, const HeldContent& held, DWORD attributes) {
+    const DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                     FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    uint32_t error = 0;
+    UniqueFile file = OpenFileAt(path, GENERIC_WRITE, 0, CREATE_NEW, kept ? kept : FILE_ATTRIBUTE_NORMAL, error);
+    if (!file) return error;
+    // A write may take fewer bytes than asked (the last ones on a volume
+    // that fills up): the next one tells why.
+    for (size_t done = 0; done < held.bytes.size();) {
+        const DWORD part = static_cast<DWORD>(std::min<size_t>(held.bytes.size() - done, 1u << 20));
+        DWORD written = 0;
+        if (!WriteFile(file.get(), held.bytes.data() + done, part, &written, nullptr) || written == 0) {
+            error = GetLastError();
+            file.reset();
+            RemoveFile(path);
+            return error ? error : ERROR_WRITE_FAULT;
+        }
+        done += written;
+    }
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(held.lastWriteTime);
+    time.dwHighDateTime = static_cast<DWORD>(held.lastWriteTime >> 32);
+    SetFileTime(file.get(), nullptr, nullptr, &time);  // as a copy, which does not fail on it either
+    return 0;
+}
+
 // Copies the source into a new file of its own in the folder. 0 with its
 // path; on failure nothing of the copy is left.
-DWORD CopyToTemporary(const std::string& source, const std::string& folder, std::string& temporary) {
+DWORD CopyToTemporary(const PackageSource& source, const std::string& folder, std::string& temporary) {
     DWORD error = ERROR_FILE_EXISTS;
     for (unsigned attempt = 0; attempt < 64; ++attempt) {
         temporary = folder + TemporaryName(attempt);
-        error = CopyFileAt(source, temporary, true);
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+        error = source.held ? WriteNewFile(temporary, *source.held, source.attributes)
+                            : CopyFileAt(source.path, temporary, true);
+        if (!IsNameTaken(error)) break;
     }
     // The name was ours unless it already existed.
-    if (error != 0 && error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) RemoveFile(temporary);
+    if (error != 0 && !IsNameTaken(error) && !source.held) RemoveFile(temporary);
     return error;
 }
 
@@ -120,11 +174,16 @@ bool FitsInPlace(const std::string& source, const std::string& target) {
 // file in its place at the next reboot (scheduled set; the error that tells
 // the use is returned). Where no temporary file can be made (a
 // folder that takes no new files, no room for both files), the source is
-// copied over the target in place. 0 on success.
-DWORD ReplaceTarget(const std::string& source, const std::string& target, int32_t& scheduled) {
+// copied over the target in place. 0 on success; attributesCopied is set when
+// the system's copy made the target (the package file's attributes, read-only
+// among them, came with it).
+DWORD ReplaceTarget(const PackageSource& package, const std::string& target, int32_t& scheduled,
+                    bool& attributesCopied) {
+    const std::string& source = package.path;
     std::string temporary;
-    DWORD error = CopyToTemporary(source, FolderPart(target), temporary);
+    DWORD error = CopyToTemporary(package, FolderPart(target), temporary);
     if (error != 0) {
+        attributesCopied = true;
         if (IsDiskFull(error)) return FitsInPlace(source, target) ? CopyFileAt(source, target, false) : error;
         return IsWriteFailure(error) ? error : CopyFileAt(source, target, false);
     }
@@ -140,29 +199,19 @@ DWORD ReplaceTarget(const std::string& source, const std::string& target, int32_
         return inUse;
     }
     RemoveFile(temporary);
+    attributesCopied = true;
     const DWORD plain = CopyFileAt(source, target, false);
     if (plain != 0 && readOnly) SetPathAttributes(target, attributes);
     return plain;
 }
 
-enum class TargetFound { exists, missingInFolder, folderMissing };
-
-// Whether the target exists; when it does not, whether the system found its
-// folder (only "file not found" says so: every other answer leaves the folder
-// to CreateTargetFolder).
-TargetFound TargetState(const std::string& target) {
-    DWORD attributes = 0;
-    const uint32_t error = GetPathAttributes(target, attributes);
-    if (error == 0) return TargetFound::exists;
-    return error == ERROR_FILE_NOT_FOUND ? TargetFound::missingInFolder : TargetFound::folderMissing;
-}
-
-// Copies the source to a target that did not exist. The copy refuses to
-// overwrite, so a file that appeared meanwhile gives ERROR_FILE_EXISTS and is
+// Copies the source to a target name that must not exist yet. The copy
+// refuses to overwrite, so an existing target gives ERROR_FILE_EXISTS and is
 // left to the replacing way; a copy that fails part-way removes the partial
 // file, which only it can have created. 0 on success.
-DWORD CopyToNewTarget(const std::string& source, const std::string& target) {
-    const DWORD error = CopyFileAt(source, target, true);
+DWORD CopyToNewTarget(const PackageSource& source, const std::string& target) {
+    if (source.held) return WriteNewFile(target, *source.held, source.attributes);
+    const DWORD error = CopyFileAt(source.path, target, true);
     if (IsWriteFailure(error)) RemoveFile(target);
     return error;
 }
@@ -194,30 +243,28 @@ RebootDeletionFunction SetRebootDeletionFunction(RebootDeletionFunction function
     return g_rebootDeletion.Replace(std::move(function));
 }
 
-uint32_t CopyPackageFile(const std::string& source, const std::string& target, int32_t& scheduled) {
+uint32_t CopyPackageFile(const std::string& source, const std::string& target, int32_t& scheduled,
+                         const HeldContent* held) {
     if (source.empty()) return 0;
     // A path the policy refuses is never handed to a file call.
     if (const uint32_t refused = CheckPath(source)) return refused;
     if (const uint32_t refused = CheckPath(target)) return refused;
-    // A target that is missing while its folder exists (the usual case of a
-    // first install) is copied straight to its name; an existing one is
-    // replaced through a temporary file.
+    PackageSource package{source};
+    package.held = StillCurrent(source, held, package.attributes);
+    // The copy goes straight to the target's name when that is free (the
+    // usual case of a first install; a missing folder level is created
+    // first); an existing target is replaced through a temporary file.
     bool folderMade = false;
-    DWORD error = ERROR_FILE_EXISTS;
-    switch (TargetState(target)) {
-    case TargetFound::missingInFolder:
-        error = CopyToNewTarget(source, target);
-        break;
-    case TargetFound::folderMissing:
+    bool attributesCopied = !package.held;
+    DWORD error = CopyToNewTarget(package, target);
+    if (error == ERROR_PATH_NOT_FOUND) {
         folderMade = MakeTargetFolder(target);
-        error = CopyToNewTarget(source, target);
-        break;
-    case TargetFound::exists:
-        break;
+        error = CopyToNewTarget(package, target);
     }
-    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) error = ReplaceTarget(source, target, scheduled);
+    if (IsNameTaken(error)) error = ReplaceTarget(package, target, scheduled, attributesCopied);
     if (error == 0) {
-        ClearAttributes(target, FILE_ATTRIBUTE_READONLY);
+        // Held bytes were written without the read-only attribute.
+        if (attributesCopied) ClearAttributes(target, FILE_ATTRIBUTE_READONLY);
         return 0;
     }
     // A folder made for a copy that found no room is not left behind empty.

@@ -27,14 +27,14 @@ std::string CompletePathField(std::string field, VariableTable& variables,
 // Existence, facts and texts of one file, as an item shows them: the version
 // text (or the date text without a version resource) and "size; date".
 // Returns whether the file exists; the texts of a missing file are left to
-// the caller.
+// the caller. With wholeFile, a small file's bytes come back there.
 bool GatherFacts(const std::string& path, FileFacts& facts, std::string& versionText,
-                 std::string& details) {
+                 std::string& details, std::shared_ptr<const HeldContent>* wholeFile = nullptr) {
     facts = FileFacts{};
     if (!FileExists(path)) return false;
     FileFactTexts texts;
     std::string error;
-    if (ReadFileFacts(path, facts, texts, error)) {
+    if (ReadFileFacts(path, facts, texts, error, wholeFile)) {
         versionText = facts.hasVersion ? texts.versionText : texts.dateText;
         details = FormatFileDetails(texts.sizeText, texts.dateText);
     } else {
@@ -93,15 +93,23 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
         ShowProgressLine(item.targetPath, kItemLine);
         PollStop(++done, total, stop);
         if (stop == 1) return 0;
+        // Without every target read, only the installed file's last-write
+        // time is taken here; it is opened below when the decision needs it.
         FileFacts targetFacts;
-        GatherTarget(item, targetFacts);
+        uint64_t targetTime = 0;
+        if (readEveryTarget) {
+            GatherTarget(item, targetFacts);
+        } else if (!(item.targetExists = FileExists(item.targetPath, targetTime))) {
+            item.targetVersionText = kNotFoundText;
+        }
 
         item.sourcePath = CompletePathField(parts.source, variables, programDirectory);
         ShowProgressLine(item.sourcePath, kItemLine);
         item.sourceName = FileNamePart(item.sourcePath);
         FileFacts sourceFacts;
+        std::shared_ptr<const HeldContent> whole;
         item.sourceExists = GatherFacts(item.sourcePath, sourceFacts, item.sourceVersionText,
-                                        item.sourceDetails);
+                                        item.sourceDetails, holdSmallSources ? &whole : nullptr);
         // A path the path policy refuses was not looked for (it is not
         // missing): the item is marked, and the install reports the refusal.
         const bool refused = CheckPath(item.sourcePath) != 0 || CheckPath(item.targetPath) != 0;
@@ -111,10 +119,18 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
             if (CheckPath(item.sourcePath) == 0 && UserChoosesToFinish(item.sourcePath)) return 0;
         }
 
-        const UpdateRule rule = DecideUpdate(item, targetFacts, sourceFacts);
+        const bool keptUnread = !readEveryTarget && item.targetExists &&
+                                KeptWhateverTargetFacts(item, sourceFacts, targetTime);
+        if (!readEveryTarget && item.targetExists && !keptUnread) GatherTarget(item, targetFacts);
+        const UpdateRule rule = keptUnread ? UpdateRule::SameOrOlder : DecideUpdate(item, targetFacts, sourceFacts);
         item.updateRule = static_cast<uint8_t>(rule);
         item.needsUpdate = refused || RuleInstalls(rule) ? 1 : 0;
         item.selected = item.needsUpdate;
+        // The copy will not have to open a small package file again.
+        if (whole && item.needsUpdate && heldBytes + whole->bytes.size() <= kHeldBytesLimit) {
+            heldBytes += whole->bytes.size();
+            item.heldSource = std::move(whole);
+        }
         items.push_back(std::move(item));
     }
     PollStop(0, total, stop);

@@ -43,6 +43,11 @@ UpdateRule DecideUpdate(const FileItem& item, const FileFacts& target, const Fil
     return source.lastWriteTime > target.lastWriteTime ? UpdateRule::NewerDate : UpdateRule::SameOrOlder;
 }
 
+bool KeptWhateverTargetFacts(const FileItem& item, const FileFacts& source, uint64_t targetLastWriteTime) {
+    return item.sourceExists && item.targetExists && !item.always && source.factsOk && !source.hasVersion &&
+           source.lastWriteTime <= targetLastWriteTime;
+}
+
 bool RuleInstalls(UpdateRule rule) {
     switch (rule) {
     case UpdateRule::TargetMissing:

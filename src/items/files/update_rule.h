@@ -29,6 +29,12 @@ enum class UpdateRule : uint8_t {
 UpdateRule DecideUpdate(const FileItem& item, const FileFacts& target, const FileFacts& source);
 // Whether the rule installs the package file.
 bool RuleInstalls(UpdateRule rule);
+// Whether the decision keeps the installed file whatever its own facts turn
+// out to be: the package file was read, has no version resource and is not
+// later than the installed file's last-write time (which the system tells
+// without opening the file). Neither a version resource of the installed file
+// nor facts that cannot be read would install it then.
+bool KeptWhateverTargetFacts(const FileItem& item, const FileFacts& source, uint64_t targetLastWriteTime);
 // "target missing", "higher version", ...
 const char* RuleText(UpdateRule rule);
 
