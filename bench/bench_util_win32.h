@@ -59,4 +59,24 @@ inline void FreshTargetFolders(const std::string& dst, int n) {
     for (int i = 0; i < n; i += 100) CreateDirectoryA((dst + "\\d" + std::to_string(i / 100)).c_str(), nullptr);
 }
 
+// A scratch tree in the temporary folder: src holds n payload files of the
+// given size (names relative to src), dst the empty target folders.
+struct PayloadTree {
+    std::string root, src, dst;
+    std::vector<std::string> names;
+};
+inline PayloadTree MakePayloadTree(const char* tag, int n, size_t bytes) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    PayloadTree t;
+    t.root = std::string(temp) + "dp_bench_" + tag + "_" + std::to_string(GetCurrentProcessId());
+    t.src = t.root + "\\src";
+    t.dst = t.root + "\\dst";
+    CreateDirectoryA(t.root.c_str(), nullptr);
+    CreateDirectoryA(t.src.c_str(), nullptr);
+    t.names = WritePayload(t.src, n, bytes);
+    FreshTargetFolders(t.dst, n);
+    return t;
+}
+
 }  // namespace dp::bench

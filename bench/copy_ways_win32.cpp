@@ -54,14 +54,9 @@ void WriteNew(const std::string& p, const std::vector<char>& bytes, const FILETI
 int main(int argc, char** argv) {
     const int n = argc > 1 ? std::atoi(argv[1]) : 1000;
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    const std::string root = std::string(temp) + "dp_bench_ways_" + std::to_string(GetCurrentProcessId());
-    const std::string src = root + "\\src", dst = root + "\\dst";
-    CreateDirectoryA(root.c_str(), nullptr);
-    CreateDirectoryA(src.c_str(), nullptr);
-    const std::vector<std::string> names = dp::bench::WritePayload(src, n, 4096);
-    dp::bench::FreshTargetFolders(dst, n);
+    const dp::bench::PayloadTree tree = dp::bench::MakePayloadTree("ways", n, 4096);
+    const std::string &root = tree.root, &src = tree.src, &dst = tree.dst;
+    const std::vector<std::string>& names = tree.names;
 
     using SetInfo = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
     const auto setInfo = reinterpret_cast<SetInfo>(

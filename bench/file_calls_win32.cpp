@@ -34,15 +34,10 @@ struct Variant {
 int main(int argc, char** argv) {
     const int n = argc > 1 ? std::atoi(argv[1]) : 1000;
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    const std::string root = std::string(temp) + "dp_bench_calls_" + std::to_string(GetCurrentProcessId());
-    const std::string src = root + "\\src", dst = root + "\\dst";
-    CreateDirectoryA(root.c_str(), nullptr);
-    CreateDirectoryA(src.c_str(), nullptr);
-    const std::vector<std::string> names = dp::bench::WritePayload(src, n, 4096);
+    const dp::bench::PayloadTree tree = dp::bench::MakePayloadTree("calls", n, 4096);
+    const std::string &root = tree.root, &src = tree.src, &dst = tree.dst;
+    const std::vector<std::string>& names = tree.names;
     auto freshTargets = [&] { dp::bench::FreshTargetFolders(dst, n); };
-    freshTargets();
 
     auto open = [](const std::string& p) {
         return CreateFileA(p.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
