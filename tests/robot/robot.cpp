@@ -621,9 +621,9 @@ bool Robot::Execute(const std::string& rawLine, int lineNo) {
             glob(arg(2)), arg(2));
     }
     if (cmd == "expect-pos") {
-        const std::string spec = arg(2);
-        const char op = spec[0] == '<' || spec[0] == '>' ? spec[0] : '=';
-        const int want = std::atoi(spec.c_str() + (spec[0] == '<' || spec[0] == '>' || spec[0] == '='));
+        const std::string bound = arg(2);
+        const char op = bound[0] == '<' || bound[0] == '>' ? bound[0] : '=';
+        const int want = std::atoi(bound.c_str() + (bound[0] == '<' || bound[0] == '>' || bound[0] == '='));
         return Expect(
             timeout, [&] {
                 HWND c = GetDlgItem(current_, number(1));
@@ -633,7 +633,7 @@ bool Robot::Execute(const std::string& rawLine, int lineNo) {
                 const int at = std::atoi(seen.c_str());
                 return seen[0] != '<' && (op == '<' ? at < want : op == '>' ? at > want : at == want);
             },
-            spec);
+            bound);
     }
     if (cmd == "lv-width") return SendMessageA(list, LVM_SETCOLUMNWIDTH, number(2), number(3)), true;
     if (cmd == "lv-tick") {
