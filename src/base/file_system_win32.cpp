@@ -7,12 +7,6 @@
 namespace dp {
 namespace {
 
-// The 9x family has the wide file functions only as stubs.
-bool WideCalls() {
-    static const bool nt = (GetVersion() & 0x80000000u) == 0;
-    return nt;
-}
-
 uint32_t Refuse(SystemPath& p, uint32_t error) {
     p.error = error;
     SetLastError(error);
@@ -73,7 +67,7 @@ SystemPath MakeSystemPath(const std::string& path) {
         Refuse(p, ERROR_PATH_NOT_FOUND);
         return p;
     }
-    if (!WideCalls()) {
+    if (!RunsOnNtFamily()) {  // the 9x family has the wide calls only as stubs
         if (path.size() >= MAX_PATH) Refuse(p, kErrorNameTooLong);
         else p.a = path;
         return p;
@@ -244,10 +238,6 @@ uint32_t ReadFilePart(const std::string& path, uint64_t offset, uint32_t size, s
     return 0;
 }
 
-uint32_t ReadFileHead(const std::string& path, size_t limit, std::string& bytes) {
-    return ReadFilePart(path, 0, static_cast<uint32_t>(limit > 0x7fffffff ? 0x7fffffff : limit), bytes);
-}
-
 uint32_t WidePath(const std::string& path, std::wstring& wide) {
     wide.clear();
     if (path.empty()) return 0;
@@ -355,7 +345,7 @@ uint32_t FileSizeAt(const std::string& path, uint64_t& size) {
     size = 0;
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (const uint32_t error = PathDataAt(path, data)) return error;
-    size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+    size = FileSizeValue(data);
     return 0;
 }
 

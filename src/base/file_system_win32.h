@@ -79,9 +79,6 @@ uint32_t ReadFilePart(const std::string& path, uint64_t offset, uint32_t size, s
 // accepts).
 uint32_t WidePath(const std::string& path, std::wstring& wide);
 
-// Reads at most `limit` bytes from the start of a file (fewer when it is
-// shorter). 0 with the bytes, else the system's error.
-uint32_t ReadFileHead(const std::string& path, size_t limit, std::string& bytes);
 
 // Loads a library by its path with LoadLibraryEx flags. 0 with the module,
 // else the system's error (module null).
@@ -107,6 +104,13 @@ uint32_t MoveFileAt(const std::string& from, const std::string& to, DWORD flags)
 // What the system tells of a file or folder without opening it
 // (GetFileAttributesEx): attributes, times and size. 0, or the system's error.
 uint32_t PathDataAt(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data);
+// A file time and a file's size as one number.
+inline uint64_t FileTimeValue(const FILETIME& time) {
+    return (uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+}
+inline uint64_t FileSizeValue(const WIN32_FILE_ATTRIBUTE_DATA& data) {
+    return (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+}
 // The size of a file. 0, or the system's error.
 uint32_t FileSizeAt(const std::string& path, uint64_t& size);
 // The bytes free for the caller on the volume of a folder. 0, or the

@@ -48,6 +48,11 @@ bool RunsOnSixtyFourBitSystem() {
     return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
 }
 
+bool RunsOnNtFamily() {
+    static const bool nt = (GetVersion() & 0x80000000u) == 0;
+    return nt;
+}
+
 std::string NativeSystemFilePath(const char* name) {
     if (!RunsOnSixtyFourBitSystem()) return SystemFilePath(name);
     const std::string windows = WindowsDirectory();

@@ -25,6 +25,8 @@ std::string SystemFilePath(const char* name);
 
 // Whether this 32-bit process runs on a 64-bit system (under WOW64).
 bool RunsOnSixtyFourBitSystem();
+// Whether the system is of the NT family (not 95, 98 or Me).
+bool RunsOnNtFamily();
 // A file of the 64-bit system directory as this process reaches it (through
 // "Sysnative" under WOW64); "" without a Windows directory.
 std::string NativeSystemFilePath(const char* name);

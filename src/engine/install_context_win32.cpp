@@ -46,11 +46,7 @@ struct LogCloser {
 };
 using LogStream = std::unique_ptr<std::FILE, LogCloser>;
 
-uint32_t RealCopy(const std::string& source, const std::string& target, int32_t& scheduled,
-                  const HeldContent* held) {
-    return CopyPackageFile(source, target, scheduled, held);
-}
-Seam<uint32_t(const std::string&, const std::string&, int32_t&, const HeldContent*)> g_copy(&RealCopy);
+Seam<uint32_t(const std::string&, const std::string&, int32_t&, const HeldContent*)> g_copy(&CopyPackageFile);
 
 // One step of a phase: what the progress display shows (none: the text of the
 // step before stays), the log heading (none: no heading), and what it does.

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "items/com_registration.h"
 #include "items/files/update_rule.h"
 #include "model/install_script.h"
 
@@ -120,10 +121,8 @@ std::vector<PlanRow> BuildInstallPlan(const InstallScript& s) {
         rows.push_back({"[SetFontSubstitutes]", "set substitute", s.setFontSubstitutes.names[i],
                         s.setFontSubstitutes.values[i].value_or("")});
     // The end phase: system servers are registered before the others.
-    for (int system : {1, 0})
-        for (const FileItem& it : files)
-            if (it.registerFile && it.selected && !it.deleteItem && it.system == system)
-                rows.push_back(FileRow("[ComRegistration]", "register", it, ""));
+    for (const FileItem* it : ComServerItemsToRegister(s.fileList))
+        rows.push_back(FileRow("[ComRegistration]", "register", *it, ""));
     AddRuns(rows, s.runList, kRunPhaseEnd, "[RunFileEnd]");
     for (const std::string& path : s.deleteFilesEndList.paths) rows.push_back({"[DeleteFileEnd]", "delete", path});
     return rows;

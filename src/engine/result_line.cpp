@@ -68,12 +68,6 @@ std::string InUseCopyText(const std::string& source, const std::string& target, 
            SystemErrorText(errorCode) + "\n";
 }
 
-std::string DeletionErrorText(uint32_t errorCode, const std::string& path) {
-    if (errorCode == kErrorInvalidName && NamesDevice(path)) return FormatLogMessage(0, kMsgDeviceNameRefused, path);
-    if (errorCode == kErrorNotAFile) return FormatLogMessage(0, kMsgNotAFile, path);
-    return FormatLogMessage(errorCode, kMsgErrorDeletingFile, path);
-}
-
 std::string MissingSourceText(const std::string& sourcePath) {
     return "Error coping: source file not found " + sourcePath + "\n";
 }

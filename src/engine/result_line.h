@@ -35,11 +35,6 @@ std::string CopyResultText(const std::string& line, uint32_t errorCode, bool sch
 // the system's text for the copy's error code.
 std::string InUseCopyText(const std::string& source, const std::string& target, uint32_t errorCode);
 
-// The line of a deletion that failed: message 190 for a reserved device name
-// refused (code 123), 191 for a path that names no file (kErrorNotAFile),
-// otherwise message 170 with the path and the system's text for the code.
-std::string DeletionErrorText(uint32_t errorCode, const std::string& path);
-
 // "Error coping: source file not found %s\n".
 std::string MissingSourceText(const std::string& sourcePath);
 

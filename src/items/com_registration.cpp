@@ -19,12 +19,18 @@ bool IsMarkedInstall(const FileItem& it) { return it.selected && !it.deleteItem;
 
 }  // namespace
 
-std::vector<std::string> ComServersToRegister(const FileList& files) {
-    std::vector<std::string> paths;
+std::vector<const FileItem*> ComServerItemsToRegister(const FileList& files) {
+    std::vector<const FileItem*> servers;
     for (int system = 1; system >= 0; --system)
         for (const FileItem& it : files.items)
             if (IsMarkedInstall(it) && it.registerFile && (it.system != 0) == (system != 0))
-                paths.push_back(it.targetPath);
+                servers.push_back(&it);
+    return servers;
+}
+
+std::vector<std::string> ComServersToRegister(const FileList& files) {
+    std::vector<std::string> paths;
+    for (const FileItem* it : ComServerItemsToRegister(files)) paths.push_back(it->targetPath);
     return paths;
 }
 

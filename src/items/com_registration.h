@@ -13,6 +13,7 @@
 namespace dp {
 
 class FileList;
+struct FileItem;
 
 // The program's key under HKEY_CURRENT_USER and its two lists.
 constexpr char kProgramKeyPath[] = "SOFTWARE\\Velmora\\Deployator";
@@ -27,6 +28,8 @@ constexpr size_t kStoredPathSize = 521;
 // The servers to register: the marked install items that are COM servers,
 // those of the system sections first, each group in list order.
 std::vector<std::string> ComServersToRegister(const FileList& files);
+// The same items themselves.
+std::vector<const FileItem*> ComServerItemsToRegister(const FileList& files);
 // The marked install items, in list order.
 std::vector<std::string> FilesToFinish(const FileList& files);
 // The marked delete items that are COM servers and were found on disk (the

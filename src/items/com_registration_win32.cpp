@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "base/com_win32.h"
 #include "base/fault_guard_win32.h"
 #include "base/file_system_win32.h"
 #include "base/handles_win32.h"
@@ -146,7 +147,7 @@ bool CallThroughNativeTool(std::FILE* log, const std::string& path, const Server
 
 bool CallServer(std::FILE* log, const std::string& path, const ServerCall& call) {
     std::string head;
-    if (RunsOnSixtyFourBitSystem() && ReadFileHead(path, kImageHeadSize, head) == 0 &&
+    if (RunsOnSixtyFourBitSystem() && ReadFilePart(path, 0, kImageHeadSize, head) == 0 &&
         IsSixtyFourBitMachine(ImageMachine(head))) {
         return CallThroughNativeTool(log, path, call);
     }
@@ -242,12 +243,11 @@ bool UnregisterComServer(std::FILE* log, const std::string& path) { return CallS
 int UnregisterDeletedComServers(StepContext& step) {
     const std::vector<std::string> paths = ComServersToUnregister(step.files);
     if (paths.empty()) return 1;
-    const HRESULT com = CoInitialize(nullptr);
+    const ComLibrary com;
     for (const std::string& path : paths) {
         if (step.isCancelled()) break;
         UnregisterComServer(step.logging() ? step.log : nullptr, path);
     }
-    if (SUCCEEDED(com)) CoUninitialize();
     return 1;
 }
 
@@ -276,10 +276,9 @@ int RegisterSavedComServers(StepContext& step) {
     std::vector<std::string> paths;
     if (!ReadSavedList(kComRegList, paths)) return 0;
     if (!paths.empty()) {
-        const HRESULT com = CoInitialize(nullptr);
+        const ComLibrary com;
         for (const std::string& path : paths)
             RegisterComServer(step.logging() ? step.log : nullptr, path) ? step.Done() : step.Failed();
-        if (SUCCEEDED(com)) CoUninitialize();
     }
     // Registered once: the list goes.
     UniqueKey program;

@@ -188,7 +188,7 @@ int DeleteListedDirectories(DirectoryList& list, StepContext& step) {
             known = true;
         }
         if (IsRefused(path, protectedFolders)) {
-            if (step.log) WriteLogText(step.log, FormatLogMessage(0, kMsgProtectedDirectory, path));
+            step.LogMessage(0, kMsgProtectedDirectory, path);
             continue;
         }
         DeleteDirectoryTree(path);

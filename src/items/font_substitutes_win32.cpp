@@ -24,8 +24,7 @@ int ApplyFontSubstitutes(FontSubstituteList& list, StepContext& step) {
     for (size_t i = 0; i < list.names.size(); ++i) {
         if (step.isCancelled()) break;
         const uint32_t error = g_write(list.names[i], list.values[i]);
-        if (error != 0 && step.logging())
-            WriteLogText(step.log, FormatLogMessage(error, kMsgErrorFontSubstitutes, list.names[i]));
+        if (error != 0) step.LogMessage(error, kMsgErrorFontSubstitutes, list.names[i]);
     }
     return 1;
 }

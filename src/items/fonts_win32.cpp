@@ -39,18 +39,10 @@ std::string Folder(const VariableTable& variables, const char* name) {
 // The key the system loads fonts from at start, and the registry view that
 // holds it (the system's own: the 64-bit one under WOW64).
 const char* FontsKeyPath() {
-    OSVERSIONINFOA info{};
-    info.dwOSVersionInfoSize = sizeof info;
-    const bool nt = GetVersionExA(&info) && info.dwPlatformId == VER_PLATFORM_WIN32_NT;
-    return nt ? "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"
-              : "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Fonts";
+    return RunsOnNtFamily() ? "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"
+                            : "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Fonts";
 }
-REGSAM SystemView() {
-    using IsWow64Function = BOOL(WINAPI*)(HANDLE, PBOOL);
-    const auto isWow64 = ProcAddress<IsWow64Function>(GetModuleHandleA("kernel32.dll"), "IsWow64Process");
-    BOOL wow64 = FALSE;
-    return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64 ? KEY_WOW64_64KEY : 0;
-}
+REGSAM SystemView() { return RunsOnSixtyFourBitSystem() ? KEY_WOW64_64KEY : 0; }
 
 // The full name the font file gives itself, in the system code page; "" when
 // it cannot be read.
@@ -61,15 +53,11 @@ std::string FaceNameOf(const std::string& path) {
     return ToSystemCodePage(wide);
 }
 
-void LogLine(StepContext& step, uint32_t error, int messageId, const std::string& detail) {
-    if (step.logging()) WriteLogText(step.log, FormatLogMessage(error, messageId, detail));
-}
-
 // Lets the font load at every later start of the system.
 void RegisterFont(const FontItem& font, const std::string& fontsFolder, StepContext& step) {
     const std::string face = FaceNameOf(font.path);
     if (face.empty()) {
-        LogLine(step, 0, kMsgFontForSessionOnly, font.path);
+        step.LogMessage(0, kMsgFontForSessionOnly, font.path);
         return;
     }
     UniqueKey key;
@@ -80,7 +68,7 @@ void RegisterFont(const FontItem& font, const std::string& fontsFolder, StepCont
         rc = RegSetValueExA(key.get(), FontValueName(face, font.trueType).c_str(), 0, REG_SZ,
                             reinterpret_cast<const BYTE*>(data.c_str()), static_cast<DWORD>(data.size() + 1));
     }
-    if (rc != ERROR_SUCCESS) LogLine(step, static_cast<uint32_t>(rc), kMsgErrorRegisteringFont, font.path);
+    if (rc != ERROR_SUCCESS) step.LogMessage(static_cast<uint32_t>(rc), kMsgErrorRegisteringFont, font.path);
 }
 
 // Removes the font's value from the Fonts key, when the value names this font.
@@ -107,7 +95,7 @@ void UnregisterFont(const FontItem& font, const std::string& fontsFolder, StepCo
         }
     }
     if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
-        LogLine(step, static_cast<uint32_t>(rc), kMsgErrorUnregisteringFont, font.path);
+        step.LogMessage(static_cast<uint32_t>(rc), kMsgErrorUnregisteringFont, font.path);
 }
 
 // Tells every top-level window that the fonts changed, without waiting on a

@@ -4,6 +4,7 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include "base/com_win32.h"
 #include "base/file_system_win32.h"
 #include "base/handles_win32.h"
 #include "base/message_wait_win32.h"
@@ -48,10 +49,9 @@ int32_t WaitForExitCode(HANDLE process) {
 // Hands the document to the shell with its default verb. The shell may hand
 // it on to extensions that need COM on this thread.
 intptr_t OpenWithShell(const std::string& document) {
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    const HINSTANCE result = ShellExecuteA(nullptr, nullptr, document.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-    if (SUCCEEDED(com)) CoUninitialize();
-    return reinterpret_cast<intptr_t>(result);
+    const ComLibrary com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    return reinterpret_cast<intptr_t>(
+        ShellExecuteA(nullptr, nullptr, document.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
 }
 
 }  // namespace

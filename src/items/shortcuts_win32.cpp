@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "base/com_win32.h"
 #include "base/file_system_win32.h"
 #include "base/handles_win32.h"
 #include "base/log_text.h"
@@ -21,21 +22,6 @@ uint32_t ErrorOfResult(HRESULT result) {
     if (HRESULT_FACILITY(result) == FACILITY_WIN32) return HRESULT_CODE(result);
     return static_cast<uint32_t>(result);
 }
-
-// The COM library of this thread while it lives (when it could be initialised).
-class ComLibrary {
-public:
-    ComLibrary() : result_(CoInitialize(nullptr)) {}
-    ~ComLibrary() {
-        if (SUCCEEDED(result_)) CoUninitialize();
-    }
-    ComLibrary(const ComLibrary&) = delete;
-    ComLibrary& operator=(const ComLibrary&) = delete;
-    HRESULT result() const { return result_; }
-
-private:
-    HRESULT result_;
-};
 
 HRESULT CreateShellLink(UniqueCom<IShellLinkA>& link) {
     void* object = nullptr;
@@ -119,7 +105,7 @@ int CreateShortcuts(ShortcutList& list, StepContext& step) {
             if (step.fullLog()) WriteLogText(step.log, "Shortcut " + linkPath + " (" + target + ") is created\n");
         } else {
             step.Failed();
-            if (step.logging()) WriteLogText(step.log, FormatLogMessage(error, kMsgErrorCreatingShortcut, linkPath));
+            step.LogMessage(error, kMsgErrorCreatingShortcut, linkPath);
         }
     }
     return 1;
@@ -133,7 +119,8 @@ int DeleteShortcuts(DeleteShortcutList& list, StepContext& step) {
     for (const std::string& linkPath : list.linkPaths) {
         if (step.isCancelled()) break;
         const std::string linkFile = linkPath + ".lnk";
-        const std::string target = ReadLinkTarget(link.get(), linkFile);
+        // The link's target is only told in the full log.
+        const std::string target = step.fullLog() ? ReadLinkTarget(link.get(), linkFile) : std::string();
         const uint32_t error = DeleteFileAt(linkFile);
         if (error == 0)
             step.Done();

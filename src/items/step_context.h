@@ -6,8 +6,10 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "base/log_level.h"
+#include "base/log_text.h"
 
 namespace dp {
 
@@ -43,6 +45,11 @@ struct StepContext {
     bool logging() const { return log != nullptr && level != LogLevel::None; }
     bool fullLog() const { return log != nullptr && level == LogLevel::Full; }
     bool isCancelled() const { return cancelled.load() != 0; }
+    // A string-table message with its detail (and the system's text for the
+    // error, if any) as one log line, when there is a log.
+    void LogMessage(uint32_t error, int messageId, const std::string& detail) const {
+        if (logging()) WriteLogText(log, FormatLogMessage(error, messageId, detail));
+    }
 };
 
 }  // namespace dp

@@ -145,8 +145,7 @@ int ReadFileFacts(const std::string& path, FileFacts& facts, FileFactTexts& text
         errorText = ErrorText("GetFileTime", GetLastError());
         return 0;
     }
-    facts.lastWriteTime =
-        (static_cast<uint64_t>(lastWrite.dwHighDateTime) << 32) | lastWrite.dwLowDateTime;
+    facts.lastWriteTime = FileTimeValue(lastWrite);
     texts.dateText = FormatFileDate(facts.lastWriteTime);
 
     DWORD high = 0;
@@ -175,8 +174,7 @@ bool FileExists(const std::string& path) { return PathExists(path); }
 bool FileExists(const std::string& path, uint64_t& lastWriteTime) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     const bool found = PathDataAt(path, data) == 0;
-    lastWriteTime = (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                    data.ftLastWriteTime.dwLowDateTime;
+    lastWriteTime = FileTimeValue(data.ftLastWriteTime);
     return found;
 }
 

@@ -28,8 +28,6 @@ constexpr uint32_t kErrorNotAFile = 336;
 // opening the file again; the result is the same file.
 uint32_t CopyPackageFile(const std::string& source, const std::string& target, int32_t& scheduled,
                          const HeldContent* held = nullptr);
-// Creates the last missing folder level of a target path.
-void CreateTargetFolder(const std::string& targetPath);
 // Why a path cannot be deleted, before anything is asked of the file: the
 // path policy's code, kErrorNotAFile for a path with an empty last part, or 0.
 uint32_t DeletionRefusal(const std::string& path);
@@ -38,6 +36,10 @@ uint32_t DeletionRefusal(const std::string& path);
 // (rebootRequired set); 2 / 3; DeletionRefusal's code; kErrorNotAFile for a
 // folder; or the deletion's error when it failed and was not scheduled.
 uint32_t RemoveInstalledFile(const std::string& path, int32_t& rebootRequired);
+// The line of a deletion that failed: message 190 for a reserved device name
+// refused (code 123), 191 for a path that names no file (kErrorNotAFile),
+// otherwise message 170 with the path and the system's text for the code.
+std::string DeletionErrorText(uint32_t errorCode, const std::string& path);
 // Schedules the deletion of a file at the next reboot. 1 scheduled, 0 not.
 int DeleteAtReboot(const std::string& path);
 // Clears the read-only and archive attributes, keeping the others.

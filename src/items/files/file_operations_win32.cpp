@@ -24,8 +24,6 @@ namespace {
 Seam<int(const std::string&, const std::string&)> g_rebootReplacement(&ReplaceAtReboot);
 Seam<int(const std::string&)> g_rebootDeletion(&DeleteAtReboot);
 
-bool NtFamily() { return (GetVersion() & 0x80000000u) == 0; }
-
 // Sets the attributes to what is left after removing `clear`, when any of
 // them is set. A path whose attributes cannot be read is left alone.
 void ClearAttributes(const std::string& path, DWORD clear) {
@@ -108,9 +106,8 @@ struct PackageSource {
 const HeldContent* StillCurrent(const std::string& path, const HeldContent* held, DWORD& attributes) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!held || PathDataAt(path, data) != 0 || (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) return nullptr;
-    const uint64_t size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
-    const uint64_t time = (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
-    if (size != held->bytes.size() || time != held->lastWriteTime) return nullptr;
+    if (FileSizeValue(data) != held->bytes.size() || FileTimeValue(data.ftLastWriteTime) != held->lastWriteTime)
+        return nullptr;
     attributes = data.dwFileAttributes;
     return held;
 }
@@ -275,13 +272,11 @@ uint32_t CopyPackageFile(const std::string& source, const std::string& target, i
     return error;
 }
 
-void CreateTargetFolder(const std::string& targetPath) { MakeTargetFolder(targetPath); }
-
 int ReplaceAtReboot(const std::string& temporary, const std::string& target) {
     if (MoveFileAt(temporary, target, MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) == 0) return 1;
     // Only the 9x family reads WinInit.Ini; on the NT family the system's
     // list is the only way.
-    if (NtFamily()) return 0;
+    if (RunsOnNtFamily()) return 0;
     const std::string ini = WinInitPath();
     return ini.empty() ? 0 : AddRenameEntry(ini, RenameLine(ShortPathOf(target), ShortPathOf(temporary)));
 }
@@ -371,6 +366,12 @@ void ClearReadOnlyAndArchive(const std::string& path) {
     ClearAttributes(path, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
 }
 
+std::string DeletionErrorText(uint32_t errorCode, const std::string& path) {
+    if (errorCode == kErrorInvalidName && NamesDevice(path)) return FormatLogMessage(0, kMsgDeviceNameRefused, path);
+    if (errorCode == kErrorNotAFile) return FormatLogMessage(0, kMsgNotAFile, path);
+    return FormatLogMessage(errorCode, kMsgErrorDeletingFile, path);
+}
+
 int DeleteListedFiles(const std::vector<std::string>& paths, std::FILE* log, LogLevel logLevel,
                       RunTally* tally) {
     for (const std::string& path : paths) {
@@ -385,9 +386,7 @@ int DeleteListedFiles(const std::vector<std::string>& paths, std::FILE* log, Log
                 ++tally->failed;
         }
         if (!log || logLevel == LogLevel::None) continue;
-        WriteLogText(log, deleted              ? FormatLogMessage(0, kMsgDeletingFile, path)
-                          : NamesDevice(path) ? FormatLogMessage(0, kMsgDeviceNameRefused, path)
-                                              : FormatLogMessage(error, kMsgErrorDeletingFile, path));
+        WriteLogText(log, deleted ? FormatLogMessage(0, kMsgDeletingFile, path) : DeletionErrorText(error, path));
     }
     return 1;
 }

@@ -24,29 +24,28 @@ std::string CompletePathField(std::string field, VariableTable& variables,
     return CompleteFilePath(field, programDirectory);
 }
 
-// Existence, facts and texts of one file, as an item shows them: the version
-// text (or the date text without a version resource) and "size; date".
-// Returns whether the file exists; the texts of a missing file are left to
-// the caller. With wholeFile, a small file's bytes come back there.
-bool GatherFacts(const std::string& path, FileFacts& facts, std::string& versionText,
-                 std::string& details, std::shared_ptr<const HeldContent>* wholeFile = nullptr) {
-    facts = FileFacts{};
-    if (!FileExists(path)) return false;
+// Facts and texts of one file, as an item shows them: the version text (or
+// the date text without a version resource) and "size; date"; both texts
+// tell an error when the facts cannot be read. Returns whether they were
+// read. With wholeFile, a small file's bytes come back there.
+bool ReadShownFacts(const std::string& path, FileFacts& facts, std::string& versionText, std::string& details,
+                    std::shared_ptr<const HeldContent>* wholeFile = nullptr) {
     FileFactTexts texts;
     std::string error;
     if (ReadFileFacts(path, facts, texts, error, wholeFile)) {
         versionText = facts.hasVersion ? texts.versionText : texts.dateText;
         details = FormatFileDetails(texts.sizeText, texts.dateText);
-    } else {
-        versionText = kGetErrorText;
-        details = kGetErrorText;
+        return true;
     }
-    return true;
+    versionText = kGetErrorText;
+    details = kGetErrorText;
+    return false;
 }
 
 void GatherTarget(FileItem& item, FileFacts& facts) {
-    item.targetExists = GatherFacts(item.targetPath, facts, item.targetVersionText,
-                                    item.targetDetails);
+    facts = FileFacts{};
+    item.targetExists = FileExists(item.targetPath);
+    if (item.targetExists) ReadShownFacts(item.targetPath, facts, item.targetVersionText, item.targetDetails);
     if (!item.targetExists) {
         item.targetVersionText = kNotFoundText;
         item.targetDetails.clear();
@@ -108,20 +107,25 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
         item.sourceName = FileNamePart(item.sourcePath);
         FileFacts sourceFacts;
         std::shared_ptr<const HeldContent> whole;
-        item.sourceExists = GatherFacts(item.sourcePath, sourceFacts, item.sourceVersionText,
-                                        item.sourceDetails, holdSmallSources ? &whole : nullptr);
+        // A package file is usually there: its facts are read first, and only
+        // when that fails is it looked for.
+        item.sourceExists = ReadShownFacts(item.sourcePath, sourceFacts, item.sourceVersionText,
+                                           item.sourceDetails, holdSmallSources ? &whole : nullptr) ||
+                            FileExists(item.sourcePath);
         // A path the path policy refuses was not looked for (it is not
         // missing): the item is marked, and the install reports the refusal.
-        const bool refused = CheckPath(item.sourcePath) != 0 || CheckPath(item.targetPath) != 0;
+        const bool sourceRefused = CheckPath(item.sourcePath) != 0;
+        const bool refused = sourceRefused || CheckPath(item.targetPath) != 0;
         if (!item.sourceExists) {
             item.sourceVersionText = LoadMessage(kMsgNotFound);
             item.sourceDetails.clear();
-            if (CheckPath(item.sourcePath) == 0 && UserChoosesToFinish(item.sourcePath)) return 0;
+            if (!sourceRefused && UserChoosesToFinish(item.sourcePath)) return 0;
         }
 
         const bool keptUnread = !readEveryTarget && item.targetExists &&
                                 KeptWhateverTargetFacts(item, sourceFacts, targetTime);
-        if (!readEveryTarget && item.targetExists && !keptUnread) GatherTarget(item, targetFacts);
+        if (!readEveryTarget && item.targetExists && !keptUnread)
+            ReadShownFacts(item.targetPath, targetFacts, item.targetVersionText, item.targetDetails);
         const UpdateRule rule = keptUnread ? UpdateRule::SameOrOlder : DecideUpdate(item, targetFacts, sourceFacts);
         item.updateRule = static_cast<uint8_t>(rule);
         item.needsUpdate = refused || RuleInstalls(rule) ? 1 : 0;
