@@ -1,5 +1,7 @@
 #include "base/program_win32.h"
 
+#include "base/handles_win32.h"
+
 namespace dp {
 namespace {
 HINSTANCE g_instance = nullptr;
@@ -76,6 +78,26 @@ HMODULE LoadSystemLibrary(const char* name) {
             return h;
     }
     return LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+std::string EnvironmentText(const char* name) {
+    return GrowingText([name](char* buffer, size_t size) {
+        return GetEnvironmentVariableA(name, buffer, static_cast<DWORD>(size));
+    });
+}
+
+std::string UserProfileDirectory() {
+    using Get = BOOL(WINAPI*)(HANDLE, LPSTR, LPDWORD);
+    const UniqueModule userenv(LoadSystemLibrary("userenv.dll"));
+    const Get get = userenv ? ProcAddress<Get>(userenv.get(), "GetUserProfileDirectoryA") : nullptr;
+    UniqueHandle token;
+    if (!get || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
+    DWORD size = 0;
+    get(token.get(), nullptr, &size);
+    if (size == 0) return {};
+    std::string folder(size, '\0');
+    if (!get(token.get(), folder.data(), &size)) return {};
+    return folder.substr(0, folder.find('\0'));
 }
 
 }  // namespace dp

@@ -31,6 +31,12 @@ bool RunsOnNtFamily();
 // "Sysnative" under WOW64); "" without a Windows directory.
 std::string NativeSystemFilePath(const char* name);
 
+// An environment variable's value ("" when it is not set).
+std::string EnvironmentText(const char* name);
+// The current user's profile folder (userenv's GetUserProfileDirectoryA);
+// "" when it cannot be had.
+std::string UserProfileDirectory();
+
 // Loads a system library from the system directory only (never from the
 // program's or the current directory).
 HMODULE LoadSystemLibrary(const char* name);

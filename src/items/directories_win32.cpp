@@ -21,12 +21,6 @@ std::string FullPathOrSame(const std::string& path) {
     return FullPathName(path, full) == 0 ? full : path;
 }
 
-std::string EnvironmentText(const char* name) {
-    return GrowingText([name](char* buffer, size_t size) {
-        return GetEnvironmentVariableA(name, buffer, static_cast<DWORD>(size));
-    });
-}
-
 // A folder from one of userenv's "Get...DirectoryA(buffer, size)" calls, or "".
 std::string ProfileFolder(HMODULE userenv, const char* function) {
     using Get = BOOL(WINAPI*)(LPSTR, LPDWORD);
@@ -37,20 +31,6 @@ std::string ProfileFolder(HMODULE userenv, const char* function) {
     if (size == 0) return std::string();
     std::string folder(size, '\0');
     if (!get(folder.data(), &size)) return std::string();
-    folder.resize(folder.find('\0') == std::string::npos ? folder.size() : folder.find('\0'));
-    return folder;
-}
-
-std::string CurrentUserProfile(HMODULE userenv) {
-    using Get = BOOL(WINAPI*)(HANDLE, LPSTR, LPDWORD);
-    Get get = userenv ? ProcAddress<Get>(userenv, "GetUserProfileDirectoryA") : nullptr;
-    UniqueHandle token;
-    if (!get || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return std::string();
-    DWORD size = 0;
-    get(token.get(), nullptr, &size);
-    if (size == 0) return std::string();
-    std::string folder(size, '\0');
-    if (!get(token.get(), folder.data(), &size)) return std::string();
     folder.resize(folder.find('\0') == std::string::npos ? folder.size() : folder.find('\0'));
     return folder;
 }
@@ -78,7 +58,7 @@ ProtectedFolders SystemProtectedFolders(const VariableTable& variables) {
 
     UniqueModule userenv(LoadSystemLibrary("userenv.dll"));
     const std::string profiles = ProfileFolder(userenv.get(), "GetProfilesDirectoryA");
-    const std::string user = CurrentUserProfile(userenv.get());
+    const std::string user = UserProfileDirectory();
     folders.push_back(profiles);
     folders.push_back(user);
     folders.push_back(ProfileFolder(userenv.get(), "GetAllUsersProfileDirectoryA"));

@@ -15,12 +15,6 @@ namespace {
 constexpr char kShellFolders[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 constexpr DWORD kValueBlock = 262;  // what the shell function may write
 
-std::string EnvironmentText(const char* name) {
-    return GrowingText([name](char* buffer, size_t size) {
-        return GetEnvironmentVariableA(name, buffer, static_cast<DWORD>(size));
-    }, kValueBlock);
-}
-
 std::string TempPath() {
     return GrowingText([](char* buffer, size_t size) {
         return GetTempPathA(static_cast<DWORD>(size), buffer);
@@ -70,27 +64,6 @@ std::string ShellFolder(ShellFolderFunction shell, int folder, BOOL create = TRU
     return text;
 }
 
-// GetUserProfileDirectoryA of userenv.dll, loaded at run time; false when the
-// library or the function cannot be had, or the call fails.
-bool UserProfileDirectory(std::string& out) {
-    using Fn = BOOL(WINAPI*)(HANDLE, LPSTR, LPDWORD);
-    UniqueModule userenv(LoadSystemLibrary("userenv.dll"));
-    if (!userenv) return false;
-    Fn get = ProcAddress<Fn>(userenv.get(), "GetUserProfileDirectoryA");
-    if (!get) return false;
-    UniqueHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return false;
-    DWORD size = kValueBlock;
-    std::vector<char> buf(size);
-    if (!get(token.get(), buf.data(), &size)) {
-        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) return false;
-        buf.assign(size + 1, '\0');
-        if (!get(token.get(), buf.data(), &size)) return false;
-    }
-    out = buf.data();
-    return true;
-}
-
 }  // namespace
 
 void FillPredefined(VariableTable& table, const PredefinedSystem& system) {
@@ -123,8 +96,8 @@ void FillPredefined(VariableTable& table, const PredefinedSystem& system) {
         if (!RegistryText(HKEY_CURRENT_USER, kShellFolders, "Fonts", v[kFonts]))
             v[kFonts] = windowsPath + "\\FONTS";
         if (!RegistryText(HKEY_CURRENT_USER, kShellFolders, "Templates", v[kUserTemplates])) {
-            std::string profile;
-            if (nt && UserProfileDirectory(profile))
+            const std::string profile = nt ? UserProfileDirectory() : std::string();
+            if (!profile.empty())
                 v[kUserTemplates] = profile + "\\Templates";
             else
                 v[kUserTemplates] = windowsPath + "\\ShellNew";

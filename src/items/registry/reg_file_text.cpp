@@ -38,13 +38,8 @@ uint32_t LeadingHex(std::string_view text) {
 // Calls line(text) for every line of a text cut at its line feeds.
 template <typename Visit>
 bool ForEachLine(std::string_view text, Visit line) {
-    size_t begin = 0;
-    while (begin <= text.size()) {
-        size_t end = text.find('\n', begin);
-        if (end == std::string_view::npos) end = text.size();
-        if (!line(text.substr(begin, end - begin))) return false;
-        begin = end + 1;
-    }
+    for (std::string_view each : SplitLines(text))
+        if (!line(each)) return false;
     return true;
 }
 

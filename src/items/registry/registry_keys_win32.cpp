@@ -80,7 +80,7 @@ void ReportValueError(const OpenKey& open, const std::string& name, const std::s
     const std::string caption = LoadMessage(kMsgErrorWritingRegistryValue);
     const std::string dataText = data.substr(0, data.find('\0'));
     std::string text = caption + " " + open.rootName + "\\" + open.subkey + "\\" + name + "=" + dataText +
-                       ". " + SystemErrorText(static_cast<uint32_t>(code)) + " \n";
+                       ". " + SystemErrorText(static_cast<uint32_t>(code));
     TrimChars(text, " \t\r\n");
     if (step.logging()) WriteLogText(step.log, text + "\n");
     ShowMessageBox(text, caption, kBoxIconInformation);
