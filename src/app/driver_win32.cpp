@@ -13,6 +13,7 @@
 
 #include "app/command_line.h"
 #include "app/unattended.h"
+#include "base/seam.h"
 #include "base/file_system_win32.h"
 #include "engine/install_plan.h"
 #include "log/log_file.h"
@@ -252,26 +253,14 @@ int QuietBox(const std::string& text, const std::string& caption, unsigned style
     const InstallScript* s = currentScript;
     const LogLevel level = s ? s->logLevel : LogLevel::Short;
     if (level != LogLevel::None)
-        AppendToLogFile(s ? s->logPath : ProgramDirectory() + "kitup.log", QuietBoxLine(caption, text, answer));
+        AppendToLogFile(s ? s->logPath : ProgramDirectory() + kDefaultLogName, QuietBoxLine(caption, text, answer));
     return answer;
 }
-
-// Puts a message-box handler in place while it lives.
-class BoxHandlerScope {
-public:
-    explicit BoxHandlerScope(MessageBoxHandler handler) : old_(SetMessageBoxHandler(std::move(handler))) {}
-    ~BoxHandlerScope() { SetMessageBoxHandler(std::move(old_)); }
-    BoxHandlerScope(const BoxHandlerScope&) = delete;
-    BoxHandlerScope& operator=(const BoxHandlerScope&) = delete;
-
-private:
-    MessageBoxHandler old_;
-};
 
 // The run's last log line, in every mode (not at level NONE).
 int WithSummary(const InstallScript& script, int exitCode) {
     // A run that ended before its log was begun leaves no log at all.
-    if (script.logLevel != LogLevel::None && !script.planOnly && PathExists(script.logPath)) {
+    if (script.logLevel != LogLevel::None && PathExists(script.logPath)) {
         AppendToLogFile(script.logPath, SummaryLine(script.tally, exitCode));
         LimitLogSize(script.logPath, script.logSizeKB);
     }
@@ -281,10 +270,10 @@ int WithSummary(const InstallScript& script, int exitCode) {
 // Reads the script on the reading thread (under the initialisation window when
 // there is one). The model, or nullptr when the reading failed (currentScript
 // then holds what was built, if anything) or the thread could not start.
-InstallScript* ReadOnWorker(const RunStart& start, HWND initWindow, bool& started) {
+InstallScript* ReadOnWorker(const RunStart& start, HWND initWindow) {
     DWORD read = 0;
     DWORD error = 0;
-    started = RunWorkerThread(ScriptThreadProc, const_cast<RunStart*>(&start), initWindow, read, error);
+    const bool started = RunWorkerThread(ScriptThreadProc, const_cast<RunStart*>(&start), initWindow, read, error);
     EndInitWindow(initWindow);
     if (!started) {
         ShowError(error, kMsgErrorCreatingThread, kBoxOk);
@@ -301,15 +290,14 @@ int RunPlan(char* commandLine, const std::string& planPath) {
     std::string scriptPath;
     if (!GetScriptPath(commandLine, scriptPath)) return kExitInvalidCommandLine;
     std::vector<PlanRow> messages;
-    BoxHandlerScope boxes([&messages](const std::string& text, const std::string& caption, unsigned style) {
-        const int answer = (style & 0xF) == kBoxOkCancel ? kAnswerCancel : QuietAnswer(style);
-        messages.push_back({"[Reading]", "message", caption, QuietBoxLine("", text, answer).substr(10)});
-        messages.back().source.pop_back();  // the line end
-        return answer;
-    });
+    const Replaced<MessageBoxHandler> boxes(
+        SetMessageBoxHandler, [&messages](const std::string& text, const std::string& caption, unsigned style) {
+            const int answer = (style & 0xF) == kBoxOkCancel ? kAnswerCancel : QuietAnswer(style);
+            messages.push_back({"[Reading]", "message", caption, BoxOutcome(text, answer)});
+            return answer;
+        });
     const RunStart start{commandLine, IsAfterRebootRun(commandLine), true};
-    bool started = false;
-    ScriptOwner script(ReadOnWorker(start, nullptr, started));
+    ScriptOwner script(ReadOnWorker(start, nullptr));
     if (!script) {
         if (!ProcessorFaultOccurred()) ScriptOwner failed(currentScript);
         return kExitFailure;
@@ -326,9 +314,8 @@ int RunPlan(char* commandLine, const std::string& planPath) {
 // A quiet run: no window at all, every box in the log, the exit code for
 // deployment tools.
 int RunQuiet(char* commandLine, const RunStart& start) {
-    BoxHandlerScope boxes(&QuietBox);
-    bool started = false;
-    ScriptOwner script(ReadOnWorker(start, nullptr, started));
+    const Replaced<MessageBoxHandler> boxes(SetMessageBoxHandler, &QuietBox);
+    ScriptOwner script(ReadOnWorker(start, nullptr));
     if (!script) {
         if (!ProcessorFaultOccurred() && currentScript) {
             // The reading failed: the model tells where its log is.
@@ -358,6 +345,31 @@ int RunQuiet(char* commandLine, const RunStart& start) {
     outcome.tally = script->tally;
     outcome.errorsReported = g_errorBoxes.load();
     return WithSummary(*script, DeploymentExitCode(outcome));
+}
+
+// What a windowed run does once the script is read: the end phase of a run
+// after a reboot, or the module selection of a test install and the install
+// course. Its exit code; promptReboot tells that the reboot prompt follows.
+int RunWindowedCourse(HINSTANCE instance, InstallScript& s, bool& promptReboot) {
+    promptReboot = false;
+    if (s.afterReboot) {
+        InstallContext context(&s);
+        context.RunEndPhase();
+        return 1;
+    }
+    if (s.testInstall) {
+        int major = 0;
+        int minor = 0;
+        VariableTable::GetShellVersion(minor, major);
+        if (StopForOldCommonControls(major, minor) || !SelectModules(instance, s)) return 1;
+    }
+    const InstallOutcome outcome = RunInstallCourse(s);
+    if (outcome == InstallOutcome::NoDialog) {
+        if (!s.testInstall) ShowError(0, kMsgErrorCreatingDialog, kBoxOk);
+        return 0;
+    }
+    promptReboot = outcome == InstallOutcome::RebootPrompt;
+    return 1;
 }
 
 }  // namespace
@@ -392,9 +404,8 @@ int RunProgram(HINSTANCE instance, char* commandLine) {
     if (!commonControls) return 0;
 
     HWND initWindow = start.afterReboot ? nullptr : CreateInitWindow(instance);
-    bool started = false;
     // The reading thread has ended: the model is the main thread's from here.
-    ScriptOwner script(ReadOnWorker(start, initWindow, started));
+    ScriptOwner script(ReadOnWorker(start, initWindow));
     if (!script) {
         // After a processor fault in a section the model may be half-built:
         // the run ends without destroying it.
@@ -405,33 +416,9 @@ int RunProgram(HINSTANCE instance, char* commandLine) {
     ApplyOptions(*script, commandLine);
     script->commandLine = commandLine;
 
-    if (script->afterReboot) {
-        InstallContext context(script.get());
-        context.RunEndPhase();
-        return WithSummary(*script, 1);
-    }
-    if (!script->testInstall) {
-        InstallOutcome outcome = RunInstallCourse(*script);
-        if (outcome == InstallOutcome::NoDialog) {
-            ShowError(0, kMsgErrorCreatingDialog, kBoxOk);
-            return WithSummary(*script, 0);
-        }
-        WithSummary(*script, 1);
-        if (outcome == InstallOutcome::RebootPrompt) return RebootPrompt(*script);
-        return 1;
-    }
-    int major = 0;
-    int minor = 0;
-    VariableTable::GetShellVersion(minor, major);
-    if (StopForOldCommonControls(major, minor)) return WithSummary(*script, 1);
-    if (SelectModules(instance, *script)) {
-        InstallOutcome outcome = RunInstallCourse(*script);
-        if (outcome == InstallOutcome::NoDialog) return WithSummary(*script, 0);
-        WithSummary(*script, 1);
-        if (outcome == InstallOutcome::RebootPrompt) return RebootPrompt(*script);
-        return 1;
-    }
-    return WithSummary(*script, 1);
+    bool promptReboot = false;
+    const int code = WithSummary(*script, RunWindowedCourse(instance, *script, promptReboot));
+    return promptReboot ? RebootPrompt(*script) : code;
 }
 
 }  // namespace dp

@@ -36,14 +36,16 @@ const char* AnswerName(int answer) {
     }
 }
 
-std::string QuietBoxLine(const std::string& caption, const std::string& text, int answer) {
+std::string BoxOutcome(const std::string& text, int answer) {
     std::string oneLine = text;
     for (char& c : oneLine)
         if (c == '\r' || c == '\n') c = ' ';
     TrimChars(oneLine, " ");
-    std::string line = "[Message] ";
-    if (!caption.empty()) line += caption + ": ";
-    return line + oneLine + " -> " + AnswerName(answer) + "\n";
+    return oneLine + " -> " + AnswerName(answer);
+}
+
+std::string QuietBoxLine(const std::string& caption, const std::string& text, int answer) {
+    return "[Message] " + (caption.empty() ? std::string() : caption + ": ") + BoxOutcome(text, answer) + "\n";
 }
 
 std::string SummaryLine(const RunTally& t, int exitCode) {

@@ -43,6 +43,8 @@ int DeploymentExitCode(const RunOutcome& outcome);
 int QuietAnswer(unsigned style);
 // "OK", "Cancel", "Yes", "No".
 const char* AnswerName(int answer);
+// "text -> OK", the text on one line (its line ends become blanks).
+std::string BoxOutcome(const std::string& text, int answer);
 // "[Message] Caption: text -> OK\n" (without "Caption: " when there is
 // none); line ends inside the text become blanks.
 std::string QuietBoxLine(const std::string& caption, const std::string& text, int answer);

@@ -5,6 +5,7 @@
 // calling are safe from any thread.
 #include <functional>
 #include <mutex>
+#include <type_traits>
 #include <utility>
 
 namespace dp {
@@ -40,6 +41,21 @@ private:
     R (*standard_)(Args...);
     mutable std::mutex mutex_;
     Function current_;
+};
+
+// Puts a replacement in place through `set` (which returns what was in place)
+// while it lives, then puts that back.
+template <typename F>
+class Replaced {
+public:
+    Replaced(F (*set)(F), std::type_identity_t<F> replacement) : set_(set), old_(set(std::move(replacement))) {}
+    ~Replaced() { set_(std::move(old_)); }
+    Replaced(const Replaced&) = delete;
+    Replaced& operator=(const Replaced&) = delete;
+
+private:
+    F (*set_)(F);
+    F old_;
 };
 
 }  // namespace dp

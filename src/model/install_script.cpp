@@ -7,7 +7,7 @@ InstallScript* currentScript = nullptr;
 
 InstallScript::InstallScript(const std::string& programDir)
     : programDirectory(programDir), variables(std::make_unique<VariableTable>()) {
-    logPath = programDirectory + "kitup.log";
+    logPath = programDirectory + kDefaultLogName;
     variables->programDirectory = programDirectory;
 }
 

@@ -34,6 +34,8 @@ struct OsVersionInfo {
 static_assert(sizeof(OsVersionInfo) == 156, "OSVERSIONINFOEXA layout");
 
 constexpr uint32_t kPlatformNt = 2;
+// The log in the program's directory when nothing names another.
+constexpr char kDefaultLogName[] = "kitup.log";
 
 class InstallScript : public ReportingBase {
 public:

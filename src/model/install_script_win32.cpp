@@ -9,6 +9,7 @@
 #include "base/program_win32.h"
 #include "base/file_system_win32.h"
 #include "base/handles_win32.h"
+#include "items/com_registration.h"
 #include "log/error_messages.h"
 #include "log/log_file.h"
 #include "log/message_box.h"
@@ -19,14 +20,12 @@
 namespace dp {
 namespace {
 
-constexpr char kSettingsKey[] = "SOFTWARE\\Velmora\\Deployator";
 // The placement texts are read into 260 bytes; a longer value counts as
 // missing.
-constexpr DWORD kPlacementTextSize = 260;
 
 bool QueryPlacementText(HKEY key, const char* name, std::string& text) {
-    char buffer[kPlacementTextSize + 1] = {};
-    DWORD size = kPlacementTextSize;
+    char buffer[kPlacementDataSize + 1] = {};
+    DWORD size = kPlacementDataSize;
     if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) !=
         ERROR_SUCCESS)
         return false;
@@ -41,7 +40,7 @@ InstallScript::InstallScript() {
     programDirectory = ProgramDirectory();
 
     UniqueKey key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kProgramKeyPath, 0, KEY_READ, key.put()) == ERROR_SUCCESS) {
         std::string text;
         if (QueryPlacementText(key.get(), "Rect", text)) ParseRectText(text, windowRect);
         if (QueryPlacementText(key.get(), "Columns", text)) ParseColumnsText(text, columnWidths);
@@ -53,7 +52,7 @@ InstallScript::InstallScript() {
     osVersion.dwOSVersionInfoSize = sizeof(OsVersionInfo);
     GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&osVersion));
 
-    logPath = programDirectory + "kitup.log";
+    logPath = programDirectory + kDefaultLogName;
 
     variables = std::make_unique<VariableTable>();
     variables->InitPredefined();

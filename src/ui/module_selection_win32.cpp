@@ -10,6 +10,7 @@
 
 #include "base/handles_win32.h"
 #include "base/message_wait_win32.h"
+#include "items/com_registration.h"
 #include "log/error_messages.h"
 #include "log/message_box.h"
 #include "model/install_script.h"
@@ -27,8 +28,6 @@ int32_t updateRequested = 0;
 namespace {
 
 constexpr LONG_PTR kInitialised = 0x44505331;
-constexpr char kSettingsKey[] = "SOFTWARE\\Velmora\\Deployator";
-constexpr char kSettingsKeyName[] = "HKEY_CURRENT_USER\\SOFTWARE\\Velmora\\Deployator";
 constexpr UINT kUncheckedImage = 1;
 constexpr UINT kCheckedImage = 2;
 
@@ -206,11 +205,12 @@ void SaveSelectionPlacement(HWND window) {
         return;
     }
     HKEY created = nullptr;
-    if (RegCreateKeyA(user.get(), kSettingsKey, &created) == ERROR_SUCCESS) RegCloseKey(created);
+    if (RegCreateKeyA(user.get(), kProgramKeyPath, &created) == ERROR_SUCCESS) RegCloseKey(created);
     UniqueKey settings;
-    result = RegOpenKeyExA(user.get(), kSettingsKey, 0, KEY_WRITE, settings.put());
+    result = RegOpenKeyExA(user.get(), kProgramKeyPath, 0, KEY_WRITE, settings.put());
     if (result != ERROR_SUCCESS) {
-        ShowErrorDetail(static_cast<uint32_t>(result), kMsgErrorOpeningKeyOfRegistry, kSettingsKeyName, kBoxOk);
+        ShowErrorDetail(static_cast<uint32_t>(result), kMsgErrorOpeningKeyOfRegistry,
+                        std::string("HKEY_CURRENT_USER\\") + kProgramKeyPath, kBoxOk);
         return;
     }
     WritePlacementValue(settings.get(), "Rect", FormatRectText(script.windowRect));

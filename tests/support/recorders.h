@@ -8,24 +8,12 @@
 #include <vector>
 
 #include "base/reporting_base.h"
+#include "base/seam.h"
 #include "log/message_box.h"
 
 namespace dp::test {
 
-// Puts a replacement in place through `set` (which returns what was in place)
-// while it lives, then puts that back.
-template <typename F>
-class Replaced {
-public:
-    Replaced(F (*set)(F), std::type_identity_t<F> replacement) : set_(set), old_(set(std::move(replacement))) {}
-    ~Replaced() { set_(std::move(old_)); }
-    Replaced(const Replaced&) = delete;
-    Replaced& operator=(const Replaced&) = delete;
-
-private:
-    F (*set_)(F);
-    F old_;
-};
+using dp::Replaced;
 
 // Records every message box as "caption|text|style" and answers it with
 // `answer`.
