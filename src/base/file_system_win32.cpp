@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "base/program_win32.h"
+#include "base/system_text.h"
 
 namespace dp {
 namespace {
@@ -16,12 +17,7 @@ uint32_t Refuse(SystemPath& p, uint32_t error) {
 uint32_t ErrorUnless(BOOL ok) { return ok ? 0 : GetLastError(); }
 
 std::string Narrow(const wchar_t* text, size_t length) {
-    if (length == 0) return {};
-    const int n = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return {};
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), out.data(), n, nullptr, nullptr);
-    return out;
+    return ToSystemCodePage({reinterpret_cast<const char16_t*>(text), length});
 }
 
 // A path out of the "\\?\" form, in the system code page: "\\?\C:\x" gives

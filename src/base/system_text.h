@@ -5,6 +5,7 @@
 // compiled in, and a plain "System error N." text.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace dp {
 
@@ -21,7 +22,7 @@ std::string SystemErrorText(uint32_t code);
 const char* BuiltInMessage(int id);
 
 // A UTF-16 text in the system code page (characters it lacks become "?").
-std::string ToSystemCodePage(const std::u16string& text);
+std::string ToSystemCodePage(std::u16string_view text);
 
 // Whether the byte starts a double-byte character in the system code page
 // (never outside Windows).

@@ -17,7 +17,7 @@ std::string SystemErrorText(uint32_t code) {
     return "System error " + std::to_string(code) + ".\r\n";
 }
 
-std::string ToSystemCodePage(const std::u16string& text) {
+std::string ToSystemCodePage(std::u16string_view text) {
     std::string out;
     for (char16_t c : text) out += c < 0x80 ? static_cast<char>(c) : '?';
     return out;

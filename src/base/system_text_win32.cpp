@@ -30,7 +30,7 @@ std::string SystemErrorText(uint32_t code) {
     return s;
 }
 
-std::string ToSystemCodePage(const std::u16string& text) {
+std::string ToSystemCodePage(std::u16string_view text) {
     if (text.empty()) return {};
     const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
     const int wideLength = static_cast<int>(text.size());

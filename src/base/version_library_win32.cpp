@@ -6,6 +6,7 @@
 
 #include "base/file_system_win32.h"
 #include "base/program_win32.h"
+#include "base/system_text.h"
 
 namespace dp {
 namespace {
@@ -60,13 +61,7 @@ bool QueryValue(const VersionLibrary& lib, bool wide, const void* block, const c
     if (!lib.queryW(block, wideKey.c_str(), value, length) || !*value) return false;
     if (text) {
         const auto* chars = static_cast<const wchar_t*>(*value);
-        const int n = static_cast<int>(wcsnlen(chars, *length));
-        text->clear();
-        const int bytes = n ? WideCharToMultiByte(CP_ACP, 0, chars, n, nullptr, 0, nullptr, nullptr) : 0;
-        if (bytes > 0) {
-            text->resize(static_cast<size_t>(bytes));
-            WideCharToMultiByte(CP_ACP, 0, chars, n, text->data(), bytes, nullptr, nullptr);
-        }
+        *text = ToSystemCodePage({reinterpret_cast<const char16_t*>(chars), wcsnlen(chars, *length)});
     }
     return true;
 }
