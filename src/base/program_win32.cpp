@@ -92,11 +92,13 @@ std::string UserProfileDirectory() {
     const Get get = userenv ? ProcAddress<Get>(userenv.get(), "GetUserProfileDirectoryA") : nullptr;
     UniqueHandle token;
     if (!get || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
-    DWORD size = 0;
-    get(token.get(), nullptr, &size);
-    if (size == 0) return {};
+    DWORD size = MAX_PATH + 1;
     std::string folder(size, '\0');
-    if (!get(token.get(), folder.data(), &size)) return {};
+    if (!get(token.get(), folder.data(), &size)) {
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) return {};
+        folder.assign(size + 1, '\0');
+        if (!get(token.get(), folder.data(), &size)) return {};
+    }
     return folder.substr(0, folder.find('\0'));
 }
 

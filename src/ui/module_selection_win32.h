@@ -7,7 +7,6 @@
 
 #include <cstdint>
 
-#include "base/reporting_base.h"
 
 namespace dp {
 
@@ -24,12 +23,12 @@ LRESULT CALLBACK SelectionWindowProc(HWND window, UINT message, WPARAM wParam, L
 
 // One dialog per run, on the main thread: construct, ShowModuleSelection,
 // RunSelectionLoop, read updateRequested, destroy.
-class ModuleSelectionDialog : public ReportingBase {
+class ModuleSelectionDialog {
 public:
     // Records the script and instance; no window yet; updateRequested 0.
     ModuleSelectionDialog(HINSTANCE instance, InstallScript* script);
     // Destroys a dialog still shown (after Cancel or Enter) and forgets it.
-    ~ModuleSelectionDialog() override;
+    ~ModuleSelectionDialog();
     ModuleSelectionDialog(const ModuleSelectionDialog&) = delete;
     ModuleSelectionDialog& operator=(const ModuleSelectionDialog&) = delete;
 

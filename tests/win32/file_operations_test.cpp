@@ -226,8 +226,6 @@ TEST(DeleteAtReboot, SystemListAndWinInitEdit) {
 // source's last-write time, its attributes but read-only, and no temporaries;
 // and so do the package file's bytes held since its facts were read, which
 // are written only while they still stand for the file.
-int g_reboots = 0;
-
 uint64_t WriteTimeOf(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
@@ -264,10 +262,8 @@ TEST_P(CopyFastPath, NewAndExistingTargetsEndAlike) {
     WriteFileText(dir / "out\\folder\\inside", "kept");
 
     // Nothing here is in use: nothing may wait for the reboot.
-    const RebootReplacementFunction old = SetRebootReplacementFunction([](const std::string&, const std::string&) {
-        ++g_reboots;
-        return 0;
-    });
+    int reboots = 0;
+    const auto counted = CountRebootReplacements(reboots);
     struct Case {
         const char* target;    // under out
         const char* source;    // under the scratch folder
@@ -311,8 +307,7 @@ TEST_P(CopyFastPath, NewAndExistingTargetsEndAlike) {
             EXPECT_EQ(ReadFileText(dir / "out\\" + target), "package content");
         }
     }
-    SetRebootReplacementFunction(old);
-    EXPECT_EQ(g_reboots, 0);
+    EXPECT_EQ(reboots, 0);
 
     // new.dat, sub, old.dat, case.dat, folder, stale.dat: nothing else (no
     // temporaries).
