@@ -120,6 +120,7 @@ DWORD WINAPI ScriptThreadProc(LPVOID parameter) {
     currentScript->planOnly = start.planOnly;
     currentScript->fileList.readEveryTarget = !start.quiet;
     currentScript->fileList.holdSmallSources = start.quiet;
+    currentScript->fileList.readAhead = start.quiet || start.planOnly;
     if (!currentScript->ReadScript(path)) {
         if (stopRequested.load() != 1) ShowError(0, kMsgErrorReadingIni, kBoxOk);
         return 0;

@@ -87,6 +87,8 @@ int VariableTable::ExpandVariables(std::string& text, bool tolerant) {
     return Expand(text, tolerant, -1);
 }
 
+int VariableTable::ExpandWithoutReport(std::string& text) { return Expand(text, false, -1, false); }
+
 // Every replacement restarts the search from the beginning of the text, so a
 // value that itself holds references is expanded too. The search visits the
 // percent signs in order and pairs each with the next one; a replacement
@@ -106,7 +108,7 @@ int VariableTable::ExpandVariables(std::string& text, bool tolerant) {
 // replacement that brought it in; a replacement's ancestry is the chain of
 // variables whose values it came from. A reference to a variable already in
 // the ancestry of the text it stands in would repeat forever.
-int VariableTable::Expand(std::string& text, bool tolerant, int owner) {
+int VariableTable::Expand(std::string& text, bool tolerant, int owner, bool report) {
     struct Node {
         int entry;   // the variable whose value this text came from (-1: none)
         int parent;  // the node of the text the reference stood in (-1: none)
@@ -218,7 +220,7 @@ int VariableTable::Expand(std::string& text, bool tolerant, int owner) {
                 advance(1 + name.size(), true);
                 continue;
             }
-            ShowErrorDetail(0, kMsgUndefinedVariable, name, kBoxOk);
+            if (report) ShowErrorDetail(0, kMsgUndefinedVariable, name, kBoxOk);
             return finish(0);
         }
 
@@ -229,7 +231,7 @@ int VariableTable::Expand(std::string& text, bool tolerant, int owner) {
         const std::string& value = values[entry];
         if (selfReference || replacements >= kMaxReplacements ||
             out.size() + pendingSize - (name.size() + 2) + value.size() > kMaxExpandedText) {
-            ShowErrorDetail(0, selfReference ? kMsgSelfReference : kMsgValueTooLong, name, kBoxOk);
+            if (report) ShowErrorDetail(0, selfReference ? kMsgSelfReference : kMsgValueTooLong, name, kBoxOk);
             return finish(0);
         }
 

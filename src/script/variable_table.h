@@ -49,6 +49,9 @@ public:
     // so does an expansion that grows past its bounds, reported as a value
     // that is too long.
     int ExpandVariables(std::string& text, bool tolerant);
+    // The same expansion, strict, but silent: a failure is only the result 0.
+    // For looking ahead at what a line will name once it is read.
+    int ExpandWithoutReport(std::string& text);
     // 1 when the path equals one of the predefined values (case-insensitive).
     int IsPredefinedFolder(const std::string& path) const;
     // First two numbers of the shell library's file version; untouched when
@@ -62,7 +65,7 @@ public:
 
 private:
     // Expansion of a text that belongs to entry `owner` (-1: to no entry).
-    int Expand(std::string& text, bool tolerant, int owner);
+    int Expand(std::string& text, bool tolerant, int owner, bool report = true);
 
     // Names compared as the C library's case-insensitive comparison does
     // (ASCII letters folded), usable with a std::string_view for lookups.

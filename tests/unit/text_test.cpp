@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "base/parallel.h"
 #include "base/reporting_base.h"
 #include "script/script_text.h"
 #include "support/recorders.h"
@@ -30,6 +35,26 @@ TEST(Text, LinesTrimsAndPercent) {
     EXPECT_EQ(ProgressPercent(2, 3), 66);
     EXPECT_EQ(ProgressPercent(5, 0, 42), 42);  // no total: the bar stays
     EXPECT_EQ(ProgressPercent(2000000000, 2000000001), 99);  // no overflow in done * 100
+}
+
+TEST(ParallelFor, EveryIndexExactlyOnce) {
+    for (size_t count : {0u, 1u, 3u, 1000u})
+        for (unsigned threads : {0u, 1u, 4u, 64u}) {
+            std::vector<std::atomic<int>> calls(count);
+            ParallelFor(count, threads, [&](size_t i) { ++calls[i]; });
+            for (size_t i = 0; i < count; ++i) ASSERT_EQ(calls[i].load(), 1) << count << " " << threads << " " << i;
+        }
+    // A call that throws stops the rest from starting (each takes a while,
+    // so all of them would take minutes); the caller gets the exception.
+    std::atomic<int> started{0};
+    EXPECT_THROW(ParallelFor(100000, 4,
+                             [&](size_t i) {
+                                 ++started;
+                                 if (i == 10) throw std::runtime_error("x");
+                                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                             }),
+                 std::runtime_error);
+    EXPECT_LT(started.load(), 2000);
 }
 
 TEST(Text, LastBackslashSkipsSecondBytesOfDoubleByteCharacters) {

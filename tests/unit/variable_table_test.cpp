@@ -53,6 +53,12 @@ TEST(ExpandVariables, StrictAndTolerant) {
         EXPECT_EQ(table.ExpandVariables(text, c.tolerant), c.result) << c.in;
         EXPECT_EQ(text, c.out) << c.in;
         EXPECT_EQ(boxes.boxes, c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box});
+        // The silent form expands alike and reports nothing.
+        if (c.tolerant) continue;
+        std::string silent = c.in;
+        EXPECT_EQ(table.ExpandWithoutReport(silent), c.result) << c.in;
+        EXPECT_EQ(silent, c.out) << c.in;
+        EXPECT_EQ(boxes.boxes.size(), c.box.empty() ? 0u : 1u) << c.in;
     }
 }
 
@@ -83,6 +89,10 @@ TEST(ExpandVariables, SelfReferenceIsReportedInsteadOfLoopingForever) {
             else
                 EXPECT_EQ(boxes.boxes[0], c.box);
         }
+        test::BoxRecorder boxes;
+        std::string text = c.text;
+        EXPECT_EQ(table.ExpandWithoutReport(text), 0) << c.text;
+        EXPECT_TRUE(boxes.boxes.empty()) << c.text;
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "base/run_flags.h"
@@ -17,6 +18,8 @@
 namespace dp {
 namespace {
 
+using test::CopyData;
+using test::SetWriteTime;
 using test::WriteFileText;
 
 class FileSections : public ::testing::Test {
@@ -99,6 +102,67 @@ TEST_F(FileSections, ProgressLinesPollsAndStop) {
     EXPECT_EQ(Install(""), 0);
     EXPECT_EQ(Install("a=s"), 0);
     stopRequested = 0;
+}
+
+// Reading the next lines' files ahead, several at a time, decides every item
+// as reading them in turn does: same facts, texts, rules, held bytes and
+// boxes, in the same order, across the stretches read ahead; a missing
+// source still ends the reading at its line.
+TEST_F(FileSections, ReadingAheadDecidesAsReadingInTurn) {
+    const std::string d = Dir();
+    CreateDirectoryA((d + "t").c_str(), nullptr);
+    CopyData("verdll_1000.dll", d + "v1.dll");
+    CopyData("verdll_two.dll", d + "v2.dll");
+    CopyData("verdll_1000.dll", d + "t\\v2.dll");
+    WriteFileText(d + "big", std::string(20000, 'b'));
+    std::string section;
+    for (int i = 0; i < 300; ++i) {
+        const std::string n = std::to_string(i);
+        WriteFileText(d + "s" + n, "source " + n);
+        SetWriteTime(d + "s" + n, test::FileTimeOf(2024, 1, 1 + i % 28));
+        if (i % 3) {
+            WriteFileText(d + "t\\s" + n, "old");
+            SetWriteTime(d + "t\\s" + n, test::FileTimeOf(2024, 1, 1 + (i * 7) % 28));
+        }
+        section += "%DEST%\\s" + n + "=%SRC%\\s" + n + (i % 50 == 7 ? ",Always" : "") + "\n";
+        if (i == 100) section += "%NOPE%\\x=%SRC%\\s1\n";  // an undefined variable: its box in its turn
+        if (i == 200) section += "%DEST%\\v1.dll=%SRC%\\v1.dll\n%DEST%\\v2.dll=%SRC%\\v2.dll\n%DEST%\\big=big\n";
+        if (i == 270) section += "%DEST%\\gone=%SRC%\\gone\n";  // missing: the reading ends here
+    }
+    variables.AddEntry("SRC", dir.path(), dir.path());
+    variables.AddEntry("DEST", d + "t", d + "t");
+    const auto read = [&](bool ahead, bool everyTarget, std::vector<std::string>& boxes) {
+        FileList fresh;
+        fresh.readAhead = ahead;
+        fresh.readEveryTarget = everyTarget;
+        fresh.holdSmallSources = !everyTarget;
+        test::BoxRecorder recorder;
+        EXPECT_EQ(fresh.ParseInstallSection(section, 0, 0, 0, 0, variables, d), 0);
+        boxes = recorder.boxes;
+        return fresh;
+    };
+    for (bool everyTarget : {true, false}) {
+        SCOPED_TRACE(everyTarget);
+        std::vector<std::string> inTurnBoxes, aheadBoxes;
+        const FileList inTurn = read(false, everyTarget, inTurnBoxes);
+        const FileList ahead = read(true, everyTarget, aheadBoxes);
+        EXPECT_EQ(aheadBoxes, inTurnBoxes);
+        ASSERT_EQ(inTurnBoxes.size(), 2u);  // the undefined variable, the missing source
+        ASSERT_EQ(ahead.items.size(), inTurn.items.size());
+        EXPECT_EQ(inTurn.items.size(), 275u);
+        for (size_t i = 0; i < inTurn.items.size(); ++i) {
+            const FileItem& a = ahead.items[i];
+            const FileItem& b = inTurn.items[i];
+            SCOPED_TRACE(b.targetPath);
+            EXPECT_EQ(std::tie(a.targetPath, a.sourcePath, a.targetVersionText, a.sourceVersionText, a.targetDetails,
+                               a.sourceDetails),
+                      std::tie(b.targetPath, b.sourcePath, b.targetVersionText, b.sourceVersionText, b.targetDetails,
+                               b.sourceDetails));
+            EXPECT_EQ(std::tie(a.targetExists, a.sourceExists, a.updateRule, a.needsUpdate, a.always),
+                      std::tie(b.targetExists, b.sourceExists, b.updateRule, b.needsUpdate, b.always));
+            EXPECT_EQ(a.heldSource ? a.heldSource->bytes : "-", b.heldSource ? b.heldSource->bytes : "-");
+        }
+    }
 }
 
 }  // namespace

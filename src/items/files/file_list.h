@@ -78,6 +78,10 @@ public:
     // Whether items to install keep the bytes of a package file that was read
     // whole with its facts (heldSource), up to kHeldBytesLimit in all.
     bool holdSmallSources = false;
+    // Whether the files of the next lines of an install section are read
+    // ahead of their turn, several at a time (a reading that no window
+    // paces: a quiet run or a plan).
+    bool readAhead = false;
     static constexpr size_t kHeldBytesLimit = size_t{32} << 20;
     size_t heldBytes = 0;
     // Set when this run has saved the list of files to finish (CopyFileList,

@@ -1,4 +1,11 @@
 // Reading the eleven file sections into the file list.
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/fault_guard_win32.h"
+#include "base/parallel.h"
 #include "base/path_policy.h"
 #include "base/run_flags.h"
 #include "base/text.h"
@@ -52,6 +59,69 @@ void GatherTarget(FileItem& item, FileFacts& facts) {
     }
 }
 
+// The facts of what one install line names, read before the line's turn.
+struct LineFacts {
+    bool read = false;  // false: the line reads them itself
+    std::string targetPath, sourcePath;
+    bool targetGathered = false;  // the installed file's facts are below
+    FileItem target;              // targetExists and its texts
+    FileFacts targetFacts;
+    bool sourceRead = false;
+    FileFacts sourceFacts;
+    std::string sourceVersionText, sourceDetails;
+    std::shared_ptr<const HeldContent> whole;
+};
+
+// What a field will name once its line is read, or "" when its variables
+// cannot be expanded (the line then reports that in its turn).
+std::string LookAheadPath(std::string field, VariableTable& variables, const std::string& programDirectory) {
+    VariableTrim(field);
+    if (!variables.ExpandWithoutReport(field)) return {};
+    return CompleteFilePath(field, programDirectory);
+}
+
+// Reads the facts of the files that lines [first, first + count) name, several
+// at a time: the package files, and the installed files when every target is
+// read. Reading only, so the lines then decide in their order as before. A
+// line that cannot be read ahead (malformed, a variable that fails, a fault)
+// reads its files itself.
+std::vector<LineFacts> ReadLinesAhead(const std::vector<std::string_view>& lines, size_t first, size_t count,
+                                      VariableTable& variables, const std::string& programDirectory,
+                                      bool readTargets, bool holdWhole) {
+    std::vector<LineFacts> ahead(count);
+    for (size_t i = 0; i < count; ++i) {
+        InstallLine parts;
+        if (!SplitInstallLine(std::string(lines[first + i]), parts)) break;
+        ahead[i].targetPath = LookAheadPath(parts.target, variables, programDirectory);
+        ahead[i].sourcePath = LookAheadPath(parts.source, variables, programDirectory);
+    }
+    ParallelFor(count, kFileCallThreads, [&](size_t i) {
+        LineFacts& slot = ahead[i];
+        if (slot.targetPath.empty() || slot.sourcePath.empty()) return;
+        // Built aside and moved in whole: after a fault, what the read was
+        // filling is abandoned, and the slot stays as it was.
+        int done = 0;
+        LineFacts facts;
+        const GuardOutcome outcome = RunGuarded(
+            [&] {
+                facts.targetPath = slot.targetPath;
+                facts.sourcePath = slot.sourcePath;
+                if (readTargets) {
+                    facts.target.targetPath = slot.targetPath;
+                    GatherTarget(facts.target, facts.targetFacts);
+                    facts.targetGathered = true;
+                }
+                facts.sourceRead = ReadShownFacts(slot.sourcePath, facts.sourceFacts, facts.sourceVersionText,
+                                                  facts.sourceDetails, holdWhole ? &facts.whole : nullptr);
+                facts.read = true;
+                return 1;
+            },
+            done);
+        if (outcome == GuardOutcome::kCompleted) slot = std::move(facts);
+    });
+    return ahead;
+}
+
 // Asks whether to finish (OK) or to go on without the missing source (Cancel).
 bool UserChoosesToFinish(const std::string& sourcePath) {
     const std::string text = LoadMessage(kMsgSourceFileNotFound) + " " + sourcePath + ". " +
@@ -74,7 +144,19 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
     items.reserve(items.size() + lines.size());
 
     int done = 0;
-    for (std::string_view line : lines) {
+    // Without a window nothing paces the reading: the files of the next
+    // lines are read ahead, several at a time.
+    constexpr size_t kLinesAhead = 256;
+    std::vector<LineFacts> ahead;
+    size_t aheadFirst = 0;
+    for (size_t n = 0; n < lines.size(); ++n) {
+        const std::string_view line = lines[n];
+        if (readAhead && n == aheadFirst + ahead.size()) {
+            aheadFirst = n;
+            ahead = ReadLinesAhead(lines, n, std::min(kLinesAhead, lines.size() - n), variables, programDirectory,
+                                   readEveryTarget, holdSmallSources);
+        }
+        LineFacts* const early = readAhead ? &ahead[n - aheadFirst] : nullptr;
         FileItem item;
         item.rowKey = count();
         item.always = static_cast<uint8_t>(always ? 1 : 0);
@@ -96,7 +178,14 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
         // time is taken here; it is opened below when the decision needs it.
         FileFacts targetFacts;
         uint64_t targetTime = 0;
-        if (readEveryTarget) {
+        const bool targetReadEarly = early && early->read && early->targetGathered &&
+                                     early->targetPath == item.targetPath;
+        if (targetReadEarly) {
+            item.targetExists = early->target.targetExists;
+            item.targetVersionText = std::move(early->target.targetVersionText);
+            item.targetDetails = std::move(early->target.targetDetails);
+            targetFacts = early->targetFacts;
+        } else if (readEveryTarget) {
             GatherTarget(item, targetFacts);
         } else if (!(item.targetExists = FileExists(item.targetPath, targetTime))) {
             item.targetVersionText = kNotFoundText;
@@ -109,8 +198,16 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
         std::shared_ptr<const HeldContent> whole;
         // A package file is usually there: its facts are read first, and only
         // when that fails is it looked for.
-        item.sourceExists = ReadShownFacts(item.sourcePath, sourceFacts, item.sourceVersionText,
-                                           item.sourceDetails, holdSmallSources ? &whole : nullptr) ||
+        const bool sourceReadEarly = early && early->read && early->sourcePath == item.sourcePath;
+        if (sourceReadEarly) {
+            sourceFacts = early->sourceFacts;
+            item.sourceVersionText = std::move(early->sourceVersionText);
+            item.sourceDetails = std::move(early->sourceDetails);
+            whole = std::move(early->whole);
+        }
+        item.sourceExists = (sourceReadEarly ? early->sourceRead
+                                             : ReadShownFacts(item.sourcePath, sourceFacts, item.sourceVersionText,
+                                                              item.sourceDetails, holdSmallSources ? &whole : nullptr)) ||
                             FileExists(item.sourcePath);
         // A path the path policy refuses was not looked for (it is not
         // missing): the item is marked, and the install reports the refusal.
