@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <atomic>
 #include <cstdio>
 
 #include "base/com_win32.h"
@@ -10,6 +11,7 @@
 #include "base/file_system_win32.h"
 #include "base/handles_win32.h"
 #include "base/log_text.h"
+#include "base/parallel.h"
 #include "base/program_win32.h"
 #include "base/seam.h"
 #include "base/system_text.h"
@@ -188,13 +190,14 @@ int SaveList(const char* name, const std::vector<std::string>& paths, bool* whol
         ShowKeyError(rc, std::string(kRootName) + kProgramKeyPath);
         return 0;
     }
-    bool written = true;
-    for (size_t i = 0; i < paths.size(); ++i) {
+    // Each value is named by its number: they are written several at a time.
+    std::atomic<bool> written{true};
+    ParallelFor(paths.size(), kFileCallThreads, [&](size_t i) {
         const std::string data = StoredPathData(paths[i]);
-        written = RegSetValueExA(list.get(), std::to_string(i).c_str(), 0, REG_SZ,
-                                 reinterpret_cast<const BYTE*>(data.data()),
-                                 static_cast<DWORD>(data.size())) == ERROR_SUCCESS && written;
-    }
+        if (RegSetValueExA(list.get(), std::to_string(i).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                           static_cast<DWORD>(data.size())) != ERROR_SUCCESS)
+            written = false;
+    });
     if (whole) *whole = written;
     return 1;
 }
@@ -268,7 +271,8 @@ int FinishCopiedFiles(StepContext& step) {
         paths = FilesToFinish(step.files);
     else if (!ReadSavedList(kCopyFileList, paths))
         return 0;
-    for (const std::string& path : paths) ClearReadOnlyAndArchive(path);
+    // Each file on its own: several at a time.
+    ParallelFor(paths.size(), kFileCallThreads, [&paths](size_t i) { ClearReadOnlyAndArchive(paths[i]); });
     return 1;
 }
 
