@@ -98,26 +98,30 @@ std::vector<LineFacts> ReadLinesAhead(const std::vector<std::string_view>& lines
     ParallelFor(count, kFileCallThreads, [&](size_t i) {
         LineFacts& slot = ahead[i];
         if (slot.targetPath.empty() || slot.sourcePath.empty()) return;
-        // Built aside and moved in whole: after a fault, what the read was
-        // filling is abandoned, and the slot stays as it was.
+        // Built aside and moved in whole. After a processor fault what the
+        // read was filling is abandoned, never destroyed (it may be half
+        // changed), and the slot stays as it was.
         int done = 0;
-        LineFacts facts;
+        auto facts = std::make_unique<LineFacts>();
         const GuardOutcome outcome = RunGuarded(
             [&] {
-                facts.targetPath = slot.targetPath;
-                facts.sourcePath = slot.sourcePath;
+                facts->targetPath = slot.targetPath;
+                facts->sourcePath = slot.sourcePath;
                 if (readTargets) {
-                    facts.target.targetPath = slot.targetPath;
-                    GatherTarget(facts.target, facts.targetFacts);
-                    facts.targetGathered = true;
+                    facts->target.targetPath = slot.targetPath;
+                    GatherTarget(facts->target, facts->targetFacts);
+                    facts->targetGathered = true;
                 }
-                facts.sourceRead = ReadShownFacts(slot.sourcePath, facts.sourceFacts, facts.sourceVersionText,
-                                                  facts.sourceDetails, holdWhole ? &facts.whole : nullptr);
-                facts.read = true;
+                facts->sourceRead = ReadShownFacts(slot.sourcePath, facts->sourceFacts, facts->sourceVersionText,
+                                                   facts->sourceDetails, holdWhole ? &facts->whole : nullptr);
+                facts->read = true;
                 return 1;
             },
             done);
-        if (outcome == GuardOutcome::kCompleted) slot = std::move(facts);
+        if (outcome == GuardOutcome::kCompleted)
+            slot = std::move(*facts);
+        else if (outcome == GuardOutcome::kProcessorFault)
+            facts.release();
     });
     return ahead;
 }
