@@ -49,28 +49,44 @@ bool ReadShownFacts(const std::string& path, FileFacts& facts, std::string& vers
     return false;
 }
 
-void GatherTarget(FileItem& item, FileFacts& facts) {
+// Existence, facts and texts of an installed file, as its item shows them.
+bool GatherTarget(const std::string& path, FileFacts& facts, std::string& versionText, std::string& details) {
     facts = FileFacts{};
-    item.targetExists = FileExists(item.targetPath);
-    if (item.targetExists) ReadShownFacts(item.targetPath, facts, item.targetVersionText, item.targetDetails);
-    if (!item.targetExists) {
-        item.targetVersionText = kNotFoundText;
-        item.targetDetails.clear();
+    if (!FileExists(path)) {
+        versionText = kNotFoundText;
+        details.clear();
+        return false;
     }
+    ReadShownFacts(path, facts, versionText, details);
+    return true;
 }
 
-// The facts of what one install line names, read before the line's turn.
+// The facts of what one install line names, read in the line's turn or
+// before it.
 struct LineFacts {
-    bool read = false;  // false: the line reads them itself
+    bool read = false;  // false: not read yet
     std::string targetPath, sourcePath;
-    bool targetGathered = false;  // the installed file's facts are below
-    FileItem target;              // targetExists and its texts
+    // The installed file, when every target is read.
+    bool targetExists = false;
     FileFacts targetFacts;
+    std::string targetVersionText, targetDetails;
+    // The package file.
     bool sourceRead = false;
     FileFacts sourceFacts;
     std::string sourceVersionText, sourceDetails;
     std::shared_ptr<const HeldContent> whole;
 };
+
+// Reads the files of the two paths: the installed file's facts when every
+// target is read, and the package file's (with its bytes when small and
+// holdWhole).
+void ReadLineFacts(LineFacts& line, bool readTargets, bool holdWhole) {
+    if (readTargets)
+        line.targetExists = GatherTarget(line.targetPath, line.targetFacts, line.targetVersionText, line.targetDetails);
+    line.sourceRead = ReadShownFacts(line.sourcePath, line.sourceFacts, line.sourceVersionText, line.sourceDetails,
+                                     holdWhole ? &line.whole : nullptr);
+    line.read = true;
+}
 
 // What a field will name once its line is read, or "" when its variables
 // cannot be expanded (the line then reports that in its turn).
@@ -103,18 +119,11 @@ std::vector<LineFacts> ReadLinesAhead(const std::vector<std::string_view>& lines
         // changed), and the slot stays as it was.
         int done = 0;
         auto facts = std::make_unique<LineFacts>();
+        facts->targetPath = slot.targetPath;
+        facts->sourcePath = slot.sourcePath;
         const GuardOutcome outcome = RunGuarded(
             [&] {
-                facts->targetPath = slot.targetPath;
-                facts->sourcePath = slot.sourcePath;
-                if (readTargets) {
-                    facts->target.targetPath = slot.targetPath;
-                    GatherTarget(facts->target, facts->targetFacts);
-                    facts->targetGathered = true;
-                }
-                facts->sourceRead = ReadShownFacts(slot.sourcePath, facts->sourceFacts, facts->sourceVersionText,
-                                                   facts->sourceDetails, holdWhole ? &facts->whole : nullptr);
-                facts->read = true;
+                ReadLineFacts(*facts, readTargets, holdWhole);
                 return 1;
             },
             done);
@@ -178,41 +187,36 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
         ShowProgressLine(item.targetPath, kItemLine);
         PollStop(++done, total, stop);
         if (stop == 1) return 0;
-        // Without every target read, only the installed file's last-write
-        // time is taken here; it is opened below when the decision needs it.
-        FileFacts targetFacts;
-        uint64_t targetTime = 0;
-        const bool targetReadEarly = early && early->read && early->targetGathered &&
-                                     early->targetPath == item.targetPath;
-        if (targetReadEarly) {
-            item.targetExists = early->target.targetExists;
-            item.targetVersionText = std::move(early->target.targetVersionText);
-            item.targetDetails = std::move(early->target.targetDetails);
-            targetFacts = early->targetFacts;
-        } else if (readEveryTarget) {
-            GatherTarget(item, targetFacts);
-        } else if (!(item.targetExists = FileExists(item.targetPath, targetTime))) {
-            item.targetVersionText = kNotFoundText;
-        }
-
         item.sourcePath = CompletePathField(parts.source, variables, programDirectory);
         ShowProgressLine(item.sourcePath, kItemLine);
         item.sourceName = FileNamePart(item.sourcePath);
-        FileFacts sourceFacts;
-        std::shared_ptr<const HeldContent> whole;
+
+        LineFacts facts;
+        if (early && early->read && early->targetPath == item.targetPath && early->sourcePath == item.sourcePath) {
+            facts = std::move(*early);
+        } else {
+            facts.targetPath = item.targetPath;
+            facts.sourcePath = item.sourcePath;
+            ReadLineFacts(facts, readEveryTarget, holdSmallSources);
+        }
+        // Without every target read, only the installed file's last-write
+        // time is taken here; it is opened below when the decision needs it.
+        FileFacts& targetFacts = facts.targetFacts;
+        uint64_t targetTime = 0;
+        if (readEveryTarget) {
+            item.targetExists = facts.targetExists ? 1 : 0;
+            item.targetVersionText = std::move(facts.targetVersionText);
+            item.targetDetails = std::move(facts.targetDetails);
+        } else if (!(item.targetExists = FileExists(item.targetPath, targetTime))) {
+            item.targetVersionText = kNotFoundText;
+        }
+        const FileFacts& sourceFacts = facts.sourceFacts;
+        std::shared_ptr<const HeldContent>& whole = facts.whole;
+        item.sourceVersionText = std::move(facts.sourceVersionText);
+        item.sourceDetails = std::move(facts.sourceDetails);
         // A package file is usually there: its facts are read first, and only
         // when that fails is it looked for.
-        const bool sourceReadEarly = early && early->read && early->sourcePath == item.sourcePath;
-        if (sourceReadEarly) {
-            sourceFacts = early->sourceFacts;
-            item.sourceVersionText = std::move(early->sourceVersionText);
-            item.sourceDetails = std::move(early->sourceDetails);
-            whole = std::move(early->whole);
-        }
-        item.sourceExists = (sourceReadEarly ? early->sourceRead
-                                             : ReadShownFacts(item.sourcePath, sourceFacts, item.sourceVersionText,
-                                                              item.sourceDetails, holdSmallSources ? &whole : nullptr)) ||
-                            FileExists(item.sourcePath);
+        item.sourceExists = facts.sourceRead || FileExists(item.sourcePath);
         // A path the path policy refuses was not looked for (it is not
         // missing): the item is marked, and the install reports the refusal.
         const bool sourceRefused = CheckPath(item.sourcePath) != 0;
@@ -272,7 +276,7 @@ int FileList::ParseDeleteSection(const std::string& section, int registerFile, i
         item.targetPath = CompletePathField(std::string(line), variables, variables.programDirectory);
         item.targetName = FileNamePart(item.targetPath);
         FileFacts facts;
-        GatherTarget(item, facts);
+        item.targetExists = GatherTarget(item.targetPath, facts, item.targetVersionText, item.targetDetails);
         items.push_back(std::move(item));
     }
     return 1;
