@@ -19,7 +19,15 @@ mount)
 readonly)
     dir="$(readlink "$link" 2>/dev/null || true)"
     case "$dir" in
-    /tmp/dp-tmpfs.*) mount -o remount,ro "$dir" ;;
+    /tmp/dp-tmpfs.*)
+        # The remount is refused while a file there is open for writing:
+        # try again for a while rather than leave the drive writable.
+        for _ in 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20; do
+            mount -o remount,ro "$dir" 2>/dev/null && exit 0
+            sleep 0.1
+        done
+        exit 1
+        ;;
     esac
     ;;
 unmount)

@@ -118,15 +118,16 @@ public:
     }
     ~TmpfsDrive() { std::system((helper_ + " unmount q").c_str()); }
     bool ok() const { return ok_; }
-    // Waits until no file can be made there any more (a Unix command started
-    // from Wine may still be running when system() returns).
+    // Waits until nothing can be made there any more (a Unix command started
+    // from Wine may still be running when system() returns). The probe is a
+    // folder: a file held open for writing would make the remount fail.
     bool MakeReadOnly() const {
         std::system((helper_ + " readonly q").c_str());
         for (int i = 0; i < 100; ++i, Sleep(50)) {
-            HANDLE probe = CreateFileA("Q:\\probe", GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-            if (probe == INVALID_HANDLE_VALUE) return true;
-            CloseHandle(probe);
-            DeleteFileA("Q:\\probe");
+            // A new name each time: the remount may come between the two calls.
+            const std::string probe = "Q:\\probe" + std::to_string(i);
+            if (!CreateDirectoryA(probe.c_str(), nullptr)) return true;
+            RemoveDirectoryA(probe.c_str());
         }
         return false;
     }
