@@ -116,7 +116,12 @@ public:
         }
         ok_ = total.QuadPart != 0 && total.QuadPart <= 2u << 20;
     }
-    ~TmpfsDrive() { std::system((helper_ + " unmount q").c_str()); }
+    // Waits until Q: is gone, so that the next drive is not taken for this one.
+    ~TmpfsDrive() {
+        std::system((helper_ + " unmount q").c_str());
+        ULARGE_INTEGER available{}, total{}, free{};
+        for (int i = 0; i < 40 && GetDiskFreeSpaceExA("Q:\\", &available, &total, &free); ++i) Sleep(50);
+    }
     bool ok() const { return ok_; }
     // Waits until nothing can be made there any more (a Unix command started
     // from Wine may still be running when system() returns). The probe is a
