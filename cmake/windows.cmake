@@ -10,8 +10,8 @@ configure_file(${PROJECT_SOURCE_DIR}/cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-
 set(DP_STATIC_LINK -static -static-libgcc -static-libstdc++)
 # Only DLLs that Windows protects as known DLLs are imported statically; the
 # others (version, userenv, comctl32) are loaded at run time from the system
-# directory.
-set(DP_SYSTEM_LIBS kernel32 user32 gdi32 advapi32 shell32 ole32 shlwapi)
+# directory, and so is ole32, which most runs never need.
+set(DP_SYSTEM_LIBS kernel32 user32 gdi32 advapi32 shell32 shlwapi)
 
 # The portable core and the Win32 shell in one library (they call each other).
 add_library(dpwin STATIC ${DP_CORE_SOURCES} ${DP_WIN32_SOURCES})
@@ -28,6 +28,13 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${PROJECT_SOURCE_DIR}/src/resources")
 add_executable(deployator WIN32 ${DP_WINMAIN} ${DP_RC})
 target_link_libraries(deployator PRIVATE dpwin)
 target_link_options(deployator PRIVATE ${DP_STATIC_LINK})
+# The shipped exe carries no debug information (the loader would map all 13 MiB
+# of it on every start); deployator.debug beside it keeps it for the debugger.
+add_custom_command(TARGET deployator POST_BUILD
+  COMMAND ${CMAKE_OBJCOPY} --only-keep-debug deployator.exe deployator.debug
+  COMMAND ${CMAKE_OBJCOPY} --strip-debug --add-gnu-debuglink=deployator.debug deployator.exe
+  WORKING_DIRECTORY $<TARGET_FILE_DIR:deployator>
+  VERBATIM)
 
 # Portable core tests, built for Windows (32-bit long) and run under Wine.
 add_executable(core_tests_win ${DP_UNIT_TESTS} ${DP_RC})

@@ -25,8 +25,7 @@ uint32_t ErrorOfResult(HRESULT result) {
 
 HRESULT CreateShellLink(UniqueCom<IShellLinkA>& link) {
     void* object = nullptr;
-    const HRESULT result =
-        CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkA), &object);
+    const HRESULT result = CreateInProcessObject(CLSID_ShellLink, __uuidof(IShellLinkA), &object);
     if (SUCCEEDED(result)) link.reset(static_cast<IShellLinkA*>(object));
     return result;
 }
