@@ -5,30 +5,30 @@
 namespace dp {
 namespace {
 
+// Loaded on first use and never freed: a thread's COM initialisation must
+// outlive every owner on it.
 struct Ole32 {
+    Ole32() {
+        const HMODULE module = LoadSystemLibrary("ole32.dll");
+        if (!module) {
+            loadError = GetLastError();
+            return;
+        }
+        initialize = ProcAddress<decltype(&CoInitializeEx)>(module, "CoInitializeEx");
+        uninitialize = ProcAddress<decltype(&CoUninitialize)>(module, "CoUninitialize");
+        createInstance = ProcAddress<decltype(&CoCreateInstance)>(module, "CoCreateInstance");
+        if (!ok()) loadError = ERROR_PROC_NOT_FOUND;
+    }
+    bool ok() const { return initialize && uninitialize && createInstance; }
+
+    DWORD loadError = 0;
     decltype(&CoInitializeEx) initialize = nullptr;
     decltype(&CoUninitialize) uninitialize = nullptr;
     decltype(&CoCreateInstance) createInstance = nullptr;
-    DWORD loadError = 0;
 };
 
-// Loaded once and kept for the life of the process (threads may still hold
-// the library initialised when others start).
 const Ole32& Ole32Library() {
-    static const Ole32 library = [] {
-        Ole32 functions;
-        const HMODULE module = LoadSystemLibrary("ole32.dll");
-        if (module) {
-            functions.initialize = ProcAddress<decltype(&CoInitializeEx)>(module, "CoInitializeEx");
-            functions.uninitialize = ProcAddress<decltype(&CoUninitialize)>(module, "CoUninitialize");
-            functions.createInstance = ProcAddress<decltype(&CoCreateInstance)>(module, "CoCreateInstance");
-        }
-        if (!functions.initialize || !functions.uninitialize || !functions.createInstance) {
-            functions = Ole32{};
-            functions.loadError = GetLastError() ? GetLastError() : ERROR_MOD_NOT_FOUND;
-        }
-        return functions;
-    }();
+    static const Ole32 library;
     return library;
 }
 
@@ -36,7 +36,7 @@ const Ole32& Ole32Library() {
 
 ComLibrary::ComLibrary(DWORD model) {
     const Ole32& ole32 = Ole32Library();
-    result_ = ole32.initialize ? ole32.initialize(nullptr, model) : HRESULT_FROM_WIN32(ole32.loadError);
+    result_ = ole32.ok() ? ole32.initialize(nullptr, model) : HRESULT_FROM_WIN32(ole32.loadError);
 }
 
 ComLibrary::~ComLibrary() {
@@ -45,7 +45,7 @@ ComLibrary::~ComLibrary() {
 
 HRESULT CreateInProcessObject(REFCLSID clsid, REFIID iid, void** object) {
     const Ole32& ole32 = Ole32Library();
-    if (!ole32.createInstance) return HRESULT_FROM_WIN32(ole32.loadError);
+    if (!ole32.ok()) return HRESULT_FROM_WIN32(ole32.loadError);
     return ole32.createInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid, object);
 }
 
