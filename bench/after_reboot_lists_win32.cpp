@@ -11,8 +11,8 @@
 #include <string>
 
 #include "bench_util_win32.h"
-#include "items/com_registration.h"
-#include "items/com_registration_win32.h"
+#include "items/com/com_registration.h"
+#include "items/com/com_registration_win32.h"
 #include "items/files/file_list.h"
 #include "script/variable_table.h"
 

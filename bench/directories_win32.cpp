@@ -14,9 +14,10 @@
 
 #include "bench_util_win32.h"
 #include "base/program_win32.h"
-#include "items/directories.h"
+#include "engine/work_runner.h"
+#include "items/directories/directories.h"
 #include "items/files/file_list.h"
-#include "items/program_runs.h"
+#include "items/program_runs/program_runs.h"
 #include "script/variable_table.h"
 
 using dp::bench::Seconds;
@@ -68,7 +69,11 @@ int main(int argc, char** argv) {
     dp::StepContext step{nullptr, dp::LogLevel::None, variables, files, reboot, cancelled};
     dp::RunFileList list;
     dp::ParseRunFiles(list, "Run=" + command + "!OnQueue!0", dp::kRunPhaseFirst, variables);
-    starts("RunFiles (waited, code checked)", [&] { dp::RunFiles(list, dp::kRunPhaseFirst, step); });
+    starts("program run item (waited, code checked)", [&] {
+        dp::WorkPhase phase(1);
+        dp::AddProgramRuns(list, dp::kRunPhaseFirst, phase[0].items);
+        dp::RunWorkPhase(phase, step, cancelled);
+    });
 
     dp::bench::RemoveFolder(root);
     return 0;

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "bench_util_win32.h"
+#include "engine/work_runner.h"
 #include "items/files/file_list.h"
 #include "items/registry/registry_items.h"
 #include "script/variable_table.h"
@@ -47,8 +48,10 @@ double Run(dp::RegEntryList& list) {
     int32_t reboot = 0;
     std::atomic<uint8_t> cancelled{0};
     dp::StepContext step{nullptr, dp::LogLevel::None, variables, files, reboot, cancelled};
+    dp::WorkPhase phase(1);
+    dp::AddRegistryValues(list, phase[0].items);
     const double start = dp::bench::Seconds();
-    const int ok = dp::WriteRegEntries(list, step);
+    const bool ok = dp::RunWorkPhase(phase, step, cancelled);
     const double seconds = dp::bench::Seconds() - start;
     if (!ok) std::puts("(writing stopped)");
     return seconds;

@@ -9,15 +9,21 @@
 
 namespace {
 
+// A dozen of the script's headers: enough sections to cut out.
+const char* const kHeaders[] = {"[Parameters]",    "[Strings]",          "[InstallFiles]",     "[InstallRegEntries]",
+                                "[RunFileFirst]",  "[DeleteFilesFirst]", "[InstallFonts]",     "[AlwaysInstallFiles]",
+                                "[InstallShortcuts]", "[CreateDirectory]", "[DeleteFilesEnd]", "[RunFileEnd]"};
+constexpr int kHeaderCount = static_cast<int>(sizeof kHeaders / sizeof kHeaders[0]);
+
 // A script of about `lines` lines spread over all sections, with comments,
 // empty lines and registry key lines.
 std::string MakeScript(int lines) {
     std::string s;
     s.reserve(static_cast<size_t>(lines) * 48);
-    int perSection = std::max(1, lines / dp::kSectionCount);
+    int perSection = std::max(1, lines / kHeaderCount);
     int written = 0;
-    for (int section = 0; written < lines; section = (section + 1) % dp::kSectionCount) {
-        s += dp::kSectionHeaders[section];
+    for (int section = 0; written < lines; section = (section + 1) % kHeaderCount) {
+        s += kHeaders[section];
         s += "\r\n";
         ++written;
         for (int i = 0; i < perSection && written < lines; ++i, ++written) {
@@ -40,7 +46,7 @@ double RunOnce(const std::string& bytes) {
     dp::RemoveEmptyLines(text);
     std::string section;
     size_t total = 0;
-    for (const char* header : dp::kSectionHeaders) {
+    for (const char* header : kHeaders) {
         dp::FindSectionText(text, header, section);
         total += section.size();
     }

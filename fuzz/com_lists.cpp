@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "items/com_registration.h"
+#include "items/com/com_registration.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(input), size);

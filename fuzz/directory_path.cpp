@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base/text.h"
-#include "items/directories.h"
+#include "items/directories/directories.h"
 #include "script/variable_table.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "items/font_files.h"
+#include "items/fonts/font_files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view file(reinterpret_cast<const char*>(data), size);

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "items/font_substitutes.h"
-#include "items/shortcuts.h"
+#include "items/font_substitutes/font_substitutes.h"
+#include "items/shortcuts/shortcuts.h"
 #include "script/variable_table.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "base/text.h"
-#include "items/program_runs.h"
+#include "items/program_runs/program_runs.h"
 #include "script/variable_table.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size <= 512 && text != slow) std::abort();
 
     std::string section;
-    for (const char* header : dp::kSectionHeaders) {
+    for (const char* header : {"[Parameters]", "[Strings]", "[InstallFiles]", "[InstallRegEntries]", "[RunFileEnd]"}) {
         bool found = dp::FindSectionText(text, header, section);
         if (section.size() > text.size()) std::abort();
         if (!found && !section.empty()) std::abort();

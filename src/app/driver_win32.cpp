@@ -16,6 +16,7 @@
 #include "base/seam.h"
 #include "base/file_system_win32.h"
 #include "engine/install_plan.h"
+#include "engine/install_sequence.h"
 #include "log/log_file.h"
 #include "base/system_text.h"
 #include "base/fault_guard_win32.h"
@@ -248,9 +249,10 @@ std::atomic<int32_t> g_errorBoxes{0};
 
 int QuietBox(const std::string& text, const std::string& caption, unsigned style) {
     const int answer = QuietAnswer(style);
-    // Every box reports something that went wrong, except the note that a
-    // file in use waits for the reboot (which the exit code says already).
-    if (text.rfind(LoadMessage(kMsgErrorCopyingFile), 0) != 0) ++g_errorBoxes;
+    // Every box reports something that went wrong, except those that say
+    // they do not (the note that a file in use waits for the reboot, which
+    // the exit code says already).
+    if (!(style & kBoxNotAnError)) ++g_errorBoxes;
     const InstallScript* s = currentScript;
     const LogLevel level = s ? s->logLevel : LogLevel::Short;
     if (level != LogLevel::None)
@@ -327,6 +329,7 @@ int RunQuiet(char* commandLine, const RunStart& start) {
     }
     ApplyOptions(*script, commandLine);
     script->commandLine = commandLine;
+    script->outcomeLines = true;
     if (script->testInstall) return WithSummary(*script, kExitInvalidCommandLine);
 
     RunOutcome outcome;

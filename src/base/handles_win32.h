@@ -88,4 +88,22 @@ using UniqueView = UniqueResource<ViewTraits>;
 template <typename Interface>
 using UniqueCom = UniqueResource<ComTraits<Interface>>;
 
+// The process and thread that CreateProcess hands back, each closed by its
+// owner: fill raw() in the call, then take() the owners.
+class StartedProcess {
+public:
+    PROCESS_INFORMATION* raw() { return &info_; }
+    // After a successful CreateProcess: the owners of both handles.
+    void take() {
+        process.reset(info_.hProcess);
+        thread.reset(info_.hThread);
+        info_.hProcess = info_.hThread = nullptr;
+    }
+    UniqueHandle process;
+    UniqueHandle thread;
+
+private:
+    PROCESS_INFORMATION info_{};
+};
+
 }  // namespace dp

@@ -1,8 +1,6 @@
 #pragma once
-// What every step of the install and end phases works with. Each item
-// family's action takes its own list and this context:
-//     int Action(FamilyList& list, StepContext& step);
-// and the install sequence calls it from one row of its step table.
+// What every work item of the install and end phases works with: the log,
+// the model's file list, the variables, the Cancel request and the display.
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -22,7 +20,7 @@ class VariableTable;
 struct RunTally {
     int32_t done = 0;       // carried out
     int32_t upToDate = 0;   // nothing to do: the file is current, already gone, ...
-    int32_t failed = 0;     // could not be carried out
+    int32_t failed = 0;     // could not be carried out, or refused
     int32_t scheduled = 0;  // left for the next reboot
 };
 
@@ -34,13 +32,11 @@ struct StepContext {
     int32_t& rebootRequired;                 // set to 1 when something waits for the reboot
     const std::atomic<uint8_t>& cancelled;   // the Cancel request (installCancelled)
     InstallProgress* progress = nullptr;     // what shows the work, or none
-    bool endPhase = false;                   // a step ends the phase at once (a full disk)
+    bool endPhase = false;                   // the phase ended at once (a full disk)
     RunTally* tally = nullptr;               // where the outcome of each item is counted
-
-    void Done(int32_t n = 1) { if (tally) tally->done += n; }
-    void UpToDate(int32_t n = 1) { if (tally) tally->upToDate += n; }
-    void Failed(int32_t n = 1) { if (tally) tally->failed += n; }
-    void Scheduled(int32_t n = 1) { if (tally) tally->scheduled += n; }
+    // Whether every item's outcome gets a line of its own in the log (a quiet
+    // run's full log, for the administrator who reads it against the plan).
+    bool outcomeLines = false;
 
     bool logging() const { return log != nullptr && level != LogLevel::None; }
     bool fullLog() const { return log != nullptr && level == LogLevel::Full; }

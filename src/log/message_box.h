@@ -14,6 +14,10 @@ constexpr unsigned kBoxOkCancel = 0x1;
 constexpr unsigned kBoxYesNo = 0x4;
 constexpr unsigned kBoxIconQuestion = 0x20;
 constexpr unsigned kBoxIconInformation = 0x40;
+// Not a system style: the box tells something that is not a failure (a file
+// in use replaced at the reboot). A quiet run does not count it as an error.
+// The platform's box never sees this bit.
+constexpr unsigned kBoxNotAnError = 0x80000000u;
 
 constexpr int kAnswerOk = 1;
 constexpr int kAnswerCancel = 2;

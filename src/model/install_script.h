@@ -7,12 +7,12 @@
 
 #include "base/log_level.h"
 #include "base/reporting_base.h"
-#include "items/directories.h"
+#include "items/directories/directories.h"
 #include "items/files/file_list.h"
-#include "items/font_substitutes.h"
-#include "items/program_runs.h"
+#include "items/font_substitutes/font_substitutes.h"
+#include "items/program_runs/program_runs.h"
 #include "items/registry/registry_items.h"
-#include "items/shortcuts.h"
+#include "items/shortcuts/shortcuts.h"
 #include "script/variable_table.h"
 
 namespace dp {
@@ -83,6 +83,9 @@ public:
     int32_t columnWidths[9] = {80, 80, 80, 80, 30, 30, 30, 30, 30};
     // What this run did with its items (counted by the phases).
     RunTally tally;
+    // Whether the log gets a line with the outcome of every item (a quiet
+    // run's full log).
+    bool outcomeLines = false;
 };
 
 // The one model of the run; set by the script-reading thread right after

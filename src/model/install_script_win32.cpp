@@ -9,7 +9,7 @@
 #include "base/program_win32.h"
 #include "base/file_system_win32.h"
 #include "base/handles_win32.h"
-#include "items/com_registration.h"
+#include "items/com/com_registration.h"
 #include "log/error_messages.h"
 #include "log/log_file.h"
 #include "log/message_box.h"

@@ -6,6 +6,9 @@ namespace dp {
 
 class InstallScript;
 
+inline constexpr char kParametersSection[] = "[Parameters]";
+inline constexpr char kStringsSection[] = "[Strings]";
+
 struct ScriptSection {
     const char* header;      // "[InstallFiles]"
     bool readAfterReboot;    // read in the run after a reboot too

@@ -1,12 +1,13 @@
-// Which parser reads which section, in the order the script is read.
+// Which parser reads which section, in the order the script is read. The
+// headers are the families' own.
 #include "model/script_sections.h"
 
-#include "items/directories.h"
+#include "items/directories/directories.h"
 #include "items/files/file_list.h"
-#include "items/font_substitutes.h"
-#include "items/program_runs.h"
+#include "items/font_substitutes/font_substitutes.h"
+#include "items/program_runs/program_runs.h"
 #include "items/registry/registry_items.h"
-#include "items/shortcuts.h"
+#include "items/shortcuts/shortcuts.h"
 #include "model/install_script.h"
 
 namespace dp {
@@ -30,40 +31,40 @@ int DeleteSection(Script& s, Text section) {
 }  // namespace
 
 const ScriptSection kScriptSections[kScriptSectionCount] = {
-    {"[Parameters]", true, [](Script& s, Text t) { return s.ParseParameters(t); }},
-    {"[Strings]", true, [](Script& s, Text t) { return s.variables->ParseStringsSection(t); }},
-    {"[SetFontSubstitutes]", false,
+    {kParametersSection, true, [](Script& s, Text t) { return s.ParseParameters(t); }},
+    {kStringsSection, true, [](Script& s, Text t) { return s.variables->ParseStringsSection(t); }},
+    {kSetFontSubstitutesSection, false,
      [](Script& s, Text t) { return ParseFontSubstitutes(s.setFontSubstitutes, t, 0); }},
-    {"[DeleteFontSubstitutes]", false,
+    {kDeleteFontSubstitutesSection, false,
      [](Script& s, Text t) { return ParseFontSubstitutes(s.deleteFontSubstitutes, t, 1); }},
-    {"[InstallFiles]", false, &InstallSection<0, 0, 0, 0>},
-    {"[InstallRegEntries]", false,
+    {kInstallFilesSection, false, &InstallSection<0, 0, 0, 0>},
+    {kInstallRegEntriesSection, false,
      [](Script& s, Text t) { return ParseInstallRegEntries(s.regEntries, t, *s.variables); }},
-    {"[DeleteRegEntries]", false,
+    {kDeleteRegEntriesSection, false,
      [](Script& s, Text t) { return ParseDeleteRegEntries(s.regKeys, t, *s.variables); }},
-    {"[RunFileFirst]", false,
+    {kRunFileFirstSection, false,
      [](Script& s, Text t) { return ParseRunFiles(s.runList, t, 0, *s.variables); }},
-    {"[DeleteFilesFirst]", false, &DeleteSection<0, 0>},
-    {"[DeleteRegisterFiles]", false, &DeleteSection<1, 0>},
-    {"[DeleteFonts]", false, &DeleteSection<0, 1>},
-    {"[InstallSystemFiles]", false, &InstallSection<0, 0, 1, 0>},
-    {"[InstallSystemRegisterFiles]", false, &InstallSection<0, 1, 1, 0>},
-    {"[InstallFonts]", false, &InstallSection<0, 0, 0, 1>},
-    {"[AlwaysInstallFonts]", false, &InstallSection<1, 0, 0, 1>},
-    {"[AlwaysInstallFiles]", false, &InstallSection<1, 0, 0, 0>},
-    {"[InstallRegisterFiles]", false, &InstallSection<0, 1, 0, 0>},
-    {"[AlwaysInstallRegisterFiles]", false, &InstallSection<1, 1, 0, 0>},
-    {"[InstallShortcuts]", false,
+    {kDeleteFilesFirstSection, false, &DeleteSection<0, 0>},
+    {kDeleteRegisterFilesSection, false, &DeleteSection<1, 0>},
+    {kDeleteFontsSection, false, &DeleteSection<0, 1>},
+    {kInstallSystemFilesSection, false, &InstallSection<0, 0, 1, 0>},
+    {kInstallSystemRegisterFilesSection, false, &InstallSection<0, 1, 1, 0>},
+    {kInstallFontsSection, false, &InstallSection<0, 0, 0, 1>},
+    {kAlwaysInstallFontsSection, false, &InstallSection<1, 0, 0, 1>},
+    {kAlwaysInstallFilesSection, false, &InstallSection<1, 0, 0, 0>},
+    {kInstallRegisterFilesSection, false, &InstallSection<0, 1, 0, 0>},
+    {kAlwaysInstallRegisterFilesSection, false, &InstallSection<1, 1, 0, 0>},
+    {kInstallShortcutsSection, false,
      [](Script& s, Text t) { return ParseInstallShortcuts(s.shortcutList, t, *s.variables); }},
-    {"[DeleteShortcuts]", true,
+    {kDeleteShortcutsSection, true,
      [](Script& s, Text t) { return ParseDeleteShortcuts(s.deleteShortcutList, t, *s.variables); }},
-    {"[CreateDirectory]", true,
+    {kCreateDirectorySection, true,
      [](Script& s, Text t) { return ParseDirectorySection(s.directoryList, t, 0, *s.variables); }},
-    {"[DeleteDirectory]", true,
+    {kDeleteDirectorySection, true,
      [](Script& s, Text t) { return ParseDirectorySection(s.directoryList, t, 1, *s.variables); }},
-    {"[DeleteFilesEnd]", true,
+    {kDeleteFilesEndSection, true,
      [](Script& s, Text t) { return ParseDeleteFilesEnd(s.deleteFilesEndList, t, *s.variables); }},
-    {"[RunFileEnd]", true,
+    {kRunFileEndSection, true,
      [](Script& s, Text t) { return ParseRunFiles(s.runList, t, 1, *s.variables); }},
 };
 

@@ -8,32 +8,6 @@
 
 namespace dp {
 
-const char* const kSectionHeaders[kSectionCount] = {
-    "[Parameters]",
-    "[Strings]",
-    "[SetFontSubstitutes]",
-    "[DeleteFontSubstitutes]",
-    "[InstallFiles]",
-    "[InstallRegEntries]",
-    "[DeleteRegEntries]",
-    "[RunFileFirst]",
-    "[DeleteFilesFirst]",
-    "[DeleteRegisterFiles]",
-    "[DeleteFonts]",
-    "[InstallSystemFiles]",
-    "[InstallSystemRegisterFiles]",
-    "[InstallFonts]",
-    "[AlwaysInstallFonts]",
-    "[AlwaysInstallFiles]",
-    "[InstallRegisterFiles]",
-    "[AlwaysInstallRegisterFiles]",
-    "[InstallShortcuts]",
-    "[DeleteShortcuts]",
-    "[CreateDirectory]",
-    "[DeleteDirectory]",
-    "[DeleteFilesEnd]",
-    "[RunFileEnd]",
-};
 
 std::string ScriptTextFromBytes(std::string_view bytes) {
     size_t zero = bytes.find('\0');

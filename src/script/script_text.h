@@ -39,10 +39,6 @@ bool FindSectionText(std::string_view text, std::string_view header, std::string
 bool ExtractSection(ReportingBase& reporter, std::string_view header, std::string& section,
                     std::string_view text);
 
-// The 24 section headers, in the order the script is read.
-constexpr int kSectionCount = 24;
-extern const char* const kSectionHeaders[kSectionCount];
-
 // The trims: each removes characters of its set at the end of the text, then
 // at its beginning, in place, and returns the text.
 //   SectionTrim:        end: space, LF, CR, tab; beginning: space, LF, CR

@@ -10,7 +10,7 @@
 
 #include "base/handles_win32.h"
 #include "base/message_wait_win32.h"
-#include "items/com_registration.h"
+#include "items/com/com_registration.h"
 #include "log/error_messages.h"
 #include "log/message_box.h"
 #include "model/install_script.h"

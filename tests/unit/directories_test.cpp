@@ -1,4 +1,4 @@
-#include "items/directories.h"
+#include "items/directories/directories.h"
 
 #include <gtest/gtest.h>
 

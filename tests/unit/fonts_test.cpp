@@ -1,4 +1,4 @@
-#include "items/font_files.h"
+#include "items/fonts/font_files.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "items/font_substitutes.h"
+#include "items/font_substitutes/font_substitutes.h"
 
 namespace dp {
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "items/com_registration.h"
+#include "items/com/com_registration.h"
 #include "support/pe_image_builder.h"
 
 namespace dp {

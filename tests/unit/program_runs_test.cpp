@@ -1,4 +1,4 @@
-#include "items/program_runs.h"
+#include "items/program_runs/program_runs.h"
 
 #include <gtest/gtest.h>
 

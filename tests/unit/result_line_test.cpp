@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "engine/result_line.h"
+#include "items/files/result_line.h"
 #include "items/files/file_list.h"
 
 namespace dp {

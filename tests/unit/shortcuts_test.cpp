@@ -1,4 +1,4 @@
-#include "items/shortcuts.h"
+#include "items/shortcuts/shortcuts.h"
 
 #include <gtest/gtest.h>
 

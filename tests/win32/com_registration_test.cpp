@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "base/system_text.h"
-#include "items/com_registration.h"
-#include "items/com_registration_win32.h"
+#include "items/com/com_registration.h"
+#include "items/com/com_registration_win32.h"
 #include "test_support.h"
 
 namespace dp {
@@ -96,7 +96,9 @@ TEST_F(ComRegistrationTest, ListsAreNumberedSystemFirstReadInNumberOrderAndRegis
         EXPECT_EQ(GetFileAttributesA(text.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
                   DWORD{FILE_ATTRIBUTE_HIDDEN});
     }
-    EXPECT_EQ(RegisterSavedComServers(step.context), 1);
+    WorkItems registrations;
+    AddComRegistrations(afterReboot.files, true, registrations);
+    EXPECT_TRUE(afterReboot.Run(std::move(registrations)));
     for (const std::string& server : servers) EXPECT_EQ(Mark(server), "registered") << server;
     EXPECT_FALSE(ListExists(kComRegList));
     EXPECT_TRUE(ListExists(kCopyFileList));
@@ -112,7 +114,9 @@ TEST_F(ComRegistrationTest, LongPathIsKeptWhole) {
     Paths read;
     ASSERT_EQ(ReadSavedList(kComRegList, read), 1);
     EXPECT_EQ(read, Paths{longPath});
-    RegisterSavedComServers(logged.context);
+    WorkItems registrations;
+    AddComRegistrations(logged.files, true, registrations);
+    logged.Run(std::move(registrations));
     EXPECT_EQ(logged.Log().rfind("Error of loading library " + longPath + ". ", 0), 0u) << logged.Log();
 }
 

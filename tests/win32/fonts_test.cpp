@@ -10,9 +10,9 @@
 #include <string>
 
 #include "base/system_text.h"
-#include "items/font_substitutes.h"
-#include "items/font_substitutes_win32.h"
-#include "items/fonts.h"
+#include "items/font_substitutes/font_substitutes.h"
+#include "items/font_substitutes/font_substitutes_win32.h"
+#include "items/fonts/fonts.h"
 #include "test_support.h"
 
 namespace dp {
@@ -91,33 +91,47 @@ TEST(Fonts, AddedRegisteredAnnouncedAndRemoved) {
         // Each step with the variables it reads. (Wine looks for the font a
         // resource file names in the current folder, Windows in the folder
         // the resource was made with: there the font's folder is made current.)
-        auto step = [&](LogLevel level, std::vector<FileItem> items, int (*action)(StepContext&)) {
+        RunTally tally;
+        auto step = [&](LogLevel level, std::vector<FileItem> items, void (*add)(const FileList&, WorkItems&)) {
             std::optional<test::CurrentDirectory> inFolder;
             if (!c.resource.empty()) inFolder.emplace(c.folder);
             test::Step s(level);
             s.variables.AddEntry("FONTS_PATH", "", c.folder);
             s.variables.AddEntry("USER_TEMP_PATH", "", dir.path() + "\\");
             s.files.items = std::move(items);
-            action(s.context);
+            tally = {};
+            s.context.tally = &tally;
+            WorkItems work;
+            add(s.files, work);
+            s.Run(std::move(work));
             return s.Log();
         };
         g_notices = 0;
-        EXPECT_EQ(step(LogLevel::Short, {Font(font, 1, 0), Font(c.folder + "old.ttf", 0, 0), Font(broken, 1, 0)},
-                       InstallFonts),
-                  "Font added for this session only, its name cannot be read: " + broken + ".\n");
+        // A file the system does not take as a font fails with its answer.
+        const std::string log = step(LogLevel::Short, {Font(font, 1, 0), Font(c.folder + "old.ttf", 0, 0), Font(broken, 1, 0)},
+                                     AddFontInstallations);
+        EXPECT_EQ(log.rfind("Error adding font " + broken + ". ", 0), 0u) << log;
+        EXPECT_EQ(tally.done, 1);
+        EXPECT_EQ(tally.failed, 1);
         EXPECT_TRUE(FaceAvailable()) << c.name;
         EXPECT_EQ(FontsValue(c.value), c.data);
         EXPECT_EQ(c.resource.empty() || Exists(c.resource), true) << c.resource;
         EXPECT_EQ(g_notices, 2);  // the item not marked is not announced
 
-        EXPECT_EQ(step(LogLevel::Full, {Font(font, 1, 1)}, RemoveFonts), "");
+        EXPECT_EQ(step(LogLevel::Full, {Font(font, 1, 1)}, AddFontRemovals), "");
+        EXPECT_EQ(tally.done, 1);
         EXPECT_FALSE(FaceAvailable()) << c.name;
         EXPECT_EQ(FontsValue(c.value), "<none>");
         EXPECT_FALSE(!c.resource.empty() && Exists(c.resource)) << c.resource;
         // A value that names another file is not this font's to remove.
         SetFontsValue(c.value, "other.ttf");
-        step(LogLevel::Full, {Font(font, 1, 1)}, RemoveFonts);
+        step(LogLevel::Full, {Font(font, 1, 1)}, AddFontRemovals);
         EXPECT_EQ(FontsValue(c.value), "other.ttf");
+        // Nor is it replaced by installing this font: the other file keeps its name.
+        EXPECT_EQ(step(LogLevel::Short, {Font(font, 1, 0)}, AddFontInstallations),
+                  "Font not registered, its name belongs to another file: " + font + " (" + c.value + "=other.ttf).\n");
+        EXPECT_EQ(FontsValue(c.value), "other.ttf");
+        step(LogLevel::None, {Font(font, 1, 1)}, AddFontRemovals);
         SetFontsValue(c.value, nullptr);
         DeleteFileA(font.c_str());
         DeleteFileA(broken.c_str());
@@ -143,15 +157,17 @@ TEST(Fonts, HungWindowDoesNotHoldTheBroadcast) {
     while (state == 0) Sleep(10);
     test::Step step(LogLevel::None);
     step.files.items = {Font("C:\\nowhere\\missing.fon", 1, 0)};
-    InstallFonts(step.context);
+    WorkItems work;
+    AddFontInstallations(step.files, work);
+    step.Run(std::move(work));
     int expected = 1;
     EXPECT_TRUE(state.compare_exchange_strong(expected, 3)) << "the broadcast waited for the hung window";
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
 }
 
-// A substitute the system does not take is logged (at SHORT and FULL) and
-// the step goes on. (Substitutes set and deleted, and shortcuts, are shown by
+// A substitute the system does not take is logged (at SHORT and FULL), counted
+// failed, and the step goes on. (Substitutes set and deleted, and shortcuts, are shown by
 // shortcuts.scn.)
 TEST(FontSubstitutes, FailuresAreOnlyLogged) {
     FontSubstituteList set;
@@ -161,7 +177,12 @@ TEST(FontSubstitutes, FailuresAreOnlyLogged) {
     for (LogLevel level : {LogLevel::Short, LogLevel::None}) {
         test::Step step(level);
         test::BoxRecorder boxes;
-        EXPECT_EQ(ApplyFontSubstitutes(set, step.context), 1);
+        RunTally tally;
+        step.context.tally = &tally;
+        WorkItems work;
+        AddFontSubstitutes(set, work);
+        EXPECT_TRUE(step.Run(std::move(work)));
+        EXPECT_EQ(tally.failed, 2);
         const std::string error = "Error setting or deleting font substitutes for:  ";
         EXPECT_EQ(step.Log(), level == LogLevel::None ? "" : error + "Dptest Helv,204. " + SystemErrorText(5) + "\n" +
                                                              error + "Dptest Tms. " + SystemErrorText(5) + "\n");

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "app/driver_win32.h"
-#include "items/com_registration.h"
+#include "items/com/com_registration.h"
 #include "model/install_script.h"
 #include "resources/resource_ids.h"
 #include "test_support.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/file_system_win32.h"
-#include "items/directories.h"
+#include "items/directories/directories.h"
 #include "items/files/file_facts.h"
 #include "items/files/file_operations.h"
 #include "script/variable_table_win32.h"

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "items/program_runs.h"
+#include "items/program_runs/program_runs.h"
 #include "test_support.h"
 
 namespace dp {
@@ -23,7 +23,9 @@ TEST(ProgramRuns, ProgramsNotWaitedForAreLeftRunning) {
                             step.variables), 1);
     {
         test::LockedFile held(gate);
-        EXPECT_EQ(RunFiles(list, kRunPhaseFirst, step.context), 1);
+        WorkItems runs;
+        AddProgramRuns(list, kRunPhaseFirst, runs);
+        EXPECT_TRUE(step.Run(std::move(runs)));
         EXPECT_FALSE(test::Exists(record));  // both still wait for the gate
     }
     // Let go, both end and leave their line (within a minute).

@@ -71,7 +71,14 @@ TEST_F(Registry, WriteFailures) {
     list.Add(kRegSz, "HKCU\\" + kScratch + "\\C", "c", "3");
     test::Step step;
     test::BoxRecorder boxes;
-    EXPECT_EQ(WriteRegEntries(list, step.context), 0);
+    RunTally tally;
+    step.context.tally = &tally;
+    WorkItems work;
+    AddRegistryValues(list, work);
+    EXPECT_TRUE(step.Run(std::move(work)));
+    // The value with the long name, and the two after the key that did not open.
+    EXPECT_EQ(tally.done, 1);
+    EXPECT_EQ(tally.failed, 3);
     ASSERT_EQ(boxes.boxes.size(), 2u);
     const std::string caption = "Error writing registry value|", box = boxes.boxes[0];
     ASSERT_TRUE(box.starts_with(caption) && box.ends_with("|64")) << box;
@@ -94,7 +101,12 @@ TEST_F(Registry, RootRefusedInABoxWithoutALog) {
     test::BoxRecorder boxes;
     RegKeyList root;
     root.keyPaths = {"HKEY_DYN_DATA\\"};
-    EXPECT_EQ(DeleteRegKeys(root, quiet.context), 1);
+    RunTally tally;
+    quiet.context.tally = &tally;
+    WorkItems work;
+    AddRegistryKeyDeletions(root, work);
+    EXPECT_TRUE(quiet.Run(std::move(work)));
+    EXPECT_EQ(tally.failed, 1);  // refused counts as failed
     EXPECT_EQ(boxes.boxes, Texts{"Error|Refused to delete the shared registry key HKEY_DYN_DATA\\.|0"});
 }
 

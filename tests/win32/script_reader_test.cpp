@@ -2,6 +2,7 @@
 // after-reboot subset, and faults in a section. The log path it takes from
 // the script, and a script that cannot be read, are shown by good_script.scn
 // and missing_script.scn.
+#include <algorithm>
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -56,7 +57,7 @@ private:
 // A script with every header, in the reverse of the reading order.
 std::string AllHeadersReversed() {
     std::string text;
-    for (int i = kSectionCount - 1; i >= 0; --i) text += std::string(kSectionHeaders[i]) + "\r\n";
+    for (int i = kScriptSectionCount - 1; i >= 0; --i) text += std::string(kScriptSections[i].header) + "\r\n";
     return text;
 }
 
@@ -72,11 +73,26 @@ TEST(ScriptReader, SectionsInTheirFixedOrderAndTheAfterRebootSubset) {
                                                            "[DeleteShortcuts]", "[CreateDirectory]",
                                                            "[DeleteDirectory]", "[DeleteFilesEnd]",
                                                            "[RunFileEnd]"};
-        EXPECT_EQ(probe.sections, afterReboot ? afterRebootOrder
-                                              : std::vector<std::string>(kSectionHeaders, kSectionHeaders + kSectionCount));
+        std::vector<std::string> tableOrder;
+        for (const ScriptSection& row : kScriptSections) tableOrder.push_back(row.header);
+        EXPECT_EQ(probe.sections, afterReboot ? afterRebootOrder : tableOrder);
         EXPECT_TRUE(probe.boxes.boxes.empty());
     }
-    for (const ScriptSection& row : kScriptSections) EXPECT_NE(row.parse, nullptr) << row.header;
+    // 24 distinct headers, [Parameters] and [Strings] first, the file sections
+    // between [RunFileFirst] and [InstallShortcuts], [RunFileEnd] last.
+    std::vector<std::string> headers;
+    for (const ScriptSection& row : kScriptSections) {
+        EXPECT_NE(row.parse, nullptr) << row.header;
+        EXPECT_EQ(std::count(headers.begin(), headers.end(), row.header), 0) << row.header;
+        headers.push_back(row.header);
+    }
+    ASSERT_EQ(headers.size(), 24u);
+    auto at = [&headers](const char* h) { return std::find(headers.begin(), headers.end(), h) - headers.begin(); };
+    EXPECT_EQ(at("[Parameters]"), 0);
+    EXPECT_EQ(at("[Strings]"), 1);
+    EXPECT_LT(at("[RunFileFirst]"), at("[DeleteFilesFirst]"));
+    EXPECT_LT(at("[AlwaysInstallRegisterFiles]"), at("[InstallShortcuts]"));
+    EXPECT_EQ(at("[RunFileEnd]"), 23);
 }
 
 TEST(ScriptReader, FaultInASectionEndsTheReadingWithMessage168) {

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "base/program_win32.h"
+#include "engine/work_runner.h"
 #include "items/files/file_list.h"
 #include "items/step_context.h"
 #include "script/variable_table.h"
@@ -243,6 +244,14 @@ struct Step {
     int32_t reboot = 0;
     std::atomic<uint8_t> cancelled{0};
     StepContext context;
+
+    // Carries the items out as one step of a phase (the tally, reports and
+    // ends as a phase has them). What the runner returned.
+    bool Run(WorkItems items) {
+        WorkPhase phase(1);
+        phase[0].items = std::move(items);
+        return RunWorkPhase(phase, context, cancelled);
+    }
 };
 
 }  // namespace dp::test

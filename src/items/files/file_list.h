@@ -10,6 +10,19 @@
 
 namespace dp {
 
+// The file sections: files to install, and files to remove.
+inline constexpr char kInstallFilesSection[] = "[InstallFiles]";
+inline constexpr char kAlwaysInstallFilesSection[] = "[AlwaysInstallFiles]";
+inline constexpr char kInstallSystemFilesSection[] = "[InstallSystemFiles]";
+inline constexpr char kInstallRegisterFilesSection[] = "[InstallRegisterFiles]";
+inline constexpr char kAlwaysInstallRegisterFilesSection[] = "[AlwaysInstallRegisterFiles]";
+inline constexpr char kInstallSystemRegisterFilesSection[] = "[InstallSystemRegisterFiles]";
+inline constexpr char kInstallFontsSection[] = "[InstallFonts]";
+inline constexpr char kAlwaysInstallFontsSection[] = "[AlwaysInstallFonts]";
+inline constexpr char kDeleteFilesFirstSection[] = "[DeleteFilesFirst]";
+inline constexpr char kDeleteRegisterFilesSection[] = "[DeleteRegisterFiles]";
+inline constexpr char kDeleteFontsSection[] = "[DeleteFonts]";
+
 class VariableTable;
 
 // What was found out about one file when its line was read.

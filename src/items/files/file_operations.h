@@ -44,9 +44,5 @@ std::string DeletionErrorText(uint32_t errorCode, const std::string& path);
 int DeleteAtReboot(const std::string& path);
 // Clears the read-only and archive attributes, keeping the others.
 void ClearReadOnlyAndArchive(const std::string& path);
-// Deletes the listed files ([DeleteFilesEnd]), logging each. Always 1.
-// Each outcome is counted in the tally when there is one.
-int DeleteListedFiles(const std::vector<std::string>& paths, std::FILE* log, LogLevel logLevel,
-                      RunTally* tally = nullptr);
 
 }  // namespace dp

@@ -372,23 +372,4 @@ std::string DeletionErrorText(uint32_t errorCode, const std::string& path) {
     return FormatLogMessage(errorCode, kMsgErrorDeletingFile, path);
 }
 
-int DeleteListedFiles(const std::vector<std::string>& paths, std::FILE* log, LogLevel logLevel,
-                      RunTally* tally) {
-    for (const std::string& path : paths) {
-        const uint32_t error = DeleteFileAt(path);
-        const bool deleted = error == 0;
-        if (tally) {
-            if (deleted)
-                ++tally->done;
-            else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-                ++tally->upToDate;  // already gone
-            else
-                ++tally->failed;
-        }
-        if (!log || logLevel == LogLevel::None) continue;
-        WriteLogText(log, deleted ? FormatLogMessage(0, kMsgDeletingFile, path) : DeletionErrorText(error, path));
-    }
-    return 1;
-}
-
 }  // namespace dp

@@ -6,9 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "items/step_context.h"
+#include "items/work_item.h"
 
 namespace dp {
+
+inline constexpr char kInstallRegEntriesSection[] = "[InstallRegEntries]";
+inline constexpr char kDeleteRegEntriesSection[] = "[DeleteRegEntries]";
 
 class VariableTable;
 
@@ -56,12 +59,14 @@ int ParseInstallRegEntries(RegEntryList& list, const std::string& section, Varia
 // [DeleteRegEntries]: the same for key files and the key list.
 int ParseDeleteRegEntries(RegKeyList& list, const std::string& section, VariableTable& variables);
 
-// Writes the values, one key open per run of equal key paths, keys created as
-// needed. Non-zero when every key could be opened (failed values included);
-// 0 when it stopped at a key that could not be opened.
-int WriteRegEntries(RegEntryList& entries, StepContext& step);
-// Deletes every listed key with its subtree, then its parent when that is left
-// empty. Shared keys are refused. Non-zero.
-int DeleteRegKeys(RegKeyList& keys, StepContext& step);
+// A work item per value: written, its key opened once for a run of values of
+// the same key and created as needed. A key that cannot be opened is shown in
+// a box and ends the step: that value and every one after it stay unwritten
+// (failed). A value that cannot be written is logged and shown. Windows only.
+void AddRegistryValues(const RegEntryList& entries, WorkItems& items);
+// A work item per key: deleted with its subtree, then its parent when that is
+// left empty. A missing key is up to date; one that is there but cannot be
+// opened or deleted fails; shared keys and hive roots are refused. Windows only.
+void AddRegistryKeyDeletions(const RegKeyList& keys, WorkItems& items);
 
 }  // namespace dp

@@ -3,7 +3,10 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <memory>
+
 #include "base/handles_win32.h"
+#include "base/registry_win32.h"
 #include "base/log_text.h"
 #include "base/system_text.h"
 #include "base/text.h"
@@ -19,45 +22,38 @@ namespace {
 // The error shown for a key path whose root name is not known.
 constexpr LONG kUnknownRootError = ERROR_BAD_PATHNAME;
 
-// "Error opening registry key <where>. <system text>. \n<end of work>\n".
-void ShowOpenKeyError(const std::string& where, LONG code) {
+// "Error opening registry key <where>. <system text>. \n<end of work>\n", in
+// a box of its own.
+ItemResult OpenKeyFailure(const std::string& where, LONG code) {
     const std::string caption = LoadMessage(kMsgErrorOpeningRegistryKey);
-    ShowMessageBox(caption + " " + where + ". " + SystemErrorText(static_cast<uint32_t>(code)) + ". \n" +
-                       LoadMessage(kMsgEndOfWork) + "\n",
-                   caption, kBoxIconInformation);
+    ItemResult r = ItemResult::Failed(static_cast<uint32_t>(code), "", Report::kBox);
+    r.boxText = caption + " " + where + ". " + SystemErrorText(static_cast<uint32_t>(code)) + ". \n" +
+                LoadMessage(kMsgEndOfWork) + "\n";
+    r.caption = caption;
+    r.boxStyle = kBoxIconInformation;
+    r.endsStep = true;  // this value and every one after it stay unwritten
+    return r;
 }
 
-// The key of entry i's key path, opened for writing, with what is missing of
-// it created first. False after the box.
+// The key that the values of one step are written to, kept open while the
+// values that follow name the same key.
 struct OpenKey {
+    std::string keyPath;
     UniqueKey key;
     std::string rootName, subkey;  // as the key path spells them, for messages
 };
-bool OpenForWriting(const std::string& keyPath, OpenKey& open) {
+
+// Opens the key path for writing, with what is missing of it created first.
+Status OpenForWriting(const std::string& keyPath, OpenKey& open, std::string& where) {
     const KeyPathParts parts = SplitKeyPath(keyPath);
+    open.keyPath = keyPath;
     open.rootName.assign(parts.rootName);
     open.subkey.assign(parts.subkey);
+    where = open.rootName;
     const HKEY predefined = RootKeyFromPath(keyPath);
-    if (!predefined) {
-        ShowOpenKeyError(open.rootName, kUnknownRootError);
-        return false;
-    }
-    UniqueKey root;
-    LONG rc = RegOpenKeyExA(predefined, nullptr, 0, KEY_WRITE, root.put());
-    if (rc != ERROR_SUCCESS) {
-        ShowOpenKeyError(open.rootName, rc);
-        return false;
-    }
-    if (!open.subkey.empty()) {
-        UniqueKey created;  // its result shows in the open that follows
-        RegCreateKeyA(root.get(), open.subkey.c_str(), created.put());
-    }
-    rc = RegOpenKeyExA(root.get(), open.subkey.c_str(), 0, KEY_WRITE, open.key.put());
-    if (rc != ERROR_SUCCESS) {
-        ShowOpenKeyError(open.rootName + "\\" + open.subkey, rc);
-        return false;
-    }
-    return true;
+    if (!predefined) return Status(kUnknownRootError);
+    if (!open.subkey.empty()) where += "\\" + open.subkey;
+    return CreateAndOpenKey(predefined, open.subkey, KEY_WRITE, open.key);
 }
 
 LONG WriteValue(HKEY key, const std::string& name, uint32_t type, const std::string& data) {
@@ -73,26 +69,74 @@ LONG WriteValue(HKEY key, const std::string& name, uint32_t type, const std::str
                           static_cast<DWORD>(size));
 }
 
-// "Error writing registry value root\subkey\name=data. <system text>", in
-// the log when there is one, and in a box.
-void ReportValueError(const OpenKey& open, const std::string& name, const std::string& data, LONG code,
-                      StepContext& step) {
-    const std::string caption = LoadMessage(kMsgErrorWritingRegistryValue);
-    const std::string dataText = data.substr(0, data.find('\0'));
-    std::string text = caption + " " + open.rootName + "\\" + open.subkey + "\\" + name + "=" + dataText +
-                       ". " + SystemErrorText(static_cast<uint32_t>(code));
-    TrimChars(text, " \t\r\n");
-    if (step.logging()) WriteLogText(step.log, text + "\n");
-    ShowMessageBox(text, caption, kBoxIconInformation);
+const char* TypeName(uint32_t type) {
+    switch (type) {
+    case kRegSz: return "REG_SZ";
+    case kRegExpandSz: return "REG_EXPAND_SZ";
+    case kRegBinary: return "REG_BINARY";
+    case kRegDword: return "REG_DWORD";
+    case kRegMultiSz: return "REG_MULTI_SZ";
+    default: return "";
+    }
 }
 
-// A deletion's trouble goes to the log when there is one, else to a box.
-void ReportDeletion(const std::string& text, StepContext& step) {
-    if (step.logging())
-        WriteLogText(step.log, text + "\n");
-    else
-        ShowMessageBox(text, LoadMessage(kMsgErrorCaption), kBoxOk);
+// The data of a value as it would be written: text as it is, bytes in hexadecimal.
+std::string ValueText(uint32_t type, const std::string& data) {
+    if (type == kRegSz || type == kRegDword) return data;
+    static const char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char byte : data) {
+        if (!hex.empty()) hex += ',';
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 15];
+    }
+    return hex;
 }
+
+class WriteValueItem : public WorkItem {
+public:
+    WriteValueItem(const RegEntryList& entries, size_t index, std::shared_ptr<OpenKey> open)
+        : entries_(entries), index_(index), open_(std::move(open)) {}
+
+    PlanRow Describe() const override {
+        const std::string& name = entries_.names[index_];
+        PlanRow row{"", "write value", entries_.keyPaths[index_] + "\\" + (name.empty() ? "@" : name),
+                    ValueText(entries_.types[index_], entries_.data[index_])};
+        row.reason = TypeName(entries_.types[index_]);
+        return row;
+    }
+
+    ItemResult Do(StepContext&) override {
+        const std::string& keyPath = entries_.keyPaths[index_];
+        OpenKey& open = *open_;
+        if (!open.key || open.keyPath != keyPath) {
+            open.key.reset();
+            std::string where;
+            if (const Status status = OpenForWriting(keyPath, open, where); !status.ok())
+                return OpenKeyFailure(where, static_cast<LONG>(status.code()));
+        }
+        const std::string& name = entries_.names[index_];
+        const std::string& data = entries_.data[index_];
+        const LONG rc = WriteValue(open.key.get(), name, entries_.types[index_], data);
+        if (rc == ERROR_SUCCESS) return ItemResult::Done();
+        // "Error writing registry value root\subkey\name=data. <system text>",
+        // in the log when there is one, and in a box.
+        const std::string caption = LoadMessage(kMsgErrorWritingRegistryValue);
+        std::string text = caption + " " + open.rootName + "\\" + open.subkey + "\\" + name + "=" +
+                           data.substr(0, data.find('\0')) + ". " + SystemErrorText(static_cast<uint32_t>(rc));
+        TrimChars(text, " \t\r\n");
+        ItemResult r = ItemResult::Failed(static_cast<uint32_t>(rc), text + "\n", Report::kLogAndBox);
+        r.boxText = text;
+        r.caption = caption;
+        r.boxStyle = kBoxIconInformation;
+        return r;
+    }
+
+private:
+    const RegEntryList& entries_;
+    size_t index_;
+    std::shared_ptr<OpenKey> open_;
+};
 
 // Deletes the key when it has no subkeys and no values (checked here: the
 // shell's own test does not look at values everywhere). Shared keys stay.
@@ -107,6 +151,58 @@ void DeleteIfEmpty(HKEY root, const std::string& subkey) {
     if (rc == ERROR_SUCCESS && subkeys == 0 && values == 0) SHDeleteEmptyKeyA(root, subkey.c_str());
 }
 
+// A deletion's trouble goes to the log when there is one, else to a box.
+ItemResult DeletionTrouble(Outcome outcome, uint32_t code, const std::string& text) {
+    ItemResult r{outcome, code, text + "\n", Report::kLogOrBox};
+    r.boxText = text;
+    r.caption = LoadMessage(kMsgErrorCaption);
+    r.boxStyle = kBoxOk;
+    return r;
+}
+
+class DeleteKeyItem : public WorkItem {
+public:
+    explicit DeleteKeyItem(std::string path) : path_(std::move(path)) {
+        const KeyPathParts parts = SplitKeyPath(path_);
+        refused_ = !parts.hasBackslash || !RootKeyFromPath(path_) || IsSharedRegistryKey(parts.subkey);
+    }
+
+    PlanRow Describe() const override {
+        PlanRow row{"", "delete key", path_};
+        if (refused_) row.reason = "refused: a shared or system key";
+        return row;
+    }
+
+    ItemResult Do(StepContext&) override {
+        if (refused_)
+            return DeletionTrouble(Outcome::kRefused, 0, LoadMessage(kMsgSharedRegistryKeyKept) + " " + path_ + ".");
+        const KeyPathParts parts = SplitKeyPath(path_);
+        const HKEY root = RootKeyFromPath(path_);
+        const std::string subkey(parts.subkey);
+        ItemResult result = ItemResult::Done();
+        UniqueKey probe;
+        const LONG opened = RegOpenKeyExA(root, subkey.c_str(), 0, KEY_ALL_ACCESS, probe.put());
+        probe.reset();
+        LONG rc = opened;
+        if (opened == ERROR_SUCCESS) rc = SHDeleteKeyA(root, subkey.c_str());
+        if (opened == ERROR_FILE_NOT_FOUND) {
+            result = ItemResult::UpToDate();  // nothing to delete
+        } else if (rc != ERROR_SUCCESS) {
+            // A key that is there but closed to us, or that does not go, is a failure.
+            result = DeletionTrouble(Outcome::kFailed, static_cast<uint32_t>(rc),
+                                     LoadMessage(kMsgErrorDeletingRegistryKey) + " " + path_ + ". " +
+                                         SystemErrorText(static_cast<uint32_t>(rc)));
+        }
+        const size_t parent = subkey.rfind('\\');
+        if (parent != std::string::npos) DeleteIfEmpty(root, subkey.substr(0, parent));
+        return result;
+    }
+
+private:
+    std::string path_;
+    bool refused_ = false;
+};
+
 }  // namespace
 
 HKEY RootKeyFromPath(std::string_view keyPath) {
@@ -114,59 +210,13 @@ HKEY RootKeyFromPath(std::string_view keyPath) {
     return RootFromKeyPath(keyPath, root) ? PredefinedKey(root) : nullptr;
 }
 
-int WriteRegEntries(RegEntryList& entries, StepContext& step) {
-    const int32_t count = entries.count();
-    OpenKey open;
-    for (int32_t i = 0; i < count; ++i) {
-        if (step.isCancelled()) break;
-        const size_t at = static_cast<size_t>(i);
-        if (!open.key && !OpenForWriting(entries.keyPaths[at], open)) {
-            step.Failed(count - i);  // this value and every one after it stay unwritten
-            return 0;
-        }
-        const LONG rc = WriteValue(open.key.get(), entries.names[at], entries.types[at], entries.data[at]);
-        if (rc != ERROR_SUCCESS) {
-            step.Failed();
-            ReportValueError(open, entries.names[at], entries.data[at], rc, step);
-        } else {
-            step.Done();
-        }
-        if (i + 1 < count && entries.keyPaths[at + 1] != entries.keyPaths[at]) open.key.reset();
-    }
-    return 1;
+void AddRegistryValues(const RegEntryList& entries, WorkItems& items) {
+    auto open = std::make_shared<OpenKey>();
+    for (size_t i = 0; i < entries.types.size(); ++i) items.push_back(std::make_unique<WriteValueItem>(entries, i, open));
 }
 
-int DeleteRegKeys(RegKeyList& keys, StepContext& step) {
-    for (const std::string& path : keys.keyPaths) {
-        if (step.isCancelled()) break;
-        const KeyPathParts parts = SplitKeyPath(path);
-        const HKEY root = RootKeyFromPath(path);
-        if (!parts.hasBackslash || !root) continue;
-        if (IsSharedRegistryKey(parts.subkey)) {
-            step.Failed();
-            ReportDeletion(LoadMessage(kMsgSharedRegistryKeyKept) + " " + path + ".", step);
-            continue;
-        }
-        const std::string subkey(parts.subkey);
-        UniqueKey probe;  // a key that is missing or closed to us is passed over
-        if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_ALL_ACCESS, probe.put()) == ERROR_SUCCESS) {
-            probe.reset();
-            const LSTATUS rc = SHDeleteKeyA(root, subkey.c_str());
-            if (rc != ERROR_SUCCESS) {
-                step.Failed();
-                ReportDeletion(LoadMessage(kMsgErrorDeletingRegistryKey) + " " + path + ". " +
-                                   SystemErrorText(static_cast<uint32_t>(rc)),
-                               step);
-            } else {
-                step.Done();
-            }
-        } else {
-            step.UpToDate();  // nothing to delete
-        }
-        const size_t parent = subkey.rfind('\\');
-        if (parent != std::string::npos) DeleteIfEmpty(root, subkey.substr(0, parent));
-    }
-    return 1;
+void AddRegistryKeyDeletions(const RegKeyList& keys, WorkItems& items) {
+    for (const std::string& path : keys.keyPaths) items.push_back(std::make_unique<DeleteKeyItem>(path));
 }
 
 }  // namespace dp

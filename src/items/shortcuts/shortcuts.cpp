@@ -1,6 +1,6 @@
 // Reading [InstallShortcuts] and [DeleteShortcuts], and which targets this run
 // installs.
-#include "items/shortcuts.h"
+#include "items/shortcuts/shortcuts.h"
 
 #include "base/run_flags.h"
 #include "base/text.h"

@@ -15,10 +15,11 @@
 #include "base/program_win32.h"
 #include "base/seam.h"
 #include "base/system_text.h"
-#include "items/com_registration.h"
-#include "items/com_registration_win32.h"
+#include "items/com/com_registration.h"
+#include "items/com/com_registration_win32.h"
 #include "items/files/file_list.h"
 #include "items/files/file_operations.h"
+#include "items/files/result_line.h"
 #include "log/error_messages.h"
 #include "log/message_box.h"
 #include "resources/message_ids.h"
@@ -53,15 +54,21 @@ Seam<HKEY()> g_root(&CurrentUserRoot);
 
 std::string ListKeyPath(const char* name) { return std::string(kProgramKeyPath) + "\\" + name; }
 
-// A failed step: a line in the open log, or a box "Error" without one.
-void Report(std::FILE* log, int messageId, const std::string& detail, const std::string& systemText) {
-    std::string text = ComposeComFailure(LoadMessage(messageId), detail, systemText);
+// A failed step's text; empty for success.
+using Failure = std::string;
+Failure Fail(int messageId, const std::string& detail, const std::string& systemText) {
+    return ComposeComFailure(LoadMessage(messageId), detail, systemText);
+}
+
+// A failure as the log shows it, or in a box "Error" without a log.
+void ReportFailure(std::FILE* log, const Failure& text) {
+    if (text.empty()) return;
     if (log) {
         WriteLogText(log, text + "\n");
         return;
     }
-    if (text.size() > kMaxBoxText) text.resize(kMaxBoxText);
-    ShowMessageBox(text, LoadMessage(kMsgErrorCaption), kBoxOk);
+    ShowMessageBox(text.size() > kMaxBoxText ? text.substr(0, kMaxBoxText) : text, LoadMessage(kMsgErrorCaption),
+                   kBoxOk);
 }
 
 // The system's text for a registration function's result; a result that
@@ -89,71 +96,101 @@ uint32_t LoadServer(const std::string& path, UniqueModule& module) {
     return error;
 }
 
-bool CallInProcess(std::FILE* log, const std::string& path, const ServerCall& call) {
+Failure CallInProcess(const std::string& path, const ServerCall& call) {
     UniqueModule module;
     const uint32_t loadError = LoadServer(path, module);
-    if (!module) {
-        Report(log, kMsgErrorLoadingLibrary, path, SystemErrorText(loadError));
-        return false;
-    }
+    if (!module) return Fail(kMsgErrorLoadingLibrary, path, SystemErrorText(loadError));
     using ServerFunction = HRESULT(STDAPICALLTYPE*)();
     const auto function = ProcAddress<ServerFunction>(module.get(), call.exportName);
-    if (!function) {
-        Report(log, call.missingMessage, path, SystemErrorText(GetLastError()));
-        return false;
-    }
+    if (!function) return Fail(call.missingMessage, path, SystemErrorText(GetLastError()));
     // A server that faults in its own function must not take the installer
     // down with it: the fault is reported like a failing function, and the
     // library, whose state is lost, stays loaded.
     int returned = 0;
     if (RunGuarded([&] { return static_cast<int>(function()); }, returned) != GuardOutcome::kCompleted) {
         (void)module.release();
-        Report(log, call.failedMessage, path + ", a fault in the server", "");
-        return false;
+        return Fail(call.failedMessage, path + ", a fault in the server", "");
     }
     const HRESULT result = static_cast<HRESULT>(returned);
-    if (!FAILED(result)) return true;
-    Report(log, call.failedMessage, path + ", code " + HresultText(static_cast<uint32_t>(result)),
-           ResultText(result));
-    return false;
+    if (!FAILED(result)) return {};
+    return Fail(call.failedMessage, path + ", code " + HresultText(static_cast<uint32_t>(result)), ResultText(result));
 }
 
 // A 64-bit server cannot be loaded by this 32-bit process: the system's
 // 64-bit regsvr32 does it, silently, waited for with a bound.
-bool CallThroughNativeTool(std::FILE* log, const std::string& path, const ServerCall& call) {
+Failure CallThroughNativeTool(const std::string& path, const ServerCall& call) {
     const std::string tool = NativeSystemFilePath("regsvr32.exe");
     std::string commandLine = "\"" + tool + "\" " + call.switches + " \"" + path + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
+    StartedProcess started;
     if (tool.empty() || !CreateProcessA(tool.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                        nullptr, &startup, &started)) {
-        Report(log, call.nativeMessage, path, SystemErrorText(tool.empty() ? ERROR_PATH_NOT_FOUND : GetLastError()));
-        return false;
-    }
-    UniqueHandle process(started.hProcess), thread(started.hThread);
-    const DWORD waited = WaitForSingleObject(process.get(), kNativeRegsvr32WaitMs);
-    if (waited != WAIT_OBJECT_0) {
-        Report(log, call.nativeMessage, path, SystemErrorText(waited == WAIT_TIMEOUT ? WAIT_TIMEOUT : GetLastError()));
-        return false;
-    }
+                                        nullptr, &startup, started.raw()))
+        return Fail(call.nativeMessage, path, SystemErrorText(tool.empty() ? ERROR_PATH_NOT_FOUND : GetLastError()));
+    started.take();
+    const DWORD waited = WaitForSingleObject(started.process.get(), kNativeRegsvr32WaitMs);
+    if (waited != WAIT_OBJECT_0)
+        return Fail(call.nativeMessage, path, SystemErrorText(waited == WAIT_TIMEOUT ? WAIT_TIMEOUT : GetLastError()));
     DWORD exitCode = 0;
-    if (!GetExitCodeProcess(process.get(), &exitCode)) {
-        Report(log, call.nativeMessage, path, SystemErrorText(GetLastError()));
-        return false;
-    }
-    if (exitCode == 0) return true;
-    Report(log, call.nativeMessage, path + ", exit code " + std::to_string(exitCode), "");
-    return false;
+    if (!GetExitCodeProcess(started.process.get(), &exitCode))
+        return Fail(call.nativeMessage, path, SystemErrorText(GetLastError()));
+    if (exitCode == 0) return {};
+    return Fail(call.nativeMessage, path + ", exit code " + std::to_string(exitCode), "");
 }
 
-bool CallServer(std::FILE* log, const std::string& path, const ServerCall& call) {
+Failure CallServer(const std::string& path, const ServerCall& call) {
     std::string head;
     if (RunsOnSixtyFourBitSystem() && ReadFilePart(path, 0, kImageHeadSize, head) == 0 &&
         IsSixtyFourBitMachine(ImageMachine(head))) {
-        return CallThroughNativeTool(log, path, call);
+        return CallThroughNativeTool(path, call);
     }
-    return CallInProcess(log, path, call);
+    return CallInProcess(path, call);
+}
+
+// A server registered or unregistered: a work item of its own.
+class ServerItem : public WorkItem {
+public:
+    ServerItem(std::string path, const ServerCall& call, PlanRow row)
+        : path_(std::move(path)), call_(call), row_(std::move(row)) {}
+
+    PlanRow Describe() const override { return row_; }
+
+    ItemResult Do(StepContext&) override {
+        const ComLibrary com;
+        Failure failure = CallServer(path_, call_);
+        if (failure.empty()) return ItemResult::Done();
+        ItemResult r = ItemResult::Failed(0, failure + "\n", Report::kLogOrBox);
+        if (failure.size() > kMaxBoxText) failure.resize(kMaxBoxText);
+        r.boxText = std::move(failure);
+        r.caption = LoadMessage(kMsgErrorCaption);
+        r.boxStyle = kBoxOk;
+        return r;
+    }
+
+private:
+    std::string path_;
+    const ServerCall& call_;
+    PlanRow row_;
+};
+
+// Bookkeeping of the run, not an item of the script: no plan row, not counted.
+template <typename Action>
+class Bookkeeping : public WorkItem {
+public:
+    explicit Bookkeeping(Action action) : action_(std::move(action)) {}
+    PlanRow Describe() const override { return {}; }
+    ItemResult Do(StepContext& step) override {
+        action_(step);
+        return ItemResult::Done();
+    }
+    bool counted() const override { return false; }
+
+private:
+    Action action_;
+};
+template <typename Action>
+std::unique_ptr<WorkItem> MakeBookkeeping(Action action) {
+    return std::make_unique<Bookkeeping<Action>>(std::move(action));
 }
 
 // "Error at opening a key of the registry <key>. \n", with ". " and the
@@ -240,18 +277,50 @@ int ReadSavedList(const char* name, std::vector<std::string>& paths) {
     return 1;
 }
 
-bool RegisterComServer(std::FILE* log, const std::string& path) { return CallServer(log, path, kRegister); }
-bool UnregisterComServer(std::FILE* log, const std::string& path) { return CallServer(log, path, kUnregister); }
+bool RegisterComServer(std::FILE* log, const std::string& path) {
+    const Failure failure = CallServer(path, kRegister);
+    ReportFailure(log, failure);
+    return failure.empty();
+}
+bool UnregisterComServer(std::FILE* log, const std::string& path) {
+    const Failure failure = CallServer(path, kUnregister);
+    ReportFailure(log, failure);
+    return failure.empty();
+}
 
-int UnregisterDeletedComServers(StepContext& step) {
-    const std::vector<std::string> paths = ComServersToUnregister(step.files);
-    if (paths.empty()) return 1;
-    const ComLibrary com;
-    for (const std::string& path : paths) {
-        if (step.isCancelled()) break;
-        UnregisterComServer(step.logging() ? step.log : nullptr, path);
+void AddComUnregistrations(const FileList& files, WorkItems& items) {
+    for (const std::string& path : ComServersToUnregister(files))
+        items.push_back(std::make_unique<ServerItem>(path, kUnregister, PlanRow{"", "unregister", path}));
+}
+
+void AddComRegistrations(const FileList& files, bool fromSavedList, WorkItems& items) {
+    if (fromSavedList) {
+        // The run after a reboot holds no items: the list the run before saved.
+        std::vector<std::string> paths;
+        if (ReadSavedList(kComRegList, paths))
+            for (const std::string& path : paths)
+                items.push_back(std::make_unique<ServerItem>(path, kRegister, PlanRow{"", "register", path}));
+    } else {
+        for (const FileItem* it : ComServerItemsToRegister(files))
+            items.push_back(std::make_unique<ServerItem>(it->targetPath, kRegister, FileItemRow("register", *it, "")));
     }
-    return 1;
+    // Registered once: the list goes.
+    items.push_back(MakeBookkeeping([](StepContext&) {
+        UniqueKey program;
+        if (RegOpenKeyExA(g_root(), kProgramKeyPath, 0, KEY_ALL_ACCESS, program.put()) == ERROR_SUCCESS)
+            RegDeleteKeyA(program.get(), kComRegList);
+    }));
+}
+
+void AddAfterRebootLists(WorkItems& items) {
+    items.push_back(MakeBookkeeping([](StepContext& step) {
+        SaveComRegList(step);
+        SaveCopyFileList(step);
+    }));
+}
+
+void AddCopiedFilesFinish(WorkItems& items) {
+    items.push_back(MakeBookkeeping([](StepContext& step) { FinishCopiedFiles(step); }));
 }
 
 int SaveComRegList(StepContext& step) { return SaveList(kComRegList, ComServersToRegister(step.files)); }
@@ -273,21 +342,6 @@ int FinishCopiedFiles(StepContext& step) {
         return 0;
     // Each file on its own: several at a time.
     ParallelFor(paths.size(), kFileCallThreads, [&paths](size_t i) { ClearReadOnlyAndArchive(paths[i]); });
-    return 1;
-}
-
-int RegisterSavedComServers(StepContext& step) {
-    std::vector<std::string> paths;
-    if (!ReadSavedList(kComRegList, paths)) return 0;
-    if (!paths.empty()) {
-        const ComLibrary com;
-        for (const std::string& path : paths)
-            RegisterComServer(step.logging() ? step.log : nullptr, path) ? step.Done() : step.Failed();
-    }
-    // Registered once: the list goes.
-    UniqueKey program;
-    if (RegOpenKeyExA(g_root(), kProgramKeyPath, 0, KEY_ALL_ACCESS, program.put()) == ERROR_SUCCESS)
-        RegDeleteKeyA(program.get(), kComRegList);
     return 1;
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "items/step_context.h"
+#include "items/work_item.h"
 
 namespace dp {
 
@@ -65,9 +65,17 @@ std::string ComposeComFailure(const std::string& message, const std::string& det
 bool RegisterComServer(std::FILE* log, const std::string& path);
 bool UnregisterComServer(std::FILE* log, const std::string& path);
 
-// Unregisters the COM servers among the marked delete items of step.files
-// that exist (the deletion that follows removes them). 1.
-int UnregisterDeletedComServers(StepContext& step);
+// A work item per COM server among the marked delete items that exist (the
+// deletion that follows removes them): unregistered.
+void AddComUnregistrations(const FileList& files, WorkItems& items);
+// A work item per server to register (the files' servers, or after a reboot
+// the list ComReg the run before saved), then the list is forgotten.
+void AddComRegistrations(const FileList& files, bool fromSavedList, WorkItems& items);
+// What the end phase needs, whether it runs now or after a reboot: ComReg and
+// CopyFileList saved (bookkeeping, not counted).
+void AddAfterRebootLists(WorkItems& items);
+// The files of CopyFileList finished (bookkeeping, not counted).
+void AddCopiedFilesFinish(WorkItems& items);
 // Rewrite the ComReg and CopyFileList lists from step.files. 1, or 0 when a
 // key cannot be opened.
 int SaveComRegList(StepContext& step);
@@ -76,8 +84,5 @@ int SaveCopyFileList(StepContext& step);
 // (the list as this run saved it, when it saved it whole). 1, or 0 when the
 // list's key cannot be queried.
 int FinishCopiedFiles(StepContext& step);
-// Registers the servers of ComReg in their numbered order, then deletes
-// ComReg. 1, or 0 as above.
-int RegisterSavedComServers(StepContext& step);
 
 }  // namespace dp

@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "base/reporting_base.h"
-#include "items/step_context.h"
+#include "items/work_item.h"
 
 namespace dp {
+
+inline constexpr char kSetFontSubstitutesSection[] = "[SetFontSubstitutes]";
+inline constexpr char kDeleteFontSubstitutesSection[] = "[DeleteFontSubstitutes]";
 
 class FontSubstituteList : public ReportingBase {
 public:
@@ -27,8 +30,8 @@ public:
 // deletion list keeps only the names. 1, or 0 for a line without "=" or a
 // confirmed Stop.
 int ParseFontSubstitutes(FontSubstituteList& list, const std::string& section, int deletion);
-// Writes every entry of the list to the system's FontSubstitutes profile
-// section, logging failures. Always 1.
-int ApplyFontSubstitutes(FontSubstituteList& list, StepContext& step);
+// A work item per entry: written to the system's FontSubstitutes profile
+// section (a failure is logged). Windows only.
+void AddFontSubstitutes(const FontSubstituteList& list, WorkItems& items);
 
 }  // namespace dp

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/log_level.h"
+#include "items/work_item.h"
 
 namespace dp {
 
@@ -34,6 +35,10 @@ std::string CopyResultText(const std::string& line, uint32_t errorCode, bool sch
 // reboot: "%s %s to %s. %s\n" with message 140, the source, the target and
 // the system's text for the copy's error code.
 std::string InUseCopyText(const std::string& source, const std::string& target, uint32_t errorCode);
+
+// The plan row of a file item: its paths, and its files' version (or date),
+// size and date as they were found (the source's only for an item to install).
+PlanRow FileItemRow(const char* action, const FileItem& item, const std::string& reason);
 
 // "Error coping: source file not found %s\n".
 std::string MissingSourceText(const std::string& sourcePath);

@@ -1,5 +1,5 @@
 // Reading [RunFileFirst] and [RunFileEnd], and the texts of the program runs.
-#include "items/program_runs.h"
+#include "items/program_runs/program_runs.h"
 
 #include <initializer_list>
 

@@ -7,9 +7,12 @@
 #include <vector>
 
 #include "base/reporting_base.h"
-#include "items/step_context.h"
+#include "items/work_item.h"
 
 namespace dp {
+
+inline constexpr char kRunFileFirstSection[] = "[RunFileFirst]";
+inline constexpr char kRunFileEndSection[] = "[RunFileEnd]";
 
 class VariableTable;
 
@@ -53,10 +56,11 @@ bool SplitRunLine(std::string_view line, RunLine& out);
 // Reads [RunFileFirst] (phase 0) or [RunFileEnd] (phase 1). 1, or 0 for a
 // line without "=" or a confirmed Stop.
 int ParseRunFiles(RunFileList& list, const std::string& section, int phase, VariableTable& variables);
-// Runs the entries of the phase in list order. 1 when all were handled, or
-// the wrong exit code of a waited program (which stops the runs). A Cancel
-// is seen between entries: a program already started is never ended by it.
-int RunFiles(RunFileList& list, int phase, StepContext& step);
+// The work items of the phase's entries, in list order: each starts its
+// program (or opens its document); a waited program that returns another
+// code than the one expected fails and ends the phase's runs (the rest are
+// counted failed). A Cancel is seen between entries.
+void AddProgramRuns(const RunFileList& list, int phase, WorkItems& items);
 
 // The command line handed to the system for a command that starts a program.
 // A command that begins with a quote is taken as written. Otherwise a program

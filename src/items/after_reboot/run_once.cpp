@@ -1,4 +1,4 @@
-#include "items/run_once.h"
+#include "items/after_reboot/run_once.h"
 
 namespace dp {
 

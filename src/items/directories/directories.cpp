@@ -1,6 +1,6 @@
 // Reading [CreateDirectory], [DeleteDirectory] and [DeleteFilesEnd], and the
 // rules the directory operations follow.
-#include "items/directories.h"
+#include "items/directories/directories.h"
 
 #include <algorithm>
 

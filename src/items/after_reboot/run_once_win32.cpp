@@ -3,7 +3,7 @@
 
 #include "base/program_win32.h"
 #include "base/handles_win32.h"
-#include "items/run_once.h"
+#include "items/after_reboot/run_once.h"
 #include "log/error_messages.h"
 #include "log/message_box.h"
 #include "resources/message_ids.h"

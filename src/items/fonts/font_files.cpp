@@ -1,4 +1,4 @@
-#include "items/font_files.h"
+#include "items/fonts/font_files.h"
 
 #include <algorithm>
 

@@ -5,9 +5,12 @@
 #include <vector>
 
 #include "base/reporting_base.h"
-#include "items/step_context.h"
+#include "items/work_item.h"
 
 namespace dp {
+
+inline constexpr char kInstallShortcutsSection[] = "[InstallShortcuts]";
+inline constexpr char kDeleteShortcutsSection[] = "[DeleteShortcuts]";
 
 class FileList;
 class VariableTable;
@@ -44,11 +47,16 @@ int ParseDeleteShortcuts(DeleteShortcutList& list, const std::string& section, V
 // has that target.
 int IsInstalledTarget(const FileList& files, const std::string& path);
 
-// Deletes the listed shortcuts. Always 1.
-int DeleteShortcuts(DeleteShortcutList& list, StepContext& step);
-// Creates the listed shortcuts whose target is installed in this run. 0 when
-// the COM library cannot be initialised, otherwise 1.
-int CreateShortcuts(ShortcutList& list, StepContext& step);
+// A work item per listed shortcut to delete: the link file goes (a missing
+// one is up to date).
+void AddShortcutDeletions(const DeleteShortcutList& list, WorkItems& items);
+// A work item per listed shortcut to create: created when its target is
+// installed in this run, else left alone (up to date). A COM library or link
+// object that cannot be had is shown once and fails every shortcut.
+void AddShortcutCreations(const ShortcutList& list, const FileList& files, WorkItems& items);
+// A work item per folder of a deleted shortcut (once each, never a
+// predefined folder): removed when empty.
+void AddShortcutFolderRemovals(const DeleteShortcutList& list, const VariableTable& variables, WorkItems& items);
 // Creates the folder that will hold the shortcut, one level only (nothing
 // when the path has no backslash). 0, or the system's error.
 uint32_t CreateShortcutFolder(const std::string& shortcutPath);

@@ -1,5 +1,5 @@
 // Reading [SetFontSubstitutes] and [DeleteFontSubstitutes].
-#include "items/font_substitutes.h"
+#include "items/font_substitutes/font_substitutes.h"
 
 #include "base/run_flags.h"
 #include "base/text.h"

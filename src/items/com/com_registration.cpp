@@ -1,6 +1,6 @@
 // What the COM registration and the after-reboot lists decide, apart from
 // the registry and the loader.
-#include "items/com_registration.h"
+#include "items/com/com_registration.h"
 
 #include <cstdio>
 

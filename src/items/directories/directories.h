@@ -8,9 +8,14 @@
 #include <vector>
 
 #include "base/reporting_base.h"
-#include "items/step_context.h"
+#include "base/status.h"
+#include "items/work_item.h"
 
 namespace dp {
+
+inline constexpr char kCreateDirectorySection[] = "[CreateDirectory]";
+inline constexpr char kDeleteDirectorySection[] = "[DeleteDirectory]";
+inline constexpr char kDeleteFilesEndSection[] = "[DeleteFilesEnd]";
 
 class VariableTable;
 
@@ -40,23 +45,26 @@ int ParseDirectorySection(DirectoryList& list, const std::string& section, int i
 // Appends one path per line of [DeleteFilesEnd]. 1, or 0 after a confirmed Stop.
 int ParseDeleteFilesEnd(EndFileList& list, const std::string& section, VariableTable& variables);
 
-// Creates every [CreateDirectory] entry with its missing parents. 1.
-int CreateListedDirectories(DirectoryList& list, StepContext& step);
-// Deletes every non-empty [DeleteDirectory] entry with its contents, except
-// protected ones (IsProtectedDirectory), which are logged and left alone. 1.
-int DeleteListedDirectories(DirectoryList& list, StepContext& step);
-// Removes the folder that holds a deleted shortcut when it is empty and is not
-// a predefined folder.
-void RemoveShortcutFolder(const std::string& shortcutPath, const VariableTable& variables);
+// A work item per [CreateDirectory] entry: the folder with its missing
+// parents (done when it had to be made, up to date when it was there, failed
+// with a log line when it cannot be made). Windows only.
+void AddDirectoryCreations(const DirectoryList& list, WorkItems& items);
+// A work item per non-empty [DeleteDirectory] entry: the folder with its
+// contents (up to date when gone already, failed with a log line when it
+// stays); a protected one (IsDeletionRefused) is refused with its log line.
+// Windows only.
+void AddDirectoryDeletions(const DirectoryList& list, const VariableTable& variables, WorkItems& items);
 
 // Creates the directories of the path that are followed by a backslash, each
-// when missing. Failures are passed over. Windows only.
-void CreateDirectoryPath(const std::string& path);
+// when missing, going on after a level that fails; the first failure's code.
+// Windows only.
+Status CreateDirectoryPath(const std::string& path);
 // Deletes the directory's files and subdirectories, then the directory. An
 // entry that is a link to elsewhere (a junction, a symbolic link: a reparse
-// point) is removed as a link; what it points to is never entered. 1 when the
-// directory itself is gone, else 0. Windows only.
-int DeleteDirectoryTree(const std::string& directory);
+// point) is removed as a link; what it points to is never entered. Success
+// when the directory itself is gone; else the code of the first thing that
+// could not be deleted (2 or 3 when the directory was not there). Windows only.
+Status DeleteDirectoryTree(const std::string& directory);
 // Whether [DeleteDirectory] refuses the path on this system (see
 // IsProtectedDirectory), the predefined folders taken from the variables.
 // Windows only.

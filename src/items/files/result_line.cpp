@@ -1,4 +1,4 @@
-#include "engine/result_line.h"
+#include "items/files/result_line.h"
 
 #include "base/log_text.h"
 #include "base/path_policy.h"
@@ -78,6 +78,29 @@ std::string FormatMessageWithPath(const std::string& message, const std::string&
     std::string text = message;
     text.replace(at, 2, value);
     return text;
+}
+
+namespace {
+
+// "size; date" as the file sections keep them.
+void SplitDetails(const std::string& details, std::string& size, std::string& date) {
+    const size_t at = details.find("; ");
+    size = at == std::string::npos ? details : details.substr(0, at);
+    date = at == std::string::npos ? std::string() : details.substr(at + 2);
+}
+
+}  // namespace
+
+PlanRow FileItemRow(const char* action, const FileItem& it, const std::string& reason) {
+    PlanRow row{"", action, it.targetPath, it.deleteItem ? std::string() : it.sourcePath};
+    row.targetVersion = it.targetVersionText;
+    SplitDetails(it.targetDetails, row.targetSize, row.targetDate);
+    if (!it.deleteItem) {
+        row.sourceVersion = it.sourceVersionText;
+        SplitDetails(it.sourceDetails, row.sourceSize, row.sourceDate);
+    }
+    row.reason = reason;
+    return row;
 }
 
 }  // namespace dp

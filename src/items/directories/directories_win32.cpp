@@ -7,8 +7,10 @@
 #include "base/file_system_win32.h"
 #include "base/handles_win32.h"
 #include "base/log_text.h"
+#include "base/status.h"
 #include "base/program_win32.h"
-#include "items/directories.h"
+#include "items/directories/directories.h"
+#include "log/error_messages.h"
 #include "resources/message_ids.h"
 #include "script/variable_table.h"
 
@@ -92,16 +94,26 @@ bool IsRefused(const std::string& path, const ProtectedFolders& protectedFolders
 
 }  // namespace
 
-void CreateDirectoryPath(const std::string& path) {
-    for (size_t length : DirectoryLevelLengths(path)) CreateFolderIfMissing(path.substr(0, length));
+Status CreateDirectoryPath(const std::string& path) {
+    Status first;
+    for (size_t length : DirectoryLevelLengths(path)) {
+        const Status status(CreateFolderIfMissing(path.substr(0, length)));
+        if (first.ok() && !status.ok()) first = status;
+    }
+    return first;
 }
 
-int DeleteDirectoryTree(const std::string& directory) {
+Status DeleteDirectoryTree(const std::string& directory) {
     DWORD attributes = 0;
-    if (GetPathAttributes(directory, attributes) != 0) return 0;
+    if (const uint32_t error = GetPathAttributes(directory, attributes)) return Status(error);
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return RemoveFolder(directory) == 0 ? 1 : 0;  // the link, never what it points to
+        return Status(RemoveFolder(directory));  // the link, never what it points to
 
+    // The first thing that could not be deleted tells why the folder stays.
+    uint32_t firstError = 0;
+    auto note = [&firstError](uint32_t error) {
+        if (firstError == 0) firstError = error;
+    };
     // Depth first without recursion (a deep tree must not exhaust the stack):
     // each level keeps the names of its subfolders still to be deleted.
     struct Level {
@@ -112,17 +124,20 @@ int DeleteDirectoryTree(const std::string& directory) {
     std::vector<Level> levels;
     // Lists a folder, deletes its files and links, and makes it the deepest
     // level. False when it cannot be listed.
-    auto enter = [&levels](std::string path) {
+    auto enter = [&levels, &note](std::string path) {
         std::vector<std::pair<std::string, DWORD>> entries;
-        if (ListFolder(path, [&entries](const std::string& name, DWORD attrs) { entries.emplace_back(name, attrs); }) != 0)
+        if (const uint32_t error =
+                ListFolder(path, [&entries](const std::string& name, DWORD attrs) { entries.emplace_back(name, attrs); })) {
+            note(error);
             return false;
+        }
         Level level{std::move(path), {}, 0};
         for (const auto& [name, attrs] : entries) {
             const std::string full = level.path + "\\" + name;
             if (!(attrs & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileAt(full);  // a read-only file stays
+                note(DeleteFileAt(full));  // a read-only or held file stays
             else if (attrs & FILE_ATTRIBUTE_REPARSE_POINT)
-                RemoveFolder(full);
+                note(RemoveFolder(full));
             else
                 level.subfolders.push_back(name);
         }
@@ -130,16 +145,17 @@ int DeleteDirectoryTree(const std::string& directory) {
         return true;
     };
 
-    if (!enter(directory)) return 0;
+    if (!enter(directory)) return Status(firstError);
     for (;;) {
         Level& deepest = levels.back();
         if (deepest.next < deepest.subfolders.size()) {
             enter(deepest.path + "\\" + deepest.subfolders[deepest.next++]);  // one that cannot be listed stays
             continue;
         }
-        const bool removed = RemoveFolder(deepest.path) == 0;
+        const uint32_t removeError = RemoveFolder(deepest.path);
+        if (levels.size() > 1) note(removeError);
         levels.pop_back();
-        if (levels.empty()) return removed ? 1 : 0;
+        if (levels.empty()) return Status(removeError == 0 ? 0 : firstError != 0 ? firstError : removeError);
     }
 }
 
@@ -147,39 +163,81 @@ bool IsDeletionRefused(const std::string& path, const VariableTable& variables) 
     return IsRefused(path, SystemProtectedFolders(variables));
 }
 
-int CreateListedDirectories(DirectoryList& list, StepContext& step) {
-    for (size_t i = 0; i < list.paths.size(); ++i) {
-        if (step.isCancelled()) return 1;
-        if (!list.isDelete[i]) CreateDirectoryPath(list.paths[i]);
-    }
-    return 1;
+namespace {
+
+bool IsFolder(const std::string& path) {
+    DWORD attributes = 0;
+    return GetPathAttributes(path, attributes) == 0 && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-int DeleteListedDirectories(DirectoryList& list, StepContext& step) {
+// A [CreateDirectory] line: each level of the path that a backslash follows.
+class CreateDirectoryItem : public WorkItem {
+public:
+    explicit CreateDirectoryItem(std::string path) : path_(std::move(path)) {}
+
+    PlanRow Describe() const override { return PlanRow{"", "create directory", path_}; }
+
+    ItemResult Do(StepContext&) override {
+        const std::vector<size_t> levels = DirectoryLevelLengths(path_);
+        if (levels.empty()) return ItemResult::UpToDate();  // nothing the line asks for
+        const std::string deepest = path_.substr(0, levels.back());
+        if (IsFolder(deepest)) return ItemResult::UpToDate();
+        const Status status = CreateDirectoryPath(path_);
+        if (IsFolder(deepest)) return ItemResult::Done();
+        const uint32_t code = status.ok() ? ERROR_PATH_NOT_FOUND : status.code();
+        return ItemResult::Failed(code, FormatLogMessage(code, kMsgErrorCreatingDirectory, path_), Report::kLog);
+    }
+
+private:
+    std::string path_;
+};
+
+// A [DeleteDirectory] line: the folder with everything in it, unless a rule
+// protects it.
+class DeleteDirectoryItem : public WorkItem {
+public:
+    DeleteDirectoryItem(std::string path, bool refused) : path_(std::move(path)), refused_(refused) {}
+
+    PlanRow Describe() const override {
+        PlanRow row{"", "delete directory", path_};
+        if (refused_) row.reason = "refused: a system or predefined folder";
+        return row;
+    }
+
+    ItemResult Do(StepContext&) override {
+        if (refused_) return ItemResult::Refused(FormatLogMessage(0, kMsgProtectedDirectory, path_));
+        const Status status = DeleteDirectoryTree(path_);
+        if (status.ok()) return ItemResult::Done();
+        if (status.notFound()) return ItemResult::UpToDate();  // already gone
+        return ItemResult::Failed(status.code(), FormatLogMessage(status.code(), kMsgErrorDeletingDirectory, path_),
+                                  Report::kLog);
+    }
+
+private:
+    std::string path_;
+    bool refused_;
+};
+
+}  // namespace
+
+void AddDirectoryCreations(const DirectoryList& list, WorkItems& items) {
+    for (size_t i = 0; i < list.paths.size(); ++i)
+        if (!list.isDelete[i]) items.push_back(std::make_unique<CreateDirectoryItem>(list.paths[i]));
+}
+
+void AddDirectoryDeletions(const DirectoryList& list, const VariableTable& variables, WorkItems& items) {
     ProtectedFolders protectedFolders;
     bool known = false;
     for (size_t i = 0; i < list.paths.size(); ++i) {
-        if (step.isCancelled()) return 1;
         const std::string& path = list.paths[i];
-        // An empty path would stand for the current drive's root.
+        // An empty path would stand for the current drive's root: no item.
         if (!list.isDelete[i] || path.empty()) continue;
         if (!known) {
-            protectedFolders = SystemProtectedFolders(step.variables);
+            protectedFolders = SystemProtectedFolders(variables);
             known = true;
         }
-        if (IsRefused(path, protectedFolders)) {
-            step.LogMessage(0, kMsgProtectedDirectory, path);
-            continue;
-        }
-        DeleteDirectoryTree(path);
+        items.push_back(std::make_unique<DeleteDirectoryItem>(path, IsRefused(path, protectedFolders)));
     }
-    return 1;
-}
-
-void RemoveShortcutFolder(const std::string& shortcutPath, const VariableTable& variables) {
-    const std::string folder = ShortcutFolder(shortcutPath);
-    if (folder.empty() || variables.IsPredefinedFolder(folder + "\\")) return;
-    RemoveFolder(folder);
 }
 
 }  // namespace dp

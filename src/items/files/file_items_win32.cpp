@@ -1,0 +1,211 @@
+// The work items of the file sections: the deletions of [DelFilesFirst], the
+// copies of [InstallFiles], and the deletions of [DeleteFilesEnd].
+#include <windows.h>
+
+#include <memory>
+#include <utility>
+
+#include "base/file_system_win32.h"
+#include "base/install_progress.h"
+#include "base/log_text.h"
+#include "base/path_policy.h"
+#include "base/seam.h"
+#include "base/system_text.h"
+#include "base/text.h"
+#include "items/files/file_items.h"
+#include "items/files/file_operations.h"
+#include "items/files/result_line.h"
+#include "items/files/update_rule.h"
+#include "log/error_messages.h"
+#include "log/message_box.h"
+#include "resources/message_ids.h"
+
+namespace dp {
+namespace {
+
+constexpr uint32_t kErrorFileNotFound = 2;
+constexpr uint32_t kErrorPathNotFound = 3;
+constexpr uint32_t kErrorInvalidName = 123;
+
+Seam<uint32_t(const std::string&, const std::string&, int32_t&, const HeldContent*)> g_copy(&CopyPackageFile);
+
+void ShowPaths(StepContext& c, const FileItem& it) {
+    if (c.progress) c.progress->ShowPaths(it.sourcePath, it.targetPath);
+}
+
+// Why the rules refuse a deletion before any call, for the plan.
+std::string RefusalReason(uint32_t code) {
+    if (code == kErrorNotAFile) return "the path names no file";
+    return code == kErrorInvalidName ? "reserved device name" : "path too long or not valid";
+}
+
+// A marked delete item of the file list (the COM servers among them were
+// unregistered by the items before). The bar does not move here.
+class DeleteFileItem : public WorkItem {
+public:
+    DeleteFileItem(FileList& files, size_t index) : files_(files), index_(index) {
+        refusal_ = DeletionRefusal(files_.items[index_].targetPath);
+    }
+
+    PlanRow Describe() const override {
+        const FileItem& it = files_.items[index_];
+        if (refusal_ != 0) return FileItemRow("delete", it, "refused: " + RefusalReason(refusal_));
+        return FileItemRow("delete", it, it.targetExists ? "listed" : "target missing");
+    }
+
+    ItemResult Do(StepContext& c) override {
+        const FileItem& it = files_.items[index_];
+        ShowPaths(c, it);
+        // A path that names no file, or one the path policy refuses, is
+        // reported whether or not something was found under it.
+        if (refusal_ != 0) return ItemResult::Refused(DeletionErrorText(refusal_, it.targetPath));
+        std::string line = c.logging() ? FormatResultLine(files_, c.level, static_cast<int>(index_)) : std::string();
+        int32_t scheduled = 0;
+        const uint32_t result = it.targetExists ? RemoveInstalledFile(it.targetPath, scheduled) : kErrorFileNotFound;
+        if (scheduled) c.rebootRequired = 1;
+        if (result == 0) {
+            if (c.logging()) WriteLogText(c.log, line + "\n");
+            return scheduled ? ItemResult::Scheduled() : ItemResult::Done();
+        }
+        const std::string text = DeletionErrorText(result, it.targetPath);
+        // A file already gone is not a failure: there is nothing to do.
+        if (result == kErrorFileNotFound || result == kErrorPathNotFound) {
+            if (c.logging()) WriteLogText(c.log, text);
+            return ItemResult::UpToDate();
+        }
+        return ItemResult::Failed(result, text, Report::kLog);
+    }
+
+private:
+    FileList& files_;
+    size_t index_;
+    uint32_t refusal_ = 0;
+};
+
+// An install item of the file list: copied when marked, else kept. Its result
+// line is written here (and only here) after the copy. A full disk ends the
+// phase.
+class CopyFileItem : public WorkItem {
+public:
+    CopyFileItem(FileList& files, size_t index, size_t barFrom, size_t barTo)
+        : files_(files), index_(index), barFrom_(barFrom), barTo_(barTo) {}
+
+    PlanRow Describe() const override {
+        const FileItem& it = files_.items[index_];
+        const char* action = !it.sourceExists ? "missing source"
+                             : !it.selected   ? "keep"
+                             : it.targetExists ? "replace"
+                                               : "install";
+        return FileItemRow(action, it, RuleText(static_cast<UpdateRule>(it.updateRule)));
+    }
+
+    ItemResult Do(StepContext& c) override {
+        ItemResult result = Copy(c);
+        // The bar moves for this item and for the delete items around it
+        // (which the copies pass over).
+        if (c.progress && !result.endsPhase)
+            for (size_t i = barFrom_; i <= barTo_; ++i)
+                c.progress->SetPosition(ProgressPercent(static_cast<int64_t>(i), files_.count()));
+        return result;
+    }
+
+private:
+    ItemResult Copy(StepContext& c) {
+        const FileItem& it = files_.items[index_];
+        // Up to date, or left out by the user; a missing source is a file
+        // this run could not install (the reading told it already).
+        if (!it.selected) return it.sourceExists ? ItemResult::UpToDate() : ItemResult{Outcome::kFailed};
+        ShowPaths(c, it);
+        // Composed before the copy: the line tells the files as they were
+        // found when the script was read.
+        std::string line = c.logging() ? FormatResultLine(files_, c.level, static_cast<int>(index_)) : std::string();
+        const std::string* device = NamesDevice(it.sourcePath)   ? &it.sourcePath
+                                    : NamesDevice(it.targetPath) ? &it.targetPath
+                                                                 : nullptr;
+        // Refused before any call: such a name would reach a device.
+        if (device) return ItemResult::Refused(FormatLogMessage(0, kMsgDeviceNameRefused, *device));
+        if (!it.sourceExists && CheckPath(it.sourcePath) == 0)
+            return ItemResult::Failed(kErrorFileNotFound, MissingSourceText(it.sourcePath), Report::kLog);
+
+        // A source the policy refused was never looked for: its copy fails
+        // with the policy's code. The scheduling flag is the copy's own, so
+        // that only this copy's scheduling counts.
+        int32_t scheduled = 0;
+        const uint32_t code = g_copy(it.sourcePath, it.targetPath, scheduled, it.heldSource.get());
+        if (scheduled) {
+            c.rebootRequired = 1;
+            const std::string note = InUseCopyText(it.sourcePath, it.targetPath, code);
+            if (c.log)
+                WriteLogText(c.log, note);
+            else
+                ShowMessageBox(note, LoadMessage(kMsgErrorCaption), kBoxIconInformation | kBoxNotAnError);
+        }
+        if (c.logging()) WriteLogText(c.log, CopyResultText(line, code, scheduled != 0));
+        if (code == 0) return ItemResult::Done();
+        if (scheduled) return ItemResult::Scheduled();
+        ItemResult failed{Outcome::kFailed, code};
+        if (code == kErrorDiskFull) {
+            failed.report = Report::kBox;
+            failed.boxText = ComposeError(0, FormatMessageWithPath(LoadMessage(kMsgDiskFull), it.sourcePath));
+            failed.boxStyle = kBoxOk;
+            failed.endsPhase = true;
+        }
+        return failed;
+    }
+
+    FileList& files_;
+    size_t index_;
+    size_t barFrom_, barTo_;  // the items the bar moves for
+};
+
+// A file of [DeleteFilesEnd].
+class DeleteEndFileItem : public WorkItem {
+public:
+    explicit DeleteEndFileItem(std::string path) : path_(std::move(path)) {}
+
+    PlanRow Describe() const override { return PlanRow{"", "delete", path_}; }
+
+    ItemResult Do(StepContext& c) override {
+        const uint32_t error = DeleteFileAt(path_);
+        if (error == 0) {
+            c.LogMessage(0, kMsgDeletingFile, path_);
+            return ItemResult::Done();
+        }
+        const std::string text = DeletionErrorText(error, path_);
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            if (c.logging()) WriteLogText(c.log, text);
+            return ItemResult::UpToDate();  // already gone
+        }
+        return ItemResult::Failed(error, text, Report::kLog);
+    }
+
+private:
+    std::string path_;
+};
+
+}  // namespace
+
+CopyFunction SetCopyFunctionForTesting(CopyFunction copy) { return g_copy.Replace(std::move(copy)); }
+
+void AddFileDeletions(FileList& files, WorkItems& items) {
+    for (size_t i = 0; i < files.items.size(); ++i)
+        if (files.items[i].selected && files.items[i].deleteItem) items.push_back(std::make_unique<DeleteFileItem>(files, i));
+}
+
+void AddFileCopies(FileList& files, WorkItems& items) {
+    const size_t count = files.items.size();
+    size_t next = 0;  // the first item the bar has not moved for
+    for (size_t i = 0; i < count; ++i) {
+        if (files.items[i].deleteItem) continue;
+        size_t last = i;
+        while (last + 1 < count && files.items[last + 1].deleteItem) ++last;
+        items.push_back(std::make_unique<CopyFileItem>(files, i, next, last));
+        next = last + 1;
+    }
+}
+
+void AddEndFileDeletions(const std::vector<std::string>& paths, WorkItems& items) {
+    for (const std::string& path : paths) items.push_back(std::make_unique<DeleteEndFileItem>(path));
+}
+
+}  // namespace dp

@@ -1,0 +1,53 @@
+// Writing the system's FontSubstitutes profile section.
+#include <windows.h>
+
+#include "base/log_text.h"
+#include "base/seam.h"
+#include "items/font_substitutes/font_substitutes.h"
+#include "items/font_substitutes/font_substitutes_win32.h"
+#include "resources/message_ids.h"
+
+namespace dp {
+namespace {
+
+uint32_t RealWrite(const std::string& name, const std::optional<std::string>& value) {
+    const BOOL ok = WriteProfileStringA("FontSubstitutes", name.c_str(), value ? value->c_str() : nullptr);
+    return ok ? 0 : GetLastError();
+}
+Seam<uint32_t(const std::string&, const std::optional<std::string>&)> g_write(&RealWrite);
+
+}  // namespace
+
+SubstituteWriter SetSubstituteWriterForTesting(SubstituteWriter writer) { return g_write.Replace(std::move(writer)); }
+
+namespace {
+
+// One entry: its value written, or its key removed.
+class FontSubstituteItem : public WorkItem {
+public:
+    FontSubstituteItem(std::string name, std::optional<std::string> value)
+        : name_(std::move(name)), value_(std::move(value)) {}
+
+    PlanRow Describe() const override {
+        return PlanRow{"", value_ ? "set substitute" : "delete substitute", name_, value_.value_or("")};
+    }
+
+    ItemResult Do(StepContext&) override {
+        const uint32_t error = g_write(name_, value_);
+        if (error == 0) return ItemResult::Done();
+        return ItemResult::Failed(error, FormatLogMessage(error, kMsgErrorFontSubstitutes, name_), Report::kLog);
+    }
+
+private:
+    std::string name_;
+    std::optional<std::string> value_;
+};
+
+}  // namespace
+
+void AddFontSubstitutes(const FontSubstituteList& list, WorkItems& items) {
+    for (size_t i = 0; i < list.names.size(); ++i)
+        items.push_back(std::make_unique<FontSubstituteItem>(list.names[i], list.values[i]));
+}
+
+}  // namespace dp

@@ -1,0 +1,134 @@
+// Starting the programs of [RunFileFirst] and [RunFileEnd], and opening their
+// documents through the shell: one work item per line of the phase.
+#include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include "base/com_win32.h"
+#include "base/file_system_win32.h"
+#include "base/handles_win32.h"
+#include "base/message_wait_win32.h"
+#include "base/status.h"
+#include "base/system_text.h"
+#include "items/program_runs/program_runs.h"
+#include "log/error_messages.h"
+#include "log/message_box.h"
+#include "resources/message_ids.h"
+
+namespace dp {
+namespace {
+
+bool IsExistingFile(const std::string& path) {
+    DWORD attributes = 0;
+    return GetPathAttributes(path, attributes) == 0 && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Starts the command as a process with the installer's environment and
+// current directory.
+Status StartProcess(const std::string& command, StartedProcess& started) {
+    std::string line = UnambiguousCommandLine(command, &IsExistingFile);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+                        &startup, started.raw()))
+        return Status(GetLastError());
+    started.take();
+    return Status();
+}
+
+// Waits on the process handle until the process has ended (serving this
+// thread's own messages meanwhile, if it has any) and reads its exit code.
+// A code of 259 is an ordinary code here: the handle tells the end.
+Status WaitForExitCode(HANDLE process, int32_t& code) {
+    if (!WaitPumping(process, nullptr)) return Status(GetLastError());
+    DWORD exitCode = 0;
+    if (!GetExitCodeProcess(process, &exitCode)) return Status(GetLastError());
+    code = static_cast<int32_t>(exitCode);
+    return Status();
+}
+
+// Hands the document to the shell with its default verb. The shell may hand
+// it on to extensions that need COM on this thread.
+intptr_t OpenWithShell(const std::string& document) {
+    const ComLibrary com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    return reinterpret_cast<intptr_t>(
+        ShellExecuteA(nullptr, nullptr, document.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+}
+
+std::string ErrorCaption(uint32_t code) { return code ? LoadMessage(kMsgErrorCaption) : std::string(); }
+
+// A box of ShowErrorText's form, and the same text unchanged in the log.
+ItemResult BoxAndLog(const std::string& text, uint32_t code) {
+    ItemResult r = ItemResult::Failed(code, text, Report::kLogAndBox);
+    r.boxText = ComposeError(0, text);
+    r.boxStyle = kBoxOk;
+    return r;
+}
+
+class ProgramRun : public WorkItem {
+public:
+    ProgramRun(const RunFileList& list, size_t index)
+        : command_(list.commands[index]), shell_(list.shellFlags[index] != 0), wait_(list.waitFlags[index] != 0),
+          expected_(list.expectedCodes[index]) {}
+
+    PlanRow Describe() const override {
+        std::string reason;
+        if (!shell_) {
+            reason = wait_ ? "waited for" : "not waited for";
+            if (wait_ && expected_ != kNoExpectedCode) reason += ", exit code " + std::to_string(expected_) + " expected";
+        }
+        PlanRow row{"", shell_ ? "open" : "run", command_};
+        row.reason = reason;
+        return row;
+    }
+
+    ItemResult Do(StepContext& step) override {
+        if (shell_) {
+            const intptr_t returned = OpenWithShell(command_);
+            if (returned <= 32) return BoxAndLog(ShellOpenErrorText(command_, returned), 0);
+            return Ran(step);
+        }
+        StartedProcess started;
+        if (const Status status = StartProcess(command_, started); !status.ok()) {
+            ItemResult r = ItemResult::Failed(status.code(), "", Report::kBox);
+            r.boxText = ComposeErrorDetail(status.code(), LoadMessage(kMsgErrorRunningFile), command_);
+            r.caption = ErrorCaption(status.code());
+            r.boxStyle = kBoxOk;
+            return r;
+        }
+        if (!wait_) return Ran(step);
+        int32_t received = 0;
+        if (const Status status = WaitForExitCode(started.process.get(), received); !status.ok()) {
+            // Neither its end nor its code could be seen: it is not taken as a success.
+            ItemResult r = ItemResult::Failed(
+                status.code(), FormatLogMessage(status.code(), kMsgErrorRunningFile, command_), Report::kLog);
+            return r;
+        }
+        if (expected_ != kNoExpectedCode && expected_ != received) {
+            ItemResult r = BoxAndLog(WrongReturnCodeText(command_, expected_, received), 0);
+            r.endsStep = true;  // the rest of the phase's programs are not run
+            return r;
+        }
+        return Ran(step);
+    }
+
+private:
+    ItemResult Ran(StepContext& step) const {
+        if (step.log) WriteLogText(step.log, FormatLogMessage(0, kMsgRunningFile, command_));
+        return ItemResult::Done();
+    }
+
+    std::string command_;
+    bool shell_;
+    bool wait_;
+    int32_t expected_;
+};
+
+}  // namespace
+
+void AddProgramRuns(const RunFileList& list, int phase, WorkItems& items) {
+    for (size_t i = 0; i < list.commands.size(); ++i)
+        if (list.phases[i] == static_cast<uint32_t>(phase)) items.push_back(std::make_unique<ProgramRun>(list, i));
+}
+
+}  // namespace dp

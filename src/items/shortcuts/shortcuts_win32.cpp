@@ -1,0 +1,214 @@
+// Creating and deleting shell links through the shell link object, one work
+// item per shortcut, and the removal of the folders deleted shortcuts leave.
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <memory>
+
+#include "base/com_win32.h"
+#include "base/file_system_win32.h"
+#include "base/handles_win32.h"
+#include "base/log_text.h"
+#include "base/system_text.h"
+#include "base/text.h"
+#include "items/directories/directories.h"
+#include "items/files/file_list.h"
+#include "items/shortcuts/shortcuts.h"
+#include "log/error_messages.h"
+#include "log/message_box.h"
+#include "resources/message_ids.h"
+#include "script/variable_table.h"
+
+namespace dp {
+namespace {
+
+// The system's error code inside a COM result, for its text.
+uint32_t ErrorOfResult(HRESULT result) {
+    if (HRESULT_FACILITY(result) == FACILITY_WIN32) return HRESULT_CODE(result);
+    return static_cast<uint32_t>(result);
+}
+
+HRESULT CreateShellLink(UniqueCom<IShellLinkA>& link) {
+    void* object = nullptr;
+    const HRESULT result = CreateInProcessObject(CLSID_ShellLink, __uuidof(IShellLinkA), &object);
+    if (SUCCEEDED(result)) link.reset(static_cast<IShellLinkA*>(object));
+    return result;
+}
+
+HRESULT PersistFileOf(IShellLinkA* link, UniqueCom<IPersistFile>& file) {
+    void* object = nullptr;
+    const HRESULT result = link->QueryInterface(__uuidof(IPersistFile), &object);
+    if (SUCCEEDED(result)) file.reset(static_cast<IPersistFile*>(object));
+    return result;
+}
+
+// Saves the link under the file name. 0, or the system's error.
+uint32_t SaveLink(IShellLinkA* link, const std::string& linkFile) {
+    UniqueCom<IPersistFile> file;
+    HRESULT result = PersistFileOf(link, file);
+    if (FAILED(result)) return ErrorOfResult(result);
+    std::wstring wide;
+    if (const uint32_t error = WidePath(linkFile, wide)) return error;
+    result = file.get()->Save(wide.c_str(), TRUE);
+    return SUCCEEDED(result) ? 0 : ErrorOfResult(result);
+}
+
+// The target the link file points to; "" when it cannot be loaded.
+std::string ReadLinkTarget(IShellLinkA* link, const std::string& linkFile) {
+    UniqueCom<IPersistFile> file;
+    std::wstring wide;
+    if (FAILED(PersistFileOf(link, file)) || WidePath(linkFile, wide) != 0) return {};
+    if (FAILED(file.get()->Load(wide.c_str(), STGM_READ))) return {};
+    std::string target(32768, '\0');
+    WIN32_FIND_DATAA found;
+    if (link->GetPath(target.data(), static_cast<int>(target.size()), &found, SLGP_UNCPRIORITY) != S_OK)
+        return {};
+    target.resize(target.find('\0'));
+    return target;
+}
+
+// What the shortcut items of one step share: a failure to start COM or to
+// create the link object is shown once, in a box, and fails every item.
+struct LinkSession {
+    bool boxShown = false;
+};
+
+ItemResult ComFailure(LinkSession& session, uint32_t error, int messageId, const std::string& linkPath) {
+    ItemResult r = ItemResult::Failed(error, FormatLogMessage(error, messageId, linkPath), Report::kLog);
+    if (!session.boxShown) {
+        session.boxShown = true;
+        ShowError(error, messageId, kBoxOk);
+    }
+    return r;
+}
+
+class CreateShortcut : public WorkItem {
+public:
+    CreateShortcut(std::string linkPath, std::string target, bool installed, std::shared_ptr<LinkSession> session)
+        : linkPath_(std::move(linkPath)), target_(std::move(target)), installed_(installed),
+          session_(std::move(session)) {}
+
+    PlanRow Describe() const override {
+        PlanRow row{"", installed_ ? "create shortcut" : "skip shortcut", linkPath_ + ".lnk", target_};
+        if (!installed_) row.reason = "target not installed by this run";
+        return row;
+    }
+
+    ItemResult Do(StepContext& step) override {
+        if (!installed_) return ItemResult::UpToDate();
+        const ComLibrary com;
+        if (FAILED(com.result())) return ComFailure(*session_, ErrorOfResult(com.result()), kMsgErrorCoInitialize, linkPath_);
+        UniqueCom<IShellLinkA> link;
+        if (const HRESULT result = CreateShellLink(link); FAILED(result))
+            return ComFailure(*session_, ErrorOfResult(result), kMsgErrorCoCreateInstance, linkPath_);
+        // A folder that cannot be created makes the save fail, which tells.
+        (void)CreateShortcutFolder(linkPath_);
+        uint32_t error = 0;
+        if (const HRESULT result = link.get()->SetPath(target_.c_str()); FAILED(result))
+            error = ErrorOfResult(result);
+        else
+            error = SaveLink(link.get(), linkPath_ + ".lnk");
+        if (error != 0)
+            return ItemResult::Failed(error, FormatLogMessage(error, kMsgErrorCreatingShortcut, linkPath_), Report::kLog);
+        if (step.fullLog()) WriteLogText(step.log, "Shortcut " + linkPath_ + " (" + target_ + ") is created\n");
+        return ItemResult::Done();
+    }
+
+private:
+    std::string linkPath_;
+    std::string target_;
+    bool installed_;
+    std::shared_ptr<LinkSession> session_;
+};
+
+class DeleteShortcut : public WorkItem {
+public:
+    explicit DeleteShortcut(std::string linkPath) : linkPath_(std::move(linkPath)) {}
+
+    PlanRow Describe() const override { return PlanRow{"", "delete shortcut", linkPath_ + ".lnk"}; }
+
+    ItemResult Do(StepContext& step) override {
+        const std::string linkFile = linkPath_ + ".lnk";
+        // The link's target is only told in the full log; deleting the file
+        // needs no COM.
+        std::string target;
+        if (step.fullLog()) {
+            const ComLibrary com;
+            UniqueCom<IShellLinkA> link;
+            if (SUCCEEDED(com.result()) && SUCCEEDED(CreateShellLink(link))) target = ReadLinkTarget(link.get(), linkFile);
+        }
+        const uint32_t error = DeleteFileAt(linkFile);
+        if (error != 0) {
+            // A link already gone is up to date; the full log still tells it.
+            const std::string text = FormatLogMessage(error, kMsgErrorDeletingShortcut, linkPath_);
+            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+                return ItemResult::Failed(error, text, step.fullLog() ? Report::kLog : Report::kNone);
+            if (step.fullLog()) WriteLogText(step.log, text);
+            return ItemResult::UpToDate();
+        }
+        if (step.fullLog()) WriteLogText(step.log, "Shortcut " + linkPath_ + " (" + target + ") is deleted\n");
+        return ItemResult::Done();
+    }
+
+private:
+    std::string linkPath_;
+};
+
+// The folder a deleted shortcut leaves: removed when nothing else is in it.
+class RemoveShortcutFolderItem : public WorkItem {
+public:
+    explicit RemoveShortcutFolderItem(std::string folder) : folder_(std::move(folder)) {}
+
+    PlanRow Describe() const override {
+        PlanRow row{"", "remove folder", folder_};
+        row.reason = "when empty";
+        return row;
+    }
+
+    ItemResult Do(StepContext&) override {
+        const uint32_t error = RemoveFolder(folder_);
+        if (error == 0) return ItemResult::Done();
+        // Gone already, or it holds other things: nothing to do.
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_DIR_NOT_EMPTY)
+            return ItemResult::UpToDate();
+        return ItemResult::Failed(error, FormatLogMessage(error, kMsgErrorDeletingDirectory, folder_), Report::kLog);
+    }
+
+private:
+    std::string folder_;
+};
+
+}  // namespace
+
+uint32_t CreateShortcutFolder(const std::string& shortcutPath) {
+    const size_t slash = FindLastBackslash(shortcutPath, &IsSystemLeadByte);
+    if (slash == std::string::npos) return 0;
+    return CreateFolderIfMissing(shortcutPath.substr(0, slash));
+}
+
+void AddShortcutCreations(const ShortcutList& list, const FileList& files, WorkItems& items) {
+    auto session = std::make_shared<LinkSession>();
+    for (size_t i = 0; i < list.linkPaths.size(); ++i)
+        items.push_back(std::make_unique<CreateShortcut>(list.linkPaths[i], list.targetPaths[i],
+                                                         IsInstalledTarget(files, list.targetPaths[i]) != 0, session));
+}
+
+void AddShortcutDeletions(const DeleteShortcutList& list, WorkItems& items) {
+    for (const std::string& path : list.linkPaths) items.push_back(std::make_unique<DeleteShortcut>(path));
+}
+
+void AddShortcutFolderRemovals(const DeleteShortcutList& list, const VariableTable& variables, WorkItems& items) {
+    std::vector<std::string> seen;
+    for (const std::string& path : list.linkPaths) {
+        const std::string folder = ShortcutFolder(path);
+        if (folder.empty() || variables.IsPredefinedFolder(folder + "\\")) continue;
+        bool again = false;
+        for (const std::string& s : seen) again = again || EqualNoCase(s, folder);
+        if (again) continue;  // one removal per folder
+        seen.push_back(folder);
+        items.push_back(std::make_unique<RemoveShortcutFolderItem>(folder));
+    }
+}
+
+}  // namespace dp
