@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/handles_win32.h"
+#include "base/registry_win32.h"
 #include "base/message_wait_win32.h"
 #include "items/com/com_registration.h"
 #include "log/error_messages.h"
@@ -204,12 +205,9 @@ void SaveSelectionPlacement(HWND window) {
         ShowErrorDetail(static_cast<uint32_t>(result), kMsgErrorOpeningKeyOfRegistry, "HKEY_CURRENT_USER", kBoxOk);
         return;
     }
-    HKEY created = nullptr;
-    if (RegCreateKeyA(user.get(), kProgramKeyPath, &created) == ERROR_SUCCESS) RegCloseKey(created);
     UniqueKey settings;
-    result = RegOpenKeyExA(user.get(), kProgramKeyPath, 0, KEY_WRITE, settings.put());
-    if (result != ERROR_SUCCESS) {
-        ShowErrorDetail(static_cast<uint32_t>(result), kMsgErrorOpeningKeyOfRegistry,
+    if (const Status status = CreateAndOpenKey(user.get(), kProgramKeyPath, KEY_WRITE, settings); !status.ok()) {
+        ShowErrorDetail(status.code(), kMsgErrorOpeningKeyOfRegistry,
                         std::string("HKEY_CURRENT_USER\\") + kProgramKeyPath, kBoxOk);
         return;
     }

@@ -10,6 +10,7 @@
 #include "base/fault_guard_win32.h"
 #include "base/file_system_win32.h"
 #include "base/handles_win32.h"
+#include "base/registry_win32.h"
 #include "base/log_text.h"
 #include "base/parallel.h"
 #include "base/program_win32.h"
@@ -217,14 +218,9 @@ int SaveList(const char* name, const std::vector<std::string>& paths, bool* whol
         ShowKeyError(rc, kRootName);
         return 0;
     }
-    {
-        UniqueKey created;
-        RegCreateKeyA(user.get(), listPath.c_str(), created.put());
-    }
     UniqueKey list;
-    rc = RegOpenKeyExA(user.get(), listPath.c_str(), 0, KEY_WRITE, list.put());
-    if (rc != ERROR_SUCCESS) {
-        ShowKeyError(rc, std::string(kRootName) + kProgramKeyPath);
+    if (const Status status = CreateAndOpenKey(user.get(), listPath, KEY_WRITE, list); !status.ok()) {
+        ShowKeyError(static_cast<LONG>(status.code()), std::string(kRootName) + kProgramKeyPath);
         return 0;
     }
     // Each value is named by its number: they are written several at a time.
