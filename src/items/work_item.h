@@ -65,6 +65,24 @@ struct PlanRow {
     std::string reason;  // files: the rule that decided; refused items: why; others: what qualifies them
 };
 
+// What a verification of the machine found for one item.
+struct Check {
+    enum class State : uint8_t { kMatches, kDiffers, kNotChecked };
+    State state = State::kNotChecked;
+    std::string expected;  // what the script asks for
+    std::string found;     // what the machine has (for an item not checked: why)
+
+    static Check Matches() { return Check{State::kMatches}; }
+    static Check Differs(std::string expected, std::string found) {
+        return Check{State::kDiffers, std::move(expected), std::move(found)};
+    }
+    static Check NotChecked(std::string why) { return Check{State::kNotChecked, "", std::move(why)}; }
+    // Matches when the thing is not there; else what is there.
+    static Check Absent(bool present, std::string what = "present") {
+        return present ? Differs("absent", std::move(what)) : Matches();
+    }
+};
+
 class WorkItem {
 public:
     virtual ~WorkItem() = default;
@@ -73,6 +91,10 @@ public:
     // Carries the item out. Lines of success are the item's own; a failure
     // is told by the runner from the result.
     virtual ItemResult Do(StepContext& step) = 0;
+    // Whether the machine is as the item leaves it, changing nothing. Items
+    // whose effect cannot be seen afterwards (a program that ran) are not
+    // checked.
+    virtual Check Verify() const { return Check::NotChecked("cannot be checked"); }
     // Bookkeeping that is not an item of the script (the lists kept for the
     // end phase): no plan row, not counted.
     virtual bool counted() const { return true; }

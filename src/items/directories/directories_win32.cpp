@@ -188,6 +188,12 @@ public:
         return ItemResult::Failed(code, FormatLogMessage(code, kMsgErrorCreatingDirectory, path_), Report::kLog);
     }
 
+    Check Verify() const override {
+        const std::vector<size_t> levels = DirectoryLevelLengths(path_);
+        if (levels.empty() || IsFolder(path_.substr(0, levels.back()))) return Check::Matches();
+        return Check::Differs("a folder", "missing");
+    }
+
 private:
     std::string path_;
 };
@@ -211,6 +217,12 @@ public:
         if (status.notFound()) return ItemResult::UpToDate();  // already gone
         return ItemResult::Failed(status.code(), FormatLogMessage(status.code(), kMsgErrorDeletingDirectory, path_),
                                   Report::kLog);
+    }
+
+    Check Verify() const override {
+        if (refused_) return Check::NotChecked("refused: a system or predefined folder");
+        DWORD attributes = 0;
+        return Check::Absent(GetPathAttributes(path_, attributes) == 0);
     }
 
 private:

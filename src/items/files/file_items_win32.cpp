@@ -33,6 +33,18 @@ void ShowPaths(StepContext& c, const FileItem& it) {
     if (c.progress) c.progress->ShowPaths(it.sourcePath, it.targetPath);
 }
 
+bool PathPresent(const std::string& path) {
+    DWORD attributes = 0;
+    return GetPathAttributes(path, attributes) == 0;
+}
+
+// "1234 bytes, 2024-06-01 12:00:00" of a file, or "missing".
+std::string SizeAndTime(const WIN32_FILE_ATTRIBUTE_DATA& data) {
+    const uint64_t size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+    const uint64_t time = (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+    return std::to_string(size) + " bytes, written " + std::to_string(time);
+}
+
 // Why the rules refuse a deletion before any call, for the plan.
 std::string RefusalReason(uint32_t code) {
     if (code == kErrorNotAFile) return "the path names no file";
@@ -76,6 +88,11 @@ public:
         return ItemResult::Failed(result, text, Report::kLog);
     }
 
+    Check Verify() const override {
+        if (refusal_ != 0) return Check::NotChecked("refused: " + RefusalReason(refusal_));
+        return Check::Absent(PathPresent(files_.items[index_].targetPath));
+    }
+
 private:
     FileList& files_;
     size_t index_;
@@ -97,6 +114,26 @@ public:
                              : it.targetExists ? "replace"
                                                : "install";
         return FileItemRow(action, it, RuleText(static_cast<UpdateRule>(it.updateRule)));
+    }
+
+    // Up to date by the update rule; a file installed in any case has the
+    // package file's size and last-write time.
+    Check Verify() const override {
+        const FileItem& it = files_.items[index_];
+        if (!it.sourceExists) return Check::NotChecked("the package file is missing");
+        if (!it.targetExists) return Check::Differs("installed", "missing");
+        if (it.always) {
+            WIN32_FILE_ATTRIBUTE_DATA source{}, target{};
+            if (PathDataAt(it.sourcePath, source) != 0) return Check::NotChecked("the package file cannot be read");
+            if (PathDataAt(it.targetPath, target) != 0) return Check::Differs("installed", "cannot be read");
+            const std::string want = SizeAndTime(source), have = SizeAndTime(target);
+            return want == have ? Check::Matches() : Check::Differs(want, have);
+        }
+        if (!it.needsUpdate) return Check::Matches();
+        const PlanRow row = FileItemRow("", it, "");
+        return Check::Differs(row.sourceVersion + " (" + row.sourceSize + " bytes)",
+                              row.targetVersion + " (" + row.targetSize + " bytes), " +
+                                  RuleText(static_cast<UpdateRule>(it.updateRule)));
     }
 
     ItemResult Do(StepContext& c) override {
@@ -178,6 +215,8 @@ public:
         }
         return ItemResult::Failed(error, text, Report::kLog);
     }
+
+    Check Verify() const override { return Check::Absent(PathPresent(path_)); }
 
 private:
     std::string path_;

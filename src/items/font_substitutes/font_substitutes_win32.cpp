@@ -16,6 +16,25 @@ uint32_t RealWrite(const std::string& name, const std::optional<std::string>& va
 }
 Seam<uint32_t(const std::string&, const std::optional<std::string>&)> g_write(&RealWrite);
 
+// The substitute the profile section holds for a name, if any.
+std::optional<std::string> ReadSubstitute(const std::string& name) {
+    // A default no value can hold tells a missing key from an empty one.
+    static const char kNone[] = "\x01\x02none";
+    std::string value(1024, '\0');
+    for (;;) {
+        const DWORD n = GetProfileStringA("FontSubstitutes", name.c_str(), kNone, value.data(),
+                                          static_cast<DWORD>(value.size()));
+        if (n + 1 < value.size() || value.size() >= (1u << 20)) {
+            value.resize(n);
+            break;
+        }
+        value.assign(value.size() * 2, '\0');
+    }
+    if (value == kNone) return std::nullopt;
+    return value;
+}
+std::optional<std::string> (*const g_read)(const std::string&) = &ReadSubstitute;
+
 }  // namespace
 
 SubstituteWriter SetSubstituteWriterForTesting(SubstituteWriter writer) { return g_write.Replace(std::move(writer)); }
@@ -36,6 +55,13 @@ public:
         const uint32_t error = g_write(name_, value_);
         if (error == 0) return ItemResult::Done();
         return ItemResult::Failed(error, FormatLogMessage(error, kMsgErrorFontSubstitutes, name_), Report::kLog);
+    }
+
+    Check Verify() const override {
+        const std::optional<std::string> found = g_read(name_);
+        if (!value_) return Check::Absent(found.has_value(), found ? "\"" + *found + "\"" : std::string());
+        if (found == value_) return Check::Matches();
+        return Check::Differs("\"" + *value_ + "\"", found ? "\"" + *found + "\"" : "absent");
     }
 
 private:

@@ -159,6 +159,31 @@ public:
         return result;
     }
 
+    // An added font is there and registered under its name (unless its name
+    // belongs to another file); a removed one's registration is gone.
+    Check Verify() const override {
+        const FileItem& item = files_.items[index_];
+        const size_t slash = FindLastBackslash(item.targetPath, &IsSystemLeadByte);
+        if (slash == std::string::npos) return Check::NotChecked("no folder in its path");
+        const FontItem font{item.targetPath, item.targetPath.substr(slash + 1),
+                            IsTrueTypeName(item.targetPath.substr(slash + 1))};
+        DWORD attributes = 0;
+        const bool present = GetPathAttributes(font.path, attributes) == 0;
+        if (!removal_ && !present) return Check::Differs("a font file", "missing");
+        const std::string face = present ? FaceNameOf(font.path) : std::string();
+        if (face.empty()) return Check::Matches();  // no name to be registered under
+        std::string data;
+        UniqueKey key;
+        const std::string valueName = FontValueName(face, font.trueType);
+        const bool registered =
+            RegOpenKeyExA(HKEY_LOCAL_MACHINE, FontsKeyPath(), 0, KEY_QUERY_VALUE | SystemView(), key.put()) ==
+                ERROR_SUCCESS &&
+            ReadTextValue(key.get(), valueName, data).ok() && !data.empty();
+        if (removal_) return Check::Absent(registered && NamesFont(data, font), "registered as " + valueName);
+        if (!registered) return Check::Differs("registered as " + valueName, "not registered");
+        return Check::Matches();  // a name that belongs to another file is rightly left to it
+    }
+
 private:
     ItemResult Add(const FontItem& font, const std::string& fontsFolder, const std::string& tempFolder,
                    StepContext& step) {

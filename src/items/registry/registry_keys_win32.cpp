@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "base/handles_win32.h"
@@ -93,6 +95,29 @@ std::string ValueText(uint32_t type, const std::string& data) {
     return hex;
 }
 
+// The bytes a value is written with (WriteValue's).
+std::string ValueBytes(uint32_t type, const std::string& data) {
+    if (type == kRegDword) {
+        const DWORD value = DwordFromText(data);
+        return std::string(reinterpret_cast<const char*>(&value), sizeof value);
+    }
+    return type == kRegSz ? data + '\0' : data;
+}
+
+// The data of a value as read, in the plan's words.
+std::string FoundValueText(DWORD type, std::string bytes) {
+    if (type == REG_DWORD && bytes.size() == 4) {
+        DWORD value = 0;
+        memcpy(&value, bytes.data(), 4);
+        char text[9];
+        snprintf(text, sizeof text, "%08lx", static_cast<unsigned long>(value));
+        return std::string(TypeName(type)) + " " + text;
+    }
+    if (type == REG_SZ && !bytes.empty() && bytes.back() == '\0') bytes.pop_back();
+    const char* name = TypeName(type);
+    return std::string(*name ? name : "type " + std::to_string(type)) + " " + ValueText(type, bytes);
+}
+
 class WriteValueItem : public WorkItem {
 public:
     WriteValueItem(const RegEntryList& entries, size_t index, std::shared_ptr<OpenKey> open)
@@ -130,6 +155,30 @@ public:
         r.caption = caption;
         r.boxStyle = kBoxIconInformation;
         return r;
+    }
+
+    // The value has the type and the data it is written with.
+    Check Verify() const override {
+        const uint32_t type = entries_.types[index_];
+        const std::string& data = entries_.data[index_];
+        const std::string expected = FoundValueText(type, ValueBytes(type, data));
+        const KeyPathParts parts = SplitKeyPath(entries_.keyPaths[index_]);
+        const HKEY root = RootKeyFromPath(entries_.keyPaths[index_]);
+        if (!root) return Check::NotChecked("the key's root is not known");
+        UniqueKey key;
+        if (RegOpenKeyExA(root, std::string(parts.subkey).c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+            return Check::Differs(expected, "no key");
+        const std::string& name = entries_.names[index_];
+        DWORD foundType = 0, size = 0;
+        if (RegQueryValueExA(key.get(), name.c_str(), nullptr, &foundType, nullptr, &size) != ERROR_SUCCESS)
+            return Check::Differs(expected, "no value");
+        std::string bytes(size, '\0');
+        if (RegQueryValueExA(key.get(), name.c_str(), nullptr, &foundType, reinterpret_cast<BYTE*>(bytes.data()),
+                             &size) != ERROR_SUCCESS)
+            return Check::Differs(expected, "cannot be read");
+        bytes.resize(size);
+        if (foundType == type && bytes == ValueBytes(type, data)) return Check::Matches();
+        return Check::Differs(expected, FoundValueText(foundType, bytes));
     }
 
 private:
@@ -196,6 +245,14 @@ public:
         const size_t parent = subkey.rfind('\\');
         if (parent != std::string::npos) DeleteIfEmpty(root, subkey.substr(0, parent));
         return result;
+    }
+
+    Check Verify() const override {
+        if (refused_) return Check::NotChecked("refused: a shared or system key");
+        UniqueKey key;
+        const LONG rc = RegOpenKeyExA(RootKeyFromPath(path_), std::string(SplitKeyPath(path_).subkey).c_str(), 0,
+                                      KEY_QUERY_VALUE, key.put());
+        return Check::Absent(rc != ERROR_FILE_NOT_FOUND, rc == ERROR_SUCCESS ? "present" : "cannot be opened");
     }
 
 private:

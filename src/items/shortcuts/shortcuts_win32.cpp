@@ -85,9 +85,10 @@ ItemResult ComFailure(LinkSession& session, uint32_t error, int messageId, const
 
 class CreateShortcut : public WorkItem {
 public:
-    CreateShortcut(std::string linkPath, std::string target, bool installed, std::shared_ptr<LinkSession> session)
+    CreateShortcut(std::string linkPath, std::string target, bool installed, bool ofTheScript,
+                   std::shared_ptr<LinkSession> session)
         : linkPath_(std::move(linkPath)), target_(std::move(target)), installed_(installed),
-          session_(std::move(session)) {}
+          ofTheScript_(ofTheScript), session_(std::move(session)) {}
 
     PlanRow Describe() const override {
         PlanRow row{"", installed_ ? "create shortcut" : "skip shortcut", linkPath_ + ".lnk", target_};
@@ -115,10 +116,25 @@ public:
         return ItemResult::Done();
     }
 
+    // A shortcut to a file the script installs exists and points to it.
+    Check Verify() const override {
+        if (!ofTheScript_) return Check::NotChecked("its target is not a file the script installs");
+        const std::string expected = "a shortcut to " + target_;
+        DWORD attributes = 0;
+        if (GetPathAttributes(linkPath_ + ".lnk", attributes) != 0) return Check::Differs(expected, "missing");
+        const ComLibrary com;
+        UniqueCom<IShellLinkA> link;
+        if (FAILED(com.result()) || FAILED(CreateShellLink(link))) return Check::NotChecked("no shell link object");
+        const std::string found = ReadLinkTarget(link.get(), linkPath_ + ".lnk");
+        if (EqualNoCase(found, target_)) return Check::Matches();
+        return Check::Differs(expected, found.empty() ? "a link that cannot be read" : "a shortcut to " + found);
+    }
+
 private:
     std::string linkPath_;
     std::string target_;
     bool installed_;
+    bool ofTheScript_;
     std::shared_ptr<LinkSession> session_;
 };
 
@@ -151,6 +167,11 @@ public:
         return ItemResult::Done();
     }
 
+    Check Verify() const override {
+        DWORD attributes = 0;
+        return Check::Absent(GetPathAttributes(linkPath_ + ".lnk", attributes) == 0);
+    }
+
 private:
     std::string linkPath_;
 };
@@ -175,6 +196,14 @@ public:
         return ItemResult::Failed(error, FormatLogMessage(error, kMsgErrorDeletingDirectory, folder_), Report::kLog);
     }
 
+    // Only an empty folder is removed: one that holds something stays rightly.
+    Check Verify() const override {
+        bool present = false, empty = true;
+        const uint32_t listed = ListFolder(folder_, [&](const std::string&, DWORD) { empty = false; });
+        present = listed == 0;
+        return Check::Absent(present && empty, "present and empty");
+    }
+
 private:
     std::string folder_;
 };
@@ -189,9 +218,13 @@ uint32_t CreateShortcutFolder(const std::string& shortcutPath) {
 
 void AddShortcutCreations(const ShortcutList& list, const FileList& files, WorkItems& items) {
     auto session = std::make_shared<LinkSession>();
-    for (size_t i = 0; i < list.linkPaths.size(); ++i)
-        items.push_back(std::make_unique<CreateShortcut>(list.linkPaths[i], list.targetPaths[i],
-                                                         IsInstalledTarget(files, list.targetPaths[i]) != 0, session));
+    for (size_t i = 0; i < list.linkPaths.size(); ++i) {
+        const std::string& target = list.targetPaths[i];
+        bool ofTheScript = false;
+        for (const FileItem& it : files.items) ofTheScript = ofTheScript || (!it.deleteItem && it.targetPath == target);
+        items.push_back(std::make_unique<CreateShortcut>(list.linkPaths[i], target,
+                                                         IsInstalledTarget(files, target) != 0, ofTheScript, session));
+    }
 }
 
 void AddShortcutDeletions(const DeleteShortcutList& list, WorkItems& items) {
