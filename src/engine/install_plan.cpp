@@ -39,14 +39,24 @@ void SplitDetails(const std::string& details, std::string& size, std::string& da
     date = at == std::string::npos ? std::string() : details.substr(at + 2);
 }
 
+// The version, size and date columns of one file: the item's texts, with its
+// last-write time in ISO 8601 where its facts were read.
+void FileColumns(const std::string& versionText, const std::string& details, const FileFacts& facts,
+                 std::string& version, std::string& size, std::string& date) {
+    version = versionText;
+    SplitDetails(details, size, date);
+    if (!facts.factsOk) return;
+    date = FormatIsoFileTime(facts.lastWriteTime);
+    if (!facts.hasVersion) version = date;
+}
+
 PlanRow FileRow(const char* step, const char* action, const FileItem& it, const std::string& reason) {
     PlanRow row{step, action, it.targetPath, it.deleteItem ? std::string() : it.sourcePath};
-    row.targetVersion = it.targetVersionText;
-    SplitDetails(it.targetDetails, row.targetSize, row.targetDate);
-    if (!it.deleteItem) {
-        row.sourceVersion = it.sourceVersionText;
-        SplitDetails(it.sourceDetails, row.sourceSize, row.sourceDate);
-    }
+    FileColumns(it.targetVersionText, it.targetDetails, it.targetFacts, row.targetVersion, row.targetSize,
+                row.targetDate);
+    if (!it.deleteItem)
+        FileColumns(it.sourceVersionText, it.sourceDetails, it.sourceFacts, row.sourceVersion, row.sourceSize,
+                    row.sourceDate);
     row.reason = reason;
     return row;
 }
@@ -69,12 +79,6 @@ void AddDirectories(std::vector<PlanRow>& rows, const DirectoryList& list, bool 
     for (int i = 0; i < list.count(); ++i)
         if ((list.isDelete[i] != 0) == deletes && !list.paths[i].empty())
             rows.push_back({step, deletes ? "delete directory" : "create directory", list.paths[i]});
-}
-
-std::string Field(std::string text) {
-    for (char& c : text)
-        if (c == '\t' || c == '\r' || c == '\n') c = ' ';
-    return text;
 }
 
 }  // namespace
@@ -128,17 +132,20 @@ std::vector<PlanRow> BuildInstallPlan(const InstallScript& s) {
     return rows;
 }
 
-std::string FormatPlan(const std::vector<PlanRow>& rows) {
-    std::string text =
-        "step\taction\ttarget\tsource\ttarget version\ttarget size\ttarget date\t"
-        "source version\tsource size\tsource date\treason\n";
-    for (const PlanRow& r : rows) {
-        for (const std::string* f : {&r.step, &r.action, &r.target, &r.source, &r.targetVersion, &r.targetSize,
-                                     &r.targetDate, &r.sourceVersion, &r.sourceSize, &r.sourceDate})
-            text += Field(*f) + "\t";
-        text += Field(r.reason) + "\n";
-    }
-    return text;
+const std::vector<std::string> kPlanColumns = {
+    "step", "action", "target", "source", "target version", "target size", "target date",
+    "source version", "source size", "source date", "reason"};
+
+std::vector<std::string> PlanFields(const PlanRow& r) {
+    return {r.step, r.action, r.target, r.source, r.targetVersion, r.targetSize, r.targetDate,
+            r.sourceVersion, r.sourceSize, r.sourceDate, r.reason};
+}
+
+std::string FormatPlan(const std::vector<PlanRow>& rows, ReportForm form) {
+    ReportRows fields;
+    fields.reserve(rows.size());
+    for (const PlanRow& row : rows) fields.push_back(PlanFields(row));
+    return FormatReport(form, kPlanColumns, fields);
 }
 
 }  // namespace dp

@@ -1,8 +1,10 @@
 #pragma once
 // The plan of a run: what the install and end phases would do to each item,
-// in their order, as tab-separated text, without doing any of it.
+// in their order, as tab-separated text or JSON, without doing any of it.
 #include <string>
 #include <vector>
+
+#include "base/report_format.h"
 
 namespace dp {
 
@@ -13,7 +15,9 @@ struct PlanRow {
     std::string action;  // "install", "replace", "keep", "delete", "write value", ...
     std::string target;
     std::string source;
-    std::string targetVersion, targetSize, targetDate;  // files: version (or date), size, date
+    // Files: the version (or, without a version resource, the last-write
+    // time), the size in bytes and the last-write time, times in ISO 8601.
+    std::string targetVersion, targetSize, targetDate;
     std::string sourceVersion, sourceSize, sourceDate;
     std::string reason;  // files: the rule that decided; other items: what qualifies them
 };
@@ -21,8 +25,13 @@ struct PlanRow {
 // Every item of every family, in the order the phases would handle them.
 std::vector<PlanRow> BuildInstallPlan(const InstallScript& script);
 
-// A header line and one line per row, fields separated by tabs; tabs and
-// line ends inside a field become blanks.
-std::string FormatPlan(const std::vector<PlanRow>& rows);
+// The column names, in the order of PlanFields.
+extern const std::vector<std::string> kPlanColumns;
+// The fields of a row in the order of the columns.
+std::vector<std::string> PlanFields(const PlanRow& row);
+
+// The plan as tab-separated lines (a header line and one line per row; tabs
+// and line ends inside a field become blanks) or as JSON (report_format.h).
+std::string FormatPlan(const std::vector<PlanRow>& rows, ReportForm form = ReportForm::kTabs);
 
 }  // namespace dp
