@@ -3,10 +3,15 @@
 # SYSTEM at each start of the machine and reaches the share as the computer
 # account: give the domain computers read access to the package folder.
 #
-# It verifies the machine against the installation script first and installs
-# only where they differ; then it writes one event to the Application log,
-# source "Deployator", with the exit code as the event ID and the log's last
-# summary line as part of the message:
+# A run that ended with 3010 left its after-reboot run in RunOnce, which
+# Windows starts only when a user logs on (and then under that user, while the
+# install ran as SYSTEM): the script starts it itself, as SYSTEM, as Windows
+# would (the entry is removed first).
+#
+# Then it verifies the machine against the installation script and installs
+# only where they differ. Each run of deployator.exe writes one event to the
+# Application log, source "Deployator", with the exit code as the event ID
+# and, for an install, the log's last summary line in the message:
 #   0     Information  installed (or already as the script describes)
 #   3010  Warning      files wait for the next restart; the run after it is registered
 #   1618  Warning      another run was in progress; the next start tries again
@@ -23,9 +28,9 @@ $Source  = 'Deployator'
 # Starts deployator.exe and waits for it alone (not for programs the run may
 # leave running); returns its exit code. No quotes around option values: a
 # value runs to the next " -".
-function Invoke-Deployator([string]$Arguments) {
+function Invoke-Deployator([string]$Arguments, [string]$Exe = (Join-Path $Package 'deployator.exe')) {
     $info = New-Object System.Diagnostics.ProcessStartInfo
-    $info.FileName = Join-Path $Package 'deployator.exe'
+    $info.FileName = $Exe
     $info.Arguments = $Arguments
     $info.UseShellExecute = $false
     $process = [System.Diagnostics.Process]::Start($info)
@@ -49,6 +54,19 @@ function Write-DeployEvent([int]$Code, [string]$Text) {
 }
 
 if (-not (Test-Path -LiteralPath $Logs)) { New-Item -ItemType Directory -Path $Logs -Force | Out-Null }
+
+# The 32-bit program's RunOnce entry: "C:\path\deployator.exe" options -AFTERREBOOT
+$RunOnceKey = if ([Environment]::Is64BitOperatingSystem) {
+    'HKLM:\SOFTWARE\WOW6432Node\Microsoft\Windows\CurrentVersion\RunOnce'
+} else {
+    'HKLM:\SOFTWARE\Microsoft\Windows\CurrentVersion\RunOnce'
+}
+$pending = (Get-ItemProperty -LiteralPath $RunOnceKey -Name Deployator -ErrorAction SilentlyContinue).Deployator
+if ($pending -and $pending -match '^"([^"]+)" (.*)$') {
+    Remove-ItemProperty -LiteralPath $RunOnceKey -Name Deployator
+    $code = Invoke-Deployator $Matches[2] $Matches[1]
+    Write-DeployEvent $code "The run after the restart ($pending) ended with exit code $code."
+}
 
 $verify = Invoke-Deployator "-C=$Package\setup.ini -VERIFY=$Report"
 if ($verify -eq 0) {
