@@ -22,6 +22,13 @@ add_test(NAME core_tests_native COMMAND core_tests --gtest_brief=1)
 set_tests_properties(core_tests_native PROPERTIES
   ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
 
+# The Ansible playbook of the deployment examples parses, and every module it
+# names is one the installed collections have (the Windows modules come with
+# Debian's ansible package; their options are checked only on a target).
+add_test(NAME ansible_playbook_syntax
+  COMMAND ansible-playbook -i localhost, --syntax-check ${PROJECT_SOURCE_DIR}/examples/deploy/deploy.yml)
+set_tests_properties(ansible_playbook_syntax PROPERTIES ENVIRONMENT "ANSIBLE_NOCOLOR=1")
+
 # The core built for speed, for the benchmarks.
 add_library(dpcore_opt STATIC ${DP_CORE_SOURCES} ${DP_NATIVE_SOURCES})
 target_include_directories(dpcore_opt PUBLIC ${PROJECT_SOURCE_DIR}/src)

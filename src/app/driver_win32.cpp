@@ -307,7 +307,7 @@ int RunPlan(char* commandLine, const std::string& planPath) {
     }
     std::vector<PlanRow> rows = std::move(messages);
     for (PlanRow& row : BuildInstallPlan(*script)) rows.push_back(std::move(row));
-    const std::string text = FormatPlan(rows);
+    const std::string text = FormatPlan(rows, ReportFormOf(planPath));
     std::FILE* plan = OpenStreamAt(ResolveScriptPath(planPath, ProgramDirectory()), "wb");
     if (!plan) return kExitFailure;
     const bool written = std::fwrite(text.data(), 1, text.size(), plan) == text.size();

@@ -24,6 +24,10 @@ const char* BuiltInMessage(int id);
 // A UTF-16 text in the system code page (characters it lacks become "?").
 std::string ToSystemCodePage(std::u16string_view text);
 
+// A text in the system code page as UTF-16 (the native build reads it as
+// Latin-1, every byte one character).
+std::u16string FromSystemCodePage(std::string_view text);
+
 // Whether the byte starts a double-byte character in the system code page
 // (never outside Windows).
 bool IsSystemLeadByte(unsigned char byte);

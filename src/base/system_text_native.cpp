@@ -23,6 +23,13 @@ std::string ToSystemCodePage(std::u16string_view text) {
     return out;
 }
 
+std::u16string FromSystemCodePage(std::string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (char c : text) out += static_cast<char16_t>(static_cast<unsigned char>(c));
+    return out;
+}
+
 bool IsSystemLeadByte(unsigned char) { return false; }
 
 }  // namespace dp

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <climits>
+
 #include "base/program_win32.h"
 #include "base/system_text.h"
 
@@ -38,6 +40,16 @@ std::string ToSystemCodePage(std::u16string_view text) {
     if (n <= 0) return {};
     std::string out(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(CP_ACP, 0, wide, wideLength, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::u16string FromSystemCodePage(std::string_view text) {
+    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) return {};
+    const int length = static_cast<int>(text.size());
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
+    if (n <= 0) return {};
+    std::u16string out(static_cast<size_t>(n), u'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), length, reinterpret_cast<wchar_t*>(out.data()), n);
     return out;
 }
 

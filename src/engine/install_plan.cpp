@@ -1,28 +1,21 @@
 #include "engine/install_plan.h"
 
-
 namespace dp {
-namespace {
 
-std::string Field(std::string text) {
-    for (char& c : text)
-        if (c == '\t' || c == '\r' || c == '\n') c = ' ';
-    return text;
+const std::vector<std::string> kPlanColumns = {
+    "step", "action", "target", "source", "target version", "target size", "target date",
+    "source version", "source size", "source date", "reason"};
+
+std::vector<std::string> PlanFields(const PlanRow& r) {
+    return {r.step, r.action, r.target, r.source, r.targetVersion, r.targetSize, r.targetDate,
+            r.sourceVersion, r.sourceSize, r.sourceDate, r.reason};
 }
 
-}  // namespace
-
-std::string FormatPlan(const std::vector<PlanRow>& rows) {
-    std::string text =
-        "step\taction\ttarget\tsource\ttarget version\ttarget size\ttarget date\t"
-        "source version\tsource size\tsource date\treason\n";
-    for (const PlanRow& r : rows) {
-        for (const std::string* f : {&r.step, &r.action, &r.target, &r.source, &r.targetVersion, &r.targetSize,
-                                     &r.targetDate, &r.sourceVersion, &r.sourceSize, &r.sourceDate})
-            text += Field(*f) + "\t";
-        text += Field(r.reason) + "\n";
-    }
-    return text;
+std::string FormatPlan(const std::vector<PlanRow>& rows, ReportForm form) {
+    ReportRows fields;
+    fields.reserve(rows.size());
+    for (const PlanRow& row : rows) fields.push_back(PlanFields(row));
+    return FormatReport(form, kPlanColumns, fields);
 }
 
 }  // namespace dp

@@ -60,7 +60,9 @@ struct PlanRow {
     std::string action;  // "install", "replace", "keep", "delete", "write value", ...
     std::string target;
     std::string source;
-    std::string targetVersion, targetSize, targetDate;  // files: version (or date), size, date
+    // Files: the version (or, without a version resource, the last-write
+    // time), the size in bytes and the last-write time, times in ISO 8601.
+    std::string targetVersion, targetSize, targetDate;
     std::string sourceVersion, sourceSize, sourceDate;
     std::string reason;  // files: the rule that decided; refused items: why; others: what qualifies them
 };

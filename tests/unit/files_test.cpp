@@ -100,15 +100,20 @@ TEST(FileTexts, DateFromUtcFileTimeAndSize) {
     const struct {
         uint64_t fileTime;
         const char* text;
+        const char* iso;
     } cases[] = {
-        {0, "1.1.1601"},
-        {128097936000000000ULL, "5.12.2006"},   // noon, 5 December 2006
-        {125962560000000000ULL, "29.2.2000"},
-        {125911583999999999ULL, "31.12.1999"},  // last tick of 1999
-        {157520159999999999ULL, "28.2.2100"},   // 2100 is no leap year
-        {0x7fffffffffffffffULL, "14.9.30828"},
+        {0, "1.1.1601", "1601-01-01T00:00:00Z"},
+        {128097936000000000ULL, "5.12.2006", "2006-12-05T12:00:00Z"},   // noon, 5 December 2006
+        {125962560000000000ULL, "29.2.2000", "2000-02-29T00:00:00Z"},
+        {125911583999999999ULL, "31.12.1999", "1999-12-31T23:59:59Z"},  // last tick of 1999
+        {157520159999999999ULL, "28.2.2100", "2100-02-28T23:59:59Z"},   // 2100 is no leap year
+        {133617168000000000ULL + 37230000000ULL, "1.6.2024", "2024-06-01T13:02:03Z"},
+        {0x7fffffffffffffffULL, "14.9.30828", "30828-09-14T02:48:05Z"},
     };
-    for (const auto& c : cases) EXPECT_EQ(FormatFileDate(c.fileTime), c.text) << c.fileTime;
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatFileDate(c.fileTime), c.text) << c.fileTime;
+        EXPECT_EQ(FormatIsoFileTime(c.fileTime), c.iso) << c.fileTime;
+    }
     EXPECT_EQ(FormatFileSize(5368709125ULL), "5368709125");
 }
 

@@ -62,6 +62,9 @@ struct FileItem {
     std::string sourceVersionText;
     std::string targetDetails;
     std::string sourceDetails;
+    // The facts those texts were made from (factsOk 0 when none were read).
+    FileFacts targetFacts;
+    FileFacts sourceFacts;
     // The package file's bytes, for an item to install in a quiet run (none
     // for a larger file, or beyond kHeldBytesLimit in all).
     std::shared_ptr<const HeldContent> heldSource;

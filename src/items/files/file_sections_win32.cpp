@@ -234,6 +234,8 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
         const UpdateRule rule = keptUnread ? UpdateRule::SameOrOlder : DecideUpdate(item, targetFacts, sourceFacts);
         item.updateRule = static_cast<uint8_t>(rule);
         item.needsUpdate = refused || RuleInstalls(rule) ? 1 : 0;
+        item.targetFacts = targetFacts;
+        item.sourceFacts = sourceFacts;
         item.selected = item.needsUpdate;
         // The copy will not have to open a small package file again.
         if (whole && item.needsUpdate && heldBytes + whole->bytes.size() <= kHeldBytesLimit) {
@@ -275,8 +277,8 @@ int FileList::ParseDeleteSection(const std::string& section, int registerFile, i
 
         item.targetPath = CompletePathField(std::string(line), variables, variables.programDirectory);
         item.targetName = FileNamePart(item.targetPath);
-        FileFacts facts;
-        item.targetExists = GatherTarget(item.targetPath, facts, item.targetVersionText, item.targetDetails);
+        item.targetExists =
+            GatherTarget(item.targetPath, item.targetFacts, item.targetVersionText, item.targetDetails);
         items.push_back(std::move(item));
     }
     return 1;

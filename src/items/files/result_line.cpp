@@ -5,6 +5,7 @@
 #include "base/system_text.h"
 #include "items/files/file_operations.h"
 #include "items/files/file_list.h"
+#include "items/files/update_rule.h"
 #include "resources/message_ids.h"
 
 namespace dp {
@@ -89,16 +90,26 @@ void SplitDetails(const std::string& details, std::string& size, std::string& da
     date = at == std::string::npos ? std::string() : details.substr(at + 2);
 }
 
+// The version, size and date columns of one file: the item's texts, with its
+// last-write time in ISO 8601 where its facts were read.
+void FileColumns(const std::string& versionText, const std::string& details, const FileFacts& facts,
+                 std::string& version, std::string& size, std::string& date) {
+    version = versionText;
+    SplitDetails(details, size, date);
+    if (!facts.factsOk) return;
+    date = FormatIsoFileTime(facts.lastWriteTime);
+    if (!facts.hasVersion) version = date;
+}
+
 }  // namespace
 
 PlanRow FileItemRow(const char* action, const FileItem& it, const std::string& reason) {
     PlanRow row{"", action, it.targetPath, it.deleteItem ? std::string() : it.sourcePath};
-    row.targetVersion = it.targetVersionText;
-    SplitDetails(it.targetDetails, row.targetSize, row.targetDate);
-    if (!it.deleteItem) {
-        row.sourceVersion = it.sourceVersionText;
-        SplitDetails(it.sourceDetails, row.sourceSize, row.sourceDate);
-    }
+    FileColumns(it.targetVersionText, it.targetDetails, it.targetFacts, row.targetVersion, row.targetSize,
+                row.targetDate);
+    if (!it.deleteItem)
+        FileColumns(it.sourceVersionText, it.sourceDetails, it.sourceFacts, row.sourceVersion, row.sourceSize,
+                    row.sourceDate);
     row.reason = reason;
     return row;
 }

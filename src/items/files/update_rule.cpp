@@ -1,5 +1,7 @@
 #include "items/files/update_rule.h"
 
+#include <cstdio>
+
 namespace dp {
 namespace {
 
@@ -79,6 +81,17 @@ std::string FormatFileDate(uint64_t fileTime) {
     const int64_t days = static_cast<int64_t>(fileTime / kFileTimeUnitsPerDay);
     const CivilDate d = CivilFromDays(days - kDaysFrom1601To1970);
     return std::to_string(d.day) + "." + std::to_string(d.month) + "." + std::to_string(d.year);
+}
+
+std::string FormatIsoFileTime(uint64_t fileTime) {
+    const int64_t days = static_cast<int64_t>(fileTime / kFileTimeUnitsPerDay);
+    const CivilDate d = CivilFromDays(days - kDaysFrom1601To1970);
+    const uint64_t seconds = fileTime % kFileTimeUnitsPerDay / 10000000;
+    char text[48];
+    std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02u:%02u:%02uZ", static_cast<long long>(d.year), d.month,
+                  d.day, static_cast<unsigned>(seconds / 3600), static_cast<unsigned>(seconds / 60 % 60),
+                  static_cast<unsigned>(seconds % 60));
+    return text;
 }
 
 std::string FormatFileSize(uint64_t size) { return std::to_string(static_cast<int64_t>(size)); }

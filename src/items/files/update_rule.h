@@ -41,6 +41,9 @@ const char* RuleText(UpdateRule rule);
 // "d.m.y" without leading zeros, from a FILETIME value (100 ns units since
 // 1 January 1601, UTC; no conversion to local time).
 std::string FormatFileDate(uint64_t fileTime);
+// "2024-06-01T12:00:00Z": ISO 8601 in UTC, to the second, from a FILETIME
+// value (the year has at least four digits).
+std::string FormatIsoFileTime(uint64_t fileTime);
 // The size in decimal.
 std::string FormatFileSize(uint64_t size);
 // "size; date".
