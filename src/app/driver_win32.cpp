@@ -8,7 +8,9 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/command_line.h"
@@ -17,6 +19,8 @@
 #include "base/file_system_win32.h"
 #include "engine/install_plan.h"
 #include "engine/install_sequence.h"
+#include "engine/work_runner.h"
+#include "items/after_reboot/run_once.h"
 #include "log/log_file.h"
 #include "base/system_text.h"
 #include "base/fault_guard_win32.h"
@@ -285,6 +289,15 @@ InstallScript* ReadOnWorker(const RunStart& start, HWND initWindow) {
     return read ? currentScript : nullptr;
 }
 
+// Writes a report (a plan, a verification) to its path, taken from the
+// program's directory when relative. False when it cannot be written.
+bool WriteReport(const std::string& path, const std::string& text) {
+    std::FILE* file = OpenStreamAt(ResolveScriptPath(path, ProgramDirectory()), "wb");
+    if (!file) return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    return std::fclose(file) == 0 && written;
+}
+
 // -PLAN=: the script is read as an ordinary run reads it (no window, no log),
 // and the plan of what the run would do is written to the file; nothing else
 // on the machine changes. The boxes the reading shows become rows of the plan
@@ -307,11 +320,61 @@ int RunPlan(char* commandLine, const std::string& planPath) {
     }
     std::vector<PlanRow> rows = std::move(messages);
     for (PlanRow& row : BuildInstallPlan(*script)) rows.push_back(std::move(row));
-    const std::string text = FormatPlan(rows, ReportFormOf(planPath));
-    std::FILE* plan = OpenStreamAt(ResolveScriptPath(planPath, ProgramDirectory()), "wb");
-    if (!plan) return kExitFailure;
-    const bool written = std::fwrite(text.data(), 1, text.size(), plan) == text.size();
-    return std::fclose(plan) == 0 && written ? kExitSuccess : kExitFailure;
+    return WriteReport(planPath, FormatPlan(rows, ReportFormOf(planPath))) ? kExitSuccess : kExitFailure;
+}
+
+// Whether a run of this program waits for the reboot: its RunOnce entry.
+std::optional<std::string> PendingRunOnce() {
+    UniqueKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunOnceKeyPath, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+        return std::nullopt;
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(key.get(), kRunOnceValueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    std::string data(size, '\0');
+    if (RegQueryValueExA(key.get(), kRunOnceValueName, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
+        ERROR_SUCCESS)
+        return std::string();
+    data.resize(std::min<size_t>(size, data.find('\0')));
+    return data;
+}
+
+// -VERIFY=: the script is read as a plan reads it (no window, no log, no
+// lock), and every item checks the machine against what it would leave,
+// changing nothing. The report lists what differs and what cannot be
+// checked; 0 when nothing differs, 1 when something does.
+int RunVerify(char* commandLine, const std::string& reportPath) {
+    std::string scriptPath;
+    if (!GetScriptPath(commandLine, scriptPath)) return kExitInvalidCommandLine;
+    std::vector<VerifyRow> rows;
+    const Replaced<MessageBoxHandler> boxes(
+        SetMessageBoxHandler, [&rows](const std::string& text, const std::string& caption, unsigned style) {
+            // The reading met something it could not take whole: the script's
+            // items are not all known, so the machine cannot be said to match.
+            const int answer = (style & 0xF) == kBoxOkCancel ? kAnswerCancel : QuietAnswer(style);
+            rows.push_back({"[Reading]", "message " + caption, "", BoxOutcome(text, answer), true});
+            return answer;
+        });
+    const RunStart start{commandLine, IsAfterRebootRun(commandLine), true};
+    ScriptOwner script(ReadOnWorker(start, nullptr));
+    if (!script) {
+        if (!ProcessorFaultOccurred()) ScriptOwner failed(currentScript);
+        return kExitFailure;
+    }
+    for (VerifyRow& row : VerifyWorkPhase(BuildInstallPhase(*script))) rows.push_back(std::move(row));
+    for (VerifyRow& row : VerifyWorkPhase(BuildEndPhase(*script))) rows.push_back(std::move(row));
+    if (const std::optional<std::string> pending = PendingRunOnce())
+        rows.push_back({"[After Reboot]", "run after the reboot", "none waiting", *pending, true});
+
+    ReportRows fields;
+    bool differs = false;
+    for (const VerifyRow& row : rows) {
+        fields.push_back({row.step, row.item, row.expected, row.found});
+        differs = differs || row.differs;
+    }
+    const std::string text = FormatReport(ReportFormOf(reportPath), {"step", "item", "expected", "found"}, fields);
+    if (!WriteReport(reportPath, text)) return kExitFailure;
+    return differs ? kExitDiffers : kExitSuccess;
 }
 
 // A quiet run: no window at all, every box in the log, the exit code for
@@ -390,6 +453,7 @@ int RunProgram(HINSTANCE instance, char* commandLine) {
     const RunMode mode = ReadRunMode(commandLine);
     const RunStart start{commandLine, IsAfterRebootRun(commandLine), false, mode.quiet};
     if (mode.plan) return RunPlan(commandLine, *mode.plan);
+    if (mode.verify) return RunVerify(commandLine, *mode.verify);
     if (mode.quiet) {
         std::string scriptPath;
         if (!GetScriptPath(commandLine, scriptPath) || HasTestInstallOption(commandLine))

@@ -103,4 +103,22 @@ std::vector<PlanRow> DescribeWorkPhase(const WorkPhase& phase) {
     return rows;
 }
 
+std::vector<VerifyRow> VerifyWorkPhase(const WorkPhase& phase) {
+    std::vector<VerifyRow> rows;
+    const char* text = "";
+    for (const WorkStep& row : phase) {
+        if (row.sectionText) text = row.sectionText;
+        for (const std::unique_ptr<WorkItem>& item : row.items) {
+            if (!item->counted()) continue;
+            const Check check = item->Verify();
+            if (check.state == Check::State::kMatches) continue;
+            const PlanRow described = item->Describe();
+            const bool differs = check.state == Check::State::kDiffers;
+            rows.push_back({text, check.item.empty() ? described.action + " " + described.target : check.item,
+                            differs ? check.expected : "not checked", check.found, differs});
+        }
+    }
+    return rows;
+}
+
 }  // namespace dp

@@ -27,6 +27,18 @@ bool RunWorkPhase(WorkPhase& phase, StepContext& step, std::atomic<uint8_t>& can
 // section text of its step, or of the last step before it that has one.
 std::vector<PlanRow> DescribeWorkPhase(const WorkPhase& phase);
 
+// One row of a verification: an item that is not as the script leaves it,
+// or that cannot be checked.
+struct VerifyRow {
+    std::string step;
+    std::string item;  // "write value HKEY_...\Name": the plan's action and target
+    std::string expected;
+    std::string found;
+    bool differs = false;  // false: not checked
+};
+// The rows of the counted items that do not match, in order, changing nothing.
+std::vector<VerifyRow> VerifyWorkPhase(const WorkPhase& phase);
+
 // Adds one outcome to the tally (refused counts as failed).
 void CountOutcome(RunTally& tally, Outcome outcome);
 

@@ -73,6 +73,7 @@ struct Check {
     State state = State::kNotChecked;
     std::string expected;  // what the script asks for
     std::string found;     // what the machine has (for an item not checked: why)
+    std::string item;      // what the report calls the item, when not its plan's action and target
 
     static Check Matches() { return Check{State::kMatches}; }
     static Check Differs(std::string expected, std::string found) {

@@ -38,11 +38,11 @@ bool PathPresent(const std::string& path) {
     return GetPathAttributes(path, attributes) == 0;
 }
 
-// "1234 bytes, 2024-06-01 12:00:00" of a file, or "missing".
+// "1234 bytes, 2024-06-01T12:00:00Z": a file's size and last-write time.
 std::string SizeAndTime(const WIN32_FILE_ATTRIBUTE_DATA& data) {
     const uint64_t size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
     const uint64_t time = (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
-    return std::to_string(size) + " bytes, written " + std::to_string(time);
+    return std::to_string(size) + " bytes, " + FormatIsoFileTime(time);
 }
 
 // Why the rules refuse a deletion before any call, for the plan.
@@ -120,7 +120,8 @@ public:
     // package file's size and last-write time.
     Check Verify() const override {
         const FileItem& it = files_.items[index_];
-        if (!it.sourceExists) return Check::NotChecked("the package file is missing");
+        // Without the package file nothing says the installed file is current.
+        if (!it.sourceExists) return Check::Differs("the package file to compare with", "missing");
         if (!it.targetExists) return Check::Differs("installed", "missing");
         if (it.always) {
             WIN32_FILE_ATTRIBUTE_DATA source{}, target{};

@@ -116,8 +116,16 @@ public:
         return ItemResult::Done();
     }
 
-    // A shortcut to a file the script installs exists and points to it.
+    // A shortcut to a file the script installs exists and points to it
+    // (whether or not this run would make it).
     Check Verify() const override {
+        Check check = Checked();
+        check.item = "create shortcut " + linkPath_ + ".lnk";
+        return check;
+    }
+
+private:
+    Check Checked() const {
         if (!ofTheScript_) return Check::NotChecked("its target is not a file the script installs");
         const std::string expected = "a shortcut to " + target_;
         DWORD attributes = 0;
@@ -130,7 +138,6 @@ public:
         return Check::Differs(expected, found.empty() ? "a link that cannot be read" : "a shortcut to " + found);
     }
 
-private:
     std::string linkPath_;
     std::string target_;
     bool installed_;
