@@ -17,6 +17,8 @@
 
 namespace dp {
 
+class ReadingObserver;
+
 // Layout-compatible with the Win32 OSVERSIONINFOEXA (156 bytes).
 struct OsVersionInfo {
     uint32_t dwOSVersionInfoSize;
@@ -83,6 +85,8 @@ public:
     int32_t columnWidths[9] = {80, 80, 80, 80, 30, 30, 30, 30, 30};
     // What this run did with its items (counted by the phases).
     RunTally tally;
+    // Follows the reading when the script is only checked (-CHECK=); not owned.
+    ReadingObserver* observer = nullptr;
 };
 
 // The one model of the run; set by the script-reading thread right after
