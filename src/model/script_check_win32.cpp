@@ -91,11 +91,13 @@ struct FileText {
     std::string text;
     std::string withoutZeros;  // every zero byte removed (UTF-16 read as if 8-bit)
     size_t nextKeyLine = 0;    // where FindKeyLine goes on
+    bool commentsChecked = false;
 };
 
 class ScriptCheck final : public ReadingObserver, public ReadingWatcher {
 public:
-    ScriptCheck(InstallScript& script, std::string shownPath) : script_(script), shownPath_(std::move(shownPath)) {
+    ScriptCheck(InstallScript& script, std::string scriptPath, std::string shownPath)
+        : script_(script), scriptPath_(std::move(scriptPath)), shownPath_(std::move(shownPath)) {
         fileOrder_[shownPath_] = 0;
     }
 
@@ -208,6 +210,12 @@ public:
             const std::string nearest = NearestName(name, names);
             Add(shownPath_, line, Severity::Error,
                 "undefined variable %" + name + "%" + (nearest.empty() ? "" : " (did you mean %" + nearest + "%?)"));
+        } else if (startsWith(kMsgErrorOpeningIni, message)) {
+            // "<message> <path>. <system text>"
+            std::string why = DetailAfter(text, message);
+            why = why.rfind(scriptPath_, 0) == 0 ? why.substr(scriptPath_.size()) : std::string();
+            TrimChars(why, ". ");
+            Add(shownPath_, 0, Severity::Error, "the script cannot be read" + (why.empty() ? "" : ": " + why));
         } else if (startsWith(kMsgErrorOpeningRegFile, message)) {
             const std::string path = DetailAfter(text, message);
             std::string bytes;
@@ -477,6 +485,15 @@ private:
     }
 
     void CheckKeyFiles() {
+        // Key files lose their comments as the script does.
+        for (const LineRecord& r : records_) {
+            if (r.section != "[DeleteRegEntries]" || r.text.find('=') == std::string::npos) continue;
+            const std::string path = NamedFile(r);
+            FileText& file = LoadFile(path);
+            if (!file.loaded || file.commentsChecked) continue;
+            file.commentsChecked = true;
+            for (const LineFinding& f : FindCommentsAfterText(file.text)) Add(path, f.line, f.severity, f.text);
+        }
         const std::vector<std::string>& keys = script_.regKeys.keyPaths;
         for (size_t i = 0; i < keys.size(); ++i) {
             const LineRecord* record = RecordOf(&ListCounts::regKeys, i);
@@ -495,6 +512,7 @@ private:
     }
 
     InstallScript& script_;
+    std::string scriptPath_;  // as the reader opens it
     std::string shownPath_;
     std::unique_ptr<StrippedScript> stripped_;
     std::string step_;
@@ -526,7 +544,7 @@ std::vector<Finding> CheckScript(const std::string& path, const std::string& sho
     script->planOnly = true;  // no log
     script->fileList.readEveryTarget = false;
     script->fileList.readAhead = true;
-    ScriptCheck check(*script, shownPath);
+    ScriptCheck check(*script, path, shownPath);
     script->observer = &check;
     const Replaced<MessageBoxHandler> boxes(
         SetMessageBoxHandler,
