@@ -186,7 +186,6 @@ public:
             return !message.empty() && text.rfind(message, 0) == 0;
         };
         std::string message;
-        std::string finding;
         if (startsWith(kMsgWrongRegEntriesFormat, message)) {
             // Without a rejected file line it is the section line that has no
             // "=": the failed section reports it.

@@ -53,7 +53,6 @@ public:
         previous_ = std::move(*out_);
         out_->clear();
     }
-    bool on() const { return out_ != nullptr; }
     // A character of the input's line `inputLine` (from 1) was written.
     void Written(char c, int32_t inputLine) {
         if (atLineStart_) Push(inputLine);
@@ -84,13 +83,13 @@ private:
     bool atLineStart_ = true;
 };
 
-}  // namespace
-
-void RemoveComments(std::string& text, LineOrigins* origins) {
+// The removals, written once; with kTrack they also tell the tracker each
+// character written (the run's reading does without, at no cost).
+template <bool kTrack>
+void RemoveCommentsTracked(std::string& text, OriginTracker& lines) {
     // One pass, writing in place: a ";" skips everything up to and including
     // the next line feed. Removing the first comment again and again from the
     // start gives the same text, since nothing before it is ever touched.
-    OriginTracker lines(origins);
     int32_t line = 1;  // the input line of text[in]
     size_t out = 0;
     size_t in = 0;
@@ -101,39 +100,61 @@ void RemoveComments(std::string& text, LineOrigins* origins) {
             size_t lf = text.find('\n', in + 1);
             if (lf == std::string::npos) break;  // the rest of the text is a comment
             in = lf + 1;
-            ++line;
+            if constexpr (kTrack) ++line;
             continue;
         }
-        if (lines.on()) lines.Written(c, line);
-        if (c == '\n') ++line;
+        if constexpr (kTrack) {
+            lines.Written(c, line);
+            if (c == '\n') ++line;
+        }
         text[out++] = c;
         ++in;
     }
     text.resize(out);
-    if (lines.on()) lines.End(line);
+    if constexpr (kTrack) lines.End(line);
 }
 
-void RemoveEmptyLines(std::string& text, LineOrigins* origins) {
+template <bool kTrack>
+void RemoveEmptyLinesTracked(std::string& text, OriginTracker& lines) {
     // One pass, writing in place: whenever the text written so far ends with
     // "\r\n\r\n", its last pair is dropped. The kept text never holds the
     // sequence, so this meets each occurrence in the order the repeated
     // "replace the first one" would, with the same result.
-    OriginTracker lines(origins);
     int32_t line = 1;
     size_t out = 0;
     for (size_t in = 0; in < text.size(); ++in) {
         const char c = text[in];
-        if (lines.on()) lines.Written(c, line);
-        if (c == '\n') ++line;
+        if constexpr (kTrack) {
+            lines.Written(c, line);
+            if (c == '\n') ++line;
+        }
         text[out++] = c;
         if (out >= 4 && text[out - 1] == '\n' && text[out - 2] == '\r' && text[out - 3] == '\n' &&
             text[out - 4] == '\r') {
             out -= 2;
-            if (lines.on()) lines.LineDropped();
+            if constexpr (kTrack) lines.LineDropped();
         }
     }
     text.resize(out);
-    if (lines.on()) lines.End(line);
+    if constexpr (kTrack) lines.End(line);
+}
+
+}  // namespace
+
+void RemoveComments(std::string& text, LineOrigins* origins) {
+    OriginTracker lines(origins);
+    if (origins)
+        RemoveCommentsTracked<true>(text, lines);
+    else
+        RemoveCommentsTracked<false>(text, lines);
+}
+
+void RemoveEmptyLines(std::string& text, LineOrigins* origins) {
+    OriginTracker lines(origins);
+    if (origins)
+        RemoveEmptyLinesTracked<true>(text, lines);
+    else
+        RemoveEmptyLinesTracked<false>(text, lines);
 }
 
 bool FindSectionText(std::string_view text, std::string_view header, std::string& section) {
