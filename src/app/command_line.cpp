@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include <algorithm>
+
 #include "base/path_policy.h"
 #include "log/message_box.h"
 #include "base/system_text.h"
@@ -28,6 +30,16 @@ std::optional<std::string> OptionValue(std::string_view commandLine, std::string
     size_t end = commandLine.find(" -", begin);
     if (end == std::string_view::npos) end = commandLine.size();
     return std::string(commandLine.substr(begin, end - begin));
+}
+
+std::optional<std::string> OptionValueAsWritten(std::string_view commandLine, std::string_view asWritten,
+                                                std::string_view option) {
+    if (asWritten.size() != commandLine.size()) return OptionValue(commandLine, option);
+    const size_t at = commandLine.find(option);
+    if (at == std::string_view::npos) return std::nullopt;
+    const size_t begin = at + option.size();
+    const size_t end = std::min(commandLine.find(" -", begin), commandLine.size());
+    return std::string(asWritten.substr(begin, end - begin));
 }
 
 int GetScriptPath(std::string_view commandLine, std::string& path) {

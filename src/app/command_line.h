@@ -18,6 +18,10 @@ void UpperCaseInPlace(std::string& text);
 // The value of the first occurrence of option (for example "-LF="): the text
 // after it up to the next " -", or to the end. Empty when the option is absent.
 std::optional<std::string> OptionValue(std::string_view commandLine, std::string_view option);
+// The same value as the command line was written before it was upper-cased
+// (asWritten: the same text in its own letters).
+std::optional<std::string> OptionValueAsWritten(std::string_view commandLine, std::string_view asWritten,
+                                                std::string_view option);
 
 // The value of "-C=", or of "-c=" when that is absent. Returns 1 and sets
 // path when found, 0 otherwise. The value is taken whole, however long: a

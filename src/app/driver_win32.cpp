@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/unattended.h"
@@ -34,6 +36,7 @@
 #include "log/message_box.h"
 #include "resources/message_ids.h"
 #include "model/install_script.h"
+#include "model/script_check.h"
 #include "ui/init_window_win32.h"
 #include "ui/module_selection_win32.h"
 #include "ui/progress_dialog_win32.h"
@@ -377,6 +380,47 @@ int RunVerify(char* commandLine, const std::string& reportPath) {
     return differs ? kExitDiffers : kExitSuccess;
 }
 
+// The standard output a program started from a console or with its output
+// redirected has; otherwise the console of the program that started it, if
+// it has one. Nothing is written without either.
+void WriteStandardOutput(const std::string& text) {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    UniqueHandle console;
+    if (!out || out == INVALID_HANDLE_VALUE) {
+        // AttachConsole is not there on the 9x family.
+        using Attach = BOOL(WINAPI*)(DWORD);
+        const auto attach = ProcAddress<Attach>(GetModuleHandleA("kernel32.dll"), "AttachConsole");
+        if (!attach || !attach(ATTACH_PARENT_PROCESS)) return;
+        // The console device, not a file: no path policy applies.
+        console.reset(CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+        if (!console) return;
+        out = console.get();
+    }
+    for (size_t done = 0; done < text.size();) {
+        DWORD written = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(text.size() - done, 1 << 20));
+        if (!WriteFile(out, text.data() + done, chunk, &written, nullptr) || written == 0) return;
+        done += written;
+    }
+}
+
+// -CHECK=: the script is read as a run reads it (no window, no log, no lock,
+// nothing on the machine changes; the boxes of the reading become findings),
+// and one line per finding goes to the standard output, the script named as
+// the command line spells it.
+int RunCheck(const std::string& path) {
+    const std::vector<Finding> findings = CheckScript(ResolveScriptPath(path, ProgramDirectory()), path);
+    std::string text;
+    bool errors = false;
+    for (const Finding& finding : findings) {
+        text += FormatFinding(finding) + "\r\n";
+        errors = errors || finding.severity == Severity::Error;
+    }
+    WriteStandardOutput(text);
+    return errors ? kExitCheckErrors : kExitSuccess;
+}
+
 // A quiet run: no window at all, every box in the log, the exit code for
 // deployment tools.
 int RunQuiet(char* commandLine, const RunStart& start) {
@@ -446,12 +490,20 @@ int RunProgram(HINSTANCE instance, char* commandLine) {
     SetProgramInstance(instance);
     static char empty[1] = "";
     if (!commandLine) commandLine = empty;
+    const std::string asWritten = commandLine;
     UpperCaseSystemCommandLine(commandLine);
     UpperCaseInPlace(commandLine);
 
     // How this run goes is decided here, once, from the command line.
     const RunMode mode = ReadRunMode(commandLine);
     const RunStart start{commandLine, IsAfterRebootRun(commandLine), false, mode.quiet};
+    if (mode.check) {
+        // The check stands alone: one script, named by -CHECK= itself.
+        std::string other;
+        if (mode.check->empty() || mode.plan || GetScriptPath(commandLine, other))
+            return kExitInvalidCommandLine;
+        return RunCheck(*OptionValueAsWritten(commandLine, asWritten, "-CHECK="));
+    }
     if (mode.plan) return RunPlan(commandLine, *mode.plan);
     if (mode.verify) return RunVerify(commandLine, *mode.verify);
     if (mode.quiet) {

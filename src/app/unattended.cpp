@@ -11,6 +11,7 @@ RunMode ReadRunMode(std::string_view commandLine) {
     mode.quiet = commandLine.find("-QUIET") != std::string_view::npos;
     if (std::optional<std::string> plan = OptionValue(commandLine, "-PLAN=")) mode.plan = std::move(plan);
     if (std::optional<std::string> verify = OptionValue(commandLine, "-VERIFY=")) mode.verify = std::move(verify);
+    if (std::optional<std::string> check = OptionValue(commandLine, "-CHECK=")) mode.check = std::move(check);
     return mode;
 }
 

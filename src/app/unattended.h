@@ -19,11 +19,14 @@ constexpr int kExitAnotherRun = 1618;       // another run holds the machine
 constexpr int kExitInvalidCommandLine = 1639;
 // -VERIFY: the machine is not as the script leaves it.
 constexpr int kExitDiffers = 1;
+// The check of a script (-CHECK=) found errors (0: none, warnings allowed).
+constexpr int kExitCheckErrors = 1;
 
 struct RunMode {
     bool quiet = false;              // "-QUIET": no window at all
     std::optional<std::string> plan; // "-PLAN=path": write the plan there, change nothing
     std::optional<std::string> verify;  // "-VERIFY=path": check the machine, report there
+    std::optional<std::string> check;  // "-CHECK=path": check that script, change nothing
 };
 
 // Options are found anywhere in the (upper-cased) command line, as the others.

@@ -17,6 +17,8 @@
 
 namespace dp {
 
+class ReadingObserver;
+
 // Layout-compatible with the Win32 OSVERSIONINFOEXA (156 bytes).
 struct OsVersionInfo {
     uint32_t dwOSVersionInfoSize;
@@ -86,6 +88,8 @@ public:
     // Whether the log gets a line with the outcome of every item (a quiet
     // run's full log).
     bool outcomeLines = false;
+    // Follows the reading when the script is only checked (-CHECK=); not owned.
+    ReadingObserver* observer = nullptr;
 };
 
 // The one model of the run; set by the script-reading thread right after

@@ -1,6 +1,7 @@
 // [Parameters]: one "key=value" per line, applied in line order.
 #include <string_view>
 
+#include "base/reading_watch.h"
 #include "base/run_flags.h"
 #include "model/install_script.h"
 #include "script/script_text.h"
@@ -13,6 +14,7 @@ int InstallScript::ParseParameters(const std::string& section) {
     ParameterTargets targets{testInstall, logLevel, logPath, logSizeKB};
     SectionWalk walk(*this, section);
     for (std::string_view line : walk.lines()) {
+        NoteSectionLine(line);
         const size_t equals = line.find('=');
         if (equals == std::string_view::npos) return 0;
         const std::string_view key = line.substr(0, equals);

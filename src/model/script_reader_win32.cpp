@@ -16,6 +16,7 @@
 #include "log/message_box.h"
 #include "resources/message_ids.h"
 #include "model/install_script.h"
+#include "model/reading_observer.h"
 #include "model/script_sections.h"
 #include "script/script_text.h"
 
@@ -63,12 +64,14 @@ struct ReaderBuffers {
 int InstallScript::ReadScript(const std::string& scriptPath) {
     auto buffers = std::make_unique<ReaderBuffers>();
     if (!LoadScriptFile(scriptPath, buffers->text)) return 0;
+    if (observer) observer->ScriptLoaded(buffers->text);
     RemoveComments(buffers->text);
     RemoveEmptyLines(buffers->text);
 
     for (const ScriptSection& row : kScriptSections) {
         if (afterReboot && !row.readAfterReboot) continue;
 
+        if (observer) observer->Turning(row.header);
         int result = 0;
         GuardOutcome outcome = RunGuarded(
             [&] {
@@ -84,6 +87,7 @@ int InstallScript::ReadScript(const std::string& scriptPath) {
             if (outcome == GuardOutcome::kProcessorFault) (void)buffers.release();
             return 0;
         }
+        if (result == 0 && observer) result = observer->SectionFailed(*this, row, buffers->section);
         if (result == 0) {
             if (stopRequested.load() != 1)
                 ShowErrorDetail(0, kMsgErrorReadingIniSection, row.header, kBoxOk);
@@ -91,6 +95,7 @@ int InstallScript::ReadScript(const std::string& scriptPath) {
         }
 
         if (IsStrings(row)) {
+            if (observer) observer->Turning(kLogPathStep);
             int ignored = 0;
             GuardOutcome logOutcome = RunGuarded(
                 [&] {

@@ -15,10 +15,56 @@ std::string ScriptTextFromBytes(std::string_view bytes) {
     return std::string(bytes);
 }
 
-void RemoveComments(std::string& text) {
+namespace {
+
+// Collects where the lines a removal writes came from: the first character
+// written on a line (or the end of the text) tells the input line, which the
+// origins the input already had carry on to the original line.
+class OriginTracker {
+public:
+    explicit OriginTracker(LineOrigins* origins) : out_(origins) {
+        if (!out_) return;
+        previous_ = std::move(*out_);
+        out_->clear();
+    }
+    // A character of the input's line `inputLine` (from 1) was written.
+    void Written(char c, int32_t inputLine) {
+        if (atLineStart_) Push(inputLine);
+        atLineStart_ = c == '\n';
+    }
+    // The line begun last was taken out again (with the line end before it
+    // kept, the next character begins a line).
+    void LineDropped() {
+        if (!out_->empty()) out_->pop_back();
+        atLineStart_ = true;
+    }
+    void End(int32_t inputLine) {
+        if (atLineStart_) Push(inputLine);
+    }
+
+private:
+    void Push(int32_t inputLine) {
+        if (previous_.empty()) {
+            out_->push_back(inputLine);
+            return;
+        }
+        const size_t k = static_cast<size_t>(inputLine > 0 ? inputLine - 1 : 0);
+        out_->push_back(k < previous_.size() ? previous_[k] : previous_.back());
+    }
+
+    LineOrigins* out_;
+    LineOrigins previous_;
+    bool atLineStart_ = true;
+};
+
+// The removals, written once; with kTrack they also tell the tracker each
+// character written (the run's reading does without, at no cost).
+template <bool kTrack>
+void RemoveCommentsTracked(std::string& text, OriginTracker& lines) {
     // One pass, writing in place: a ";" skips everything up to and including
     // the next line feed. Removing the first comment again and again from the
     // start gives the same text, since nothing before it is ever touched.
+    int32_t line = 1;  // the input line of text[in]
     size_t out = 0;
     size_t in = 0;
     const size_t size = text.size();
@@ -28,28 +74,61 @@ void RemoveComments(std::string& text) {
             size_t lf = text.find('\n', in + 1);
             if (lf == std::string::npos) break;  // the rest of the text is a comment
             in = lf + 1;
+            if constexpr (kTrack) ++line;
             continue;
+        }
+        if constexpr (kTrack) {
+            lines.Written(c, line);
+            if (c == '\n') ++line;
         }
         text[out++] = c;
         ++in;
     }
     text.resize(out);
+    if constexpr (kTrack) lines.End(line);
 }
 
-void RemoveEmptyLines(std::string& text) {
+template <bool kTrack>
+void RemoveEmptyLinesTracked(std::string& text, OriginTracker& lines) {
     // One pass, writing in place: whenever the text written so far ends with
     // "\r\n\r\n", its last pair is dropped. The kept text never holds the
     // sequence, so this meets each occurrence in the order the repeated
     // "replace the first one" would, with the same result.
+    int32_t line = 1;
     size_t out = 0;
     for (size_t in = 0; in < text.size(); ++in) {
-        text[out++] = text[in];
+        const char c = text[in];
+        if constexpr (kTrack) {
+            lines.Written(c, line);
+            if (c == '\n') ++line;
+        }
+        text[out++] = c;
         if (out >= 4 && text[out - 1] == '\n' && text[out - 2] == '\r' && text[out - 3] == '\n' &&
             text[out - 4] == '\r') {
             out -= 2;
+            if constexpr (kTrack) lines.LineDropped();
         }
     }
     text.resize(out);
+    if constexpr (kTrack) lines.End(line);
+}
+
+}  // namespace
+
+void RemoveComments(std::string& text, LineOrigins* origins) {
+    OriginTracker lines(origins);
+    if (origins)
+        RemoveCommentsTracked<true>(text, lines);
+    else
+        RemoveCommentsTracked<false>(text, lines);
+}
+
+void RemoveEmptyLines(std::string& text, LineOrigins* origins) {
+    OriginTracker lines(origins);
+    if (origins)
+        RemoveEmptyLinesTracked<true>(text, lines);
+    else
+        RemoveEmptyLinesTracked<false>(text, lines);
 }
 
 bool FindSectionText(std::string_view text, std::string_view header, std::string& section) {

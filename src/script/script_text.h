@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/log_level.h"
 #include "base/text.h"
@@ -18,15 +19,26 @@ class ReportingBase;
 // The script's text from the bytes of its file: a zero byte ends the text.
 std::string ScriptTextFromBytes(std::string_view bytes);
 
+// Where the lines of a text came from, for a check that names the lines of
+// the file as written: entry k is the line (counted from 1) of the original
+// text that line k of the text (cut at its line feeds) begins on. A removal
+// given an empty list starts from the text as the original; given a list, it
+// carries the lines on through it. A line that comments or empty lines were
+// joined into, or that begins after removed lines, begins where its first
+// kept character stood; an empty last line, where the text after the last
+// kept line feed would stand.
+using LineOrigins = std::vector<int32_t>;
+
 // Every ";" starts a comment that runs up to and including the next line
 // feed: the text before the ";" is joined to the following line, a line that
 // starts with ";" disappears, and a ";" without a line feed after it cuts off
-// the rest of the text.
-void RemoveComments(std::string& text);
+// the rest of the text. With origins, also where each line came from.
+void RemoveComments(std::string& text, LineOrigins* origins = nullptr);
 
 // Collapses every run of empty lines: a "\r\n\r\n" becomes "\r\n" until none
 // is left. Only carriage-return-line-feed pairs count as line ends here.
-void RemoveEmptyLines(std::string& text);
+// With origins, also where each line came from.
+void RemoveEmptyLines(std::string& text, LineOrigins* origins = nullptr);
 
 // The text of the section with this header (for example "[InstallFiles]"):
 // from right after the first occurrence of the header to the next "[" that

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string_view>
 
+#include "base/reading_watch.h"
 #include "base/run_flags.h"
 #include "base/text.h"
 #include "log/error_messages.h"
@@ -322,6 +323,7 @@ int VariableTable::ParseStringsSection(const std::string& section) {
     values.reserve(values.size() + more);
 
     for (std::string_view line : walk.lines()) {
+        NoteSectionLine(line);
         size_t equals = line.find('=');
         if (equals == std::string_view::npos) return 0;
         std::string name = TrimVariableText(line.substr(0, equals));

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# End to end: deployator.exe installs the sample (examples/sample) under Wine.
+# End to end: deployator.exe installs the sample (examples/sample) under Wine,
+# after checking it (-CHECK=: no finding).
 # The package lacks manual.txt, and the robot answers the missing-source
 # prompt with Cancel (the file is then neither installed nor logged); then the
 # files on disk, the shortcut, the font and the log's lines are checked. A
@@ -18,6 +19,17 @@ mkdir -p "$dir"
 cp -r "$root/examples/sample/." "$dir/"
 cp "$build/deployator.exe" "$dir/"
 "$dir/prepare.sh" "$build" "$dir"
+
+# The sample, as tools/demo installs it, checks clean: no finding, exit code 0.
+set +e
+findings="$(cd "$dir" && wine deployator.exe -CHECK=setup.ini </dev/null 2>/dev/null)"
+code=$?
+set -e
+if [ "$code" != 0 ] || [ -n "$findings" ]; then
+    echo "sample_install: FAILED: -CHECK=setup.ini ended with $code:" >&2
+    echo "$findings" >&2
+    exit 1
+fi
 rm "$dir/manual.txt"
 
 programs='C:\Program Files (x86)'

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "base/reading_watch.h"
 #include "base/run_flags.h"
 #include "base/text.h"
 #include "items/files/update_rule.h"
@@ -80,6 +81,7 @@ int ParseDirectorySection(DirectoryList& list, const std::string& section, int i
     list.paths.reserve(list.paths.size() + lines.size());
     list.isDelete.reserve(list.isDelete.size() + lines.size());
     for (std::string_view line : lines) {
+        NoteSectionLine(line);
         std::string path(line);
         VariableTrim(path);
         variables.ExpandVariables(path, false);  // an undefined name was reported
@@ -97,6 +99,7 @@ int ParseDeleteFilesEnd(EndFileList& list, const std::string& section, VariableT
     SectionWalk walk(list, section);
     list.paths.reserve(list.paths.size() + walk.lines().size());
     for (std::string_view line : walk.lines()) {
+        NoteSectionLine(line);
         std::string path(line);
         VariableTrim(path);
         if (!walk.Next(path)) break;

@@ -7,6 +7,7 @@
 #include "base/fault_guard_win32.h"
 #include "base/parallel.h"
 #include "base/path_policy.h"
+#include "base/reading_watch.h"
 #include "base/run_flags.h"
 #include "base/text.h"
 #include "items/files/file_facts.h"
@@ -164,6 +165,7 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
     size_t aheadFirst = 0;
     for (size_t n = 0; n < lines.size(); ++n) {
         const std::string_view line = lines[n];
+        NoteSectionLine(line);
         if (readAhead && n == aheadFirst + ahead.size()) {
             aheadFirst = n;
             ahead = ReadLinesAhead(lines, n, std::min(kLinesAhead, lines.size() - n), variables, programDirectory,
@@ -257,6 +259,7 @@ int FileList::ParseDeleteSection(const std::string& section, int registerFile, i
     const std::vector<std::string_view> lines = SplitLines(text);
     items.reserve(items.size() + lines.size());
     for (std::string_view line : lines) {
+        NoteSectionLine(line);
         // A blank line is no item (completed, it would name the program's
         // own folder).
         if (TrimView(line, " \t\r\n").empty()) continue;

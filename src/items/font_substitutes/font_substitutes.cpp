@@ -1,6 +1,7 @@
 // Reading [SetFontSubstitutes] and [DeleteFontSubstitutes].
 #include "items/font_substitutes/font_substitutes.h"
 
+#include "base/reading_watch.h"
 #include "base/run_flags.h"
 #include "base/text.h"
 #include "script/script_text.h"
@@ -17,6 +18,7 @@ int ParseFontSubstitutes(FontSubstituteList& list, const std::string& section, i
     list.names.reserve(list.names.size() + walk.lines().size());
     list.values.reserve(list.values.size() + walk.lines().size());
     for (std::string_view line : walk.lines()) {
+        NoteSectionLine(line);
         const size_t equals = line.find('=');
         if (equals == std::string_view::npos) return 0;
         std::string name(line.substr(0, equals));

@@ -3,6 +3,7 @@
 
 #include <initializer_list>
 
+#include "base/reading_watch.h"
 #include "base/run_flags.h"
 #include "base/system_text.h"
 #include "base/text.h"
@@ -76,6 +77,7 @@ int ParseRunFiles(RunFileList& list, const std::string& section, int phase, Vari
     list.expectedCodes.reserve(grown);
 
     for (std::string_view line : walk.lines()) {
+        NoteSectionLine(line);
         RunLine parts;
         if (!SplitRunLine(line, parts)) return 0;
         if (!walk.Next(std::string(parts.label))) break;

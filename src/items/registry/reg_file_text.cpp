@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/reading_watch.h"
 #include "base/text.h"
 #include "script/script_text.h"
 #include "script/variable_table.h"
@@ -39,7 +40,10 @@ uint32_t LeadingHex(std::string_view text) {
 template <typename Visit>
 bool ForEachLine(std::string_view text, Visit line) {
     for (std::string_view each : SplitLines(text))
-        if (!line(each)) return false;
+        if (!line(each)) {
+            NoteRejectedFileLine(each);
+            return false;
+        }
     return true;
 }
 

@@ -1,6 +1,7 @@
 // [InstallRegEntries] and [DeleteRegEntries]: each line names a file, which is
 // read whole and turned into registry values to write or keys to delete.
 #include "base/file_system_win32.h"
+#include "base/reading_watch.h"
 #include "base/run_flags.h"
 #include "base/system_text.h"
 #include "base/text.h"
@@ -34,6 +35,7 @@ int ParseFileSection(const std::string& section, const char* blanks, VariableTab
     SectionWalk walk(variables, text);
     std::string path, fileText;
     for (std::string_view line : walk.lines()) {
+        NoteSectionLine(line);
         if (!RegFilePathFromLine(line, variables.programDirectory, path)) {
             ShowBox(LoadMessage(kMsgWrongRegEntriesFormat));
             return 0;

@@ -2,6 +2,7 @@
 // installs.
 #include "items/shortcuts/shortcuts.h"
 
+#include "base/reading_watch.h"
 #include "base/run_flags.h"
 #include "base/text.h"
 #include "items/files/file_list.h"
@@ -30,6 +31,7 @@ int ParseInstallShortcuts(ShortcutList& list, const std::string& section, Variab
     list.linkPaths.reserve(list.linkPaths.size() + walk.lines().size());
     list.targetPaths.reserve(list.targetPaths.size() + walk.lines().size());
     for (std::string_view line : walk.lines()) {
+        NoteSectionLine(line);
         const size_t equals = line.find('=');
         if (equals == std::string_view::npos) return 0;
         std::string link(line.substr(0, equals));
@@ -51,6 +53,7 @@ int ParseDeleteShortcuts(DeleteShortcutList& list, const std::string& section, V
     SectionWalk walk(list, text);
     list.linkPaths.reserve(list.linkPaths.size() + walk.lines().size());
     for (std::string_view line : walk.lines()) {
+        NoteSectionLine(line);
         std::string link(line);
         VariableTrim(link);
         if (!walk.Next(link)) break;
