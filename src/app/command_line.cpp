@@ -72,6 +72,7 @@ int ApplyOptions(InstallScript& script, std::string_view commandLine) {
     if (has("-LSHORT")) script.logLevel = LogLevel::Short;
     if (has("-LNONE")) script.logLevel = LogLevel::None;
     if (HasTestInstallOption(commandLine)) script.testInstall = 1;
+    if (has("-ROLLBACK")) script.rollback = true;
     if (IsAfterRebootRun(commandLine)) script.afterReboot = 1;
     if (std::optional<std::string> logFile = OptionValue(commandLine, "-LF=")) {
         // Used whole when the path policy accepts it; otherwise the log stays

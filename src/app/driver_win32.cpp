@@ -23,6 +23,7 @@
 #include "engine/install_sequence.h"
 #include "engine/work_runner.h"
 #include "items/after_reboot/run_once.h"
+#include "items/rollback/journal_win32.h"
 #include "log/log_file.h"
 #include "base/system_text.h"
 #include "base/fault_guard_win32.h"
@@ -271,7 +272,7 @@ int QuietBox(const std::string& text, const std::string& caption, unsigned style
 int WithSummary(const InstallScript& script, int exitCode) {
     // A run that ended before its log was begun leaves no log at all.
     if (script.logLevel != LogLevel::None && PathExists(script.logPath)) {
-        AppendToLogFile(script.logPath, SummaryLine(script.tally, exitCode));
+        AppendToLogFile(script.logPath, SummaryLine(script.tally, exitCode, script.rolledBack));
         LimitLogSize(script.logPath, script.logSizeKB);
     }
     return exitCode;
@@ -322,6 +323,10 @@ int RunPlan(char* commandLine, const std::string& planPath) {
         return kExitFailure;
     }
     std::vector<PlanRow> rows = std::move(messages);
+    ApplyOptions(*script, commandLine);
+    if (script->rollback)
+        rows.push_back({"[Parameters]", "rollback", "", "", "", "", "", "", "", "",
+                        "transactional: a failure or a Cancel undoes every change (programs that ran excepted)"});
     for (PlanRow& row : BuildInstallPlan(*script)) rows.push_back(std::move(row));
     return WriteReport(planPath, FormatPlan(rows, ReportFormOf(planPath))) ? kExitSuccess : kExitFailure;
 }
@@ -421,6 +426,40 @@ int RunCheck(const std::string& path) {
     return errors ? kExitCheckErrors : kExitSuccess;
 }
 
+// A transactional run that did not end (killed, crashed, power lost) left its
+// journal: it is rolled back before anything else happens, with lines in its
+// own log and a box in a windowed run. A run that waits for the reboot is left
+// to the run after the reboot; a journal that cannot be read is set aside
+// (nothing it names is touched) and said so.
+void RecoverUnfinishedRun(bool afterReboot, bool quiet) {
+    const std::string folder = JournalFolder();
+    std::string logPath;
+    const JournalState state = ReadJournalState(folder, &logPath);
+    if (state == JournalState::kNone || state == JournalState::kWaitsForReboot) return;
+    if (logPath.empty()) logPath = ProgramDirectory() + kDefaultLogName;
+    std::FILE* log = OpenStreamAt(logPath, "a+");
+    if (state == JournalState::kUnreadable) {
+        const std::string aside = SetUnreadableJournalAside(folder);
+        const std::string text = ComposeErrorDetail(0, LoadMessage(kMsgJournalUnreadable), aside.empty() ? folder : aside);
+        if (log) WriteLogText(log, text + "\n");
+        if (!quiet) ShowMessageBox(text, LoadMessage(kMsgErrorCaption), kBoxOk);
+        if (log) std::fclose(log);
+        return;
+    }
+    (void)afterReboot;
+    if (log) WriteLogText(log, "\n[Rollback of a run that did not end]\n");
+    const RollbackReport report = RollBack(folder, log);
+    std::string detail = std::to_string(report.undone) + " changes undone";
+    if (report.notUndone) detail += ", " + std::to_string(report.notUndone) + " could not be";
+    detail += " (" + logPath + ")";
+    const std::string text = ComposeErrorDetail(0, LoadMessage(kMsgRolledBackOnStart), detail);
+    if (log) {
+        WriteLogText(log, text + "\n");
+        std::fclose(log);
+    }
+    if (!quiet) ShowMessageBox(text, "", kBoxOk | kBoxIconInformation | kBoxNotAnError);
+}
+
 // A quiet run: no window at all, every box in the log, the exit code for
 // deployment tools.
 int RunQuiet(char* commandLine, const RunStart& start) {
@@ -518,6 +557,7 @@ int RunProgram(HINSTANCE instance, char* commandLine) {
         ShowError(0, kMsgAnotherRunInProgress, kBoxOk);
         return 0;
     }
+    RecoverUnfinishedRun(start.afterReboot, mode.quiet);
     if (mode.quiet) return RunQuiet(commandLine, start);
 
     UniqueModule commonControls(LoadCommonControls());

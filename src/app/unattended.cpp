@@ -50,10 +50,11 @@ std::string QuietBoxLine(const std::string& caption, const std::string& text, in
     return "[Message] " + (caption.empty() ? std::string() : caption + ": ") + BoxOutcome(text, answer) + "\n";
 }
 
-std::string SummaryLine(const RunTally& t, int exitCode) {
+std::string SummaryLine(const RunTally& t, int exitCode, bool rolledBack) {
     return "Summary: " + std::to_string(t.done) + " done, " + std::to_string(t.upToDate) + " up to date, " +
            std::to_string(t.failed) + " failed, " + std::to_string(t.scheduled) +
-           " scheduled for the reboot, exit code " + std::to_string(exitCode) + "\n";
+           " scheduled for the reboot, exit code " + std::to_string(exitCode) + (rolledBack ? ", rolled back" : "") +
+           "\n";
 }
 
 }  // namespace dp

@@ -56,6 +56,7 @@ std::string BoxOutcome(const std::string& text, int answer);
 std::string QuietBoxLine(const std::string& caption, const std::string& text, int answer);
 
 // "Summary: 3 done, 1 up to date, 0 failed, 1 scheduled for the reboot, exit code 3010\n".
-std::string SummaryLine(const RunTally& tally, int exitCode);
+// A run that was rolled back says so at the end: ", rolled back".
+std::string SummaryLine(const RunTally& tally, int exitCode, bool rolledBack = false);
 
 }  // namespace dp

@@ -2,6 +2,7 @@
 // sequence, carried out by the runner with the log open.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <utility>
@@ -17,6 +18,7 @@
 #include "engine/install_sequence.h"
 #include "engine/work_runner.h"
 #include "items/after_reboot/run_once.h"
+#include "items/rollback/journal_win32.h"
 #include "log/error_messages.h"
 #include "log/log_file.h"
 #include "log/message_box.h"
@@ -46,6 +48,49 @@ void CloseAndLimitLog(LogStream& log, const InstallScript& s) {
     LimitLogSize(s.logPath, s.logSizeKB);
 }
 
+// Undoes the run's changes, after its failure or its Cancel, in its log.
+void RollBackRun(InstallScript& s, std::FILE* log) {
+    WriteLogText(log, "\n[Rollback]\n");
+    const RollbackReport report = RollBack(JournalFolder(), log);
+    s.rolledBack = true;
+    s.rebootRequired = 0;  // every replacement waiting for it was withdrawn
+    installCancelled = 1;  // nothing of the run goes on
+    std::string detail = std::to_string(report.undone) + " changes undone";
+    if (report.notUndone) detail += ", " + std::to_string(report.notUndone) + " could not be (see the log)";
+    ShowErrorDetail(0, kMsgRolledBack, detail, kBoxOk | kBoxIconInformation);
+}
+
+// The journal of a transactional run's install phase, begun; none (after a
+// box) when it cannot be, and then nothing may be changed.
+std::unique_ptr<Journal> BeginJournal(const InstallScript& s) {
+    const std::string folder = JournalFolder();
+    if (ReadJournalState(folder) == JournalState::kWaitsForReboot) {
+        ShowErrorDetail(0, kMsgJournalWaitsForReboot, JournalFilePath(folder), kBoxOk);
+        return nullptr;
+    }
+    Status status;
+    std::unique_ptr<Journal> journal = Journal::Begin(folder, s.commandLine, s.logPath, status);
+    if (!journal) ShowErrorDetail(status.code(), kMsgJournalNotWritten, JournalFilePath(folder), kBoxOk);
+    return journal;
+}
+
+// What a RunOnce value held before this run writes its own.
+JournalRecord RunOnceState() {
+    UniqueKey key;
+    std::string data;
+    bool present = false;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunOnceKeyPath, 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS) {
+        DWORD type = 0, size = 0;
+        if (RegQueryValueExA(key.get(), kRunOnceValueName, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+            data.assign(size, '\0');
+            present = RegQueryValueExA(key.get(), kRunOnceValueName, nullptr, &type,
+                                       reinterpret_cast<BYTE*>(data.data()), &size) == ERROR_SUCCESS;
+            data.resize(std::min<size_t>(size, data.find('\0')));
+        }
+    }
+    return JournalRecord{journal::kRunOnce, {present ? "1" : "0", present ? data : std::string()}};
+}
+
 StepContext MakeStepContext(InstallScript& s, std::FILE* log, InstallProgress* progress,
                             VariableTable& variables) {
     StepContext step{log, s.logLevel, variables, s.fileList, s.rebootRequired, installCancelled, progress};
@@ -68,15 +113,37 @@ int InstallContext::RunInstallPhase() {
         return 0;
     }
     StepContext step = MakeStepContext(s, log.get(), progress, variables);
+    std::unique_ptr<Journal> journal;
+    if (s.rollback) {
+        journal = BeginJournal(s);
+        if (!journal) {
+            installCancelled = 1;
+            CloseAndLimitLog(log, s);
+            return 0;
+        }
+        step.journal = journal.get();
+        step.stopOnFailure = true;
+    }
     WorkPhase phase = BuildInstallPhase(s);
-    if (!RunWorkPhase(phase, step, installCancelled)) {
+    const int32_t failedBefore = s.tally.failed;
+    const bool ran = RunWorkPhase(phase, step, installCancelled);
+    if (journal && (!ran || s.tally.failed > failedBefore)) {
+        journal.reset();
+        RollBackRun(s, log.get());
+        CloseAndLimitLog(log, s);
+        return 0;
+    }
+    if (!ran) {
         // A full disk leaves the log closed (its lines are written) but not
         // cut: the disk it lives on may be the full one.
         if (!step.endPhase) CloseAndLimitLog(log, s);
         return 0;
     }
     if (s.rebootRequired) {
+        if (journal) (void)journal->Record(RunOnceState());
         WriteRunOnceEntry(s.commandLine);
+        // The journal stays for the run after the reboot, which goes on with it.
+        if (journal) (void)journal->Record({journal::kRebootWait, {}});
         CloseAndLimitLog(log, s);
         CloseProgressDialog();
         return 1;
@@ -93,8 +160,26 @@ int InstallContext::RunEndPhase() {
     if (!OpenPhaseLog(s, log)) return 0;
     if (s.afterReboot) WriteLogText(log.get(), "\n[After Reboot]\n");
     StepContext step = MakeStepContext(s, log.get(), progress, variables);
+    // A transactional run goes on with its journal (after the reboot too).
+    std::unique_ptr<Journal> journal;
+    const std::string folder = JournalFolder();
+    if (s.rollback && ReadJournalState(folder) != JournalState::kNone) {
+        Status status;
+        journal = Journal::Continue(folder, status);
+        if (!journal) ShowErrorDetail(status.code(), kMsgJournalNotWritten, JournalFilePath(folder), kBoxOk);
+        step.journal = journal.get();
+        step.stopOnFailure = true;
+    }
     WorkPhase phase = BuildEndPhase(s);
-    RunWorkPhase(phase, step, installCancelled);
+    const int32_t failedBefore = s.tally.failed;
+    const bool ran = RunWorkPhase(phase, step, installCancelled);
+    if (journal) {
+        journal.reset();
+        if (!ran || s.tally.failed > failedBefore)
+            RollBackRun(s, log.get());
+        else
+            DiscardJournal(folder);  // done: nothing is kept
+    }
     CloseAndLimitLog(log, s);
     return 1;
 }

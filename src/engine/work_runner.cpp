@@ -82,6 +82,11 @@ bool RunWorkPhase(WorkPhase& phase, StepContext& step, std::atomic<uint8_t>& can
                 step.endPhase = true;
                 return false;
             }
+            if (step.stopOnFailure && item->counted() &&
+                (result.outcome == Outcome::kFailed || result.outcome == Outcome::kRefused)) {
+                step.failedAndStopped = true;
+                return false;
+            }
             stepEnded = result.endsStep;
         }
     }

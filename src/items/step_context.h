@@ -13,6 +13,7 @@ namespace dp {
 
 class FileList;
 class InstallProgress;
+class Journal;
 class VariableTable;
 
 // What a run did with its items: the log's summary line and the exit code of
@@ -37,6 +38,13 @@ struct StepContext {
     // Whether every item's outcome gets a line of its own in the log (a quiet
     // run's full log, for the administrator who reads it against the plan).
     bool outcomeLines = false;
+    // The journal of a transactional run: each item records how to undo its
+    // change before making it. None in an ordinary run.
+    Journal* journal = nullptr;
+    // A transactional run ends its phase at the first item that fails (it
+    // is then rolled back); set when that happened.
+    bool stopOnFailure = false;
+    bool failedAndStopped = false;
 
     bool logging() const { return log != nullptr && level != LogLevel::None; }
     bool fullLog() const { return log != nullptr && level == LogLevel::Full; }

@@ -88,6 +88,10 @@ public:
     // Whether the log gets a line with the outcome of every item (a quiet
     // run's full log).
     bool outcomeLines = false;
+    // A transactional run ([Parameters] ROLLBACK=YES, -ROLLBACK): a failure
+    // or a Cancel undoes every change; and whether this run was rolled back.
+    bool rollback = false;
+    bool rolledBack = false;
     // Follows the reading when the script is only checked (-CHECK=); not owned.
     ReadingObserver* observer = nullptr;
 };

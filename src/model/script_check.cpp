@@ -175,7 +175,7 @@ std::vector<LineFinding> FindSectionLayout(const StrippedScript& script, const s
 
 std::optional<LineFinding> CheckParameterLine(std::string_view key, std::string_view value) {
     static const std::vector<std::string_view> kKeys = {"INSTALLTYPE", "LOGLEVEL", "LOGFILE", "LOGSIZE",
-                                                        "ARCHITECTURE"};
+                                                        "ARCHITECTURE", "ROLLBACK"};
     const std::string_view name = TrimView(key, kBlanks);
     const std::string_view v = TrimView(value, kBlanks);
     auto error = [](std::string text) { return LineFinding{0, Severity::Error, std::move(text)}; };
@@ -205,10 +205,16 @@ std::optional<LineFinding> CheckParameterLine(std::string_view key, std::string_
                                        std::string(level)};
         return std::nullopt;
     }
+    if (name == "ROLLBACK") {
+        static const std::vector<std::string_view> kAnswers = {"YES", "NO"};
+        if (std::find(kAnswers.begin(), kAnswers.end(), v) == kAnswers.end())
+            return error("unknown ROLLBACK " + Quote(v) + Suggestion(v, kAnswers) + ": YES or NO");
+        return std::nullopt;
+    }
     if (name == "INSTALLTYPE") return std::nullopt;
     return LineFinding{0, Severity::Warning,
                        "unknown parameter " + Quote(name) + Suggestion(name, kKeys) + ": INSTALLTYPE, LOGLEVEL, "
-                       "LOGFILE, LOGSIZE or ARCHITECTURE"};
+                       "LOGFILE, LOGSIZE, ARCHITECTURE or ROLLBACK"};
 }
 
 std::vector<std::string> CheckInstallOptions(std::string_view options) {

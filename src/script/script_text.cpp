@@ -167,6 +167,7 @@ void ApplyParameterLine(std::string_view key, std::string_view value, ParameterT
     auto has = [](std::string_view text, std::string_view word) {
         return text.find(word) != std::string_view::npos;
     };
+    if (has(key, "ROLLBACK")) targets.rollback = has(value, "YES");
     if (has(key, "INSTALLTYPE") && has(value, "TESTINSTALL")) targets.testInstall = 1;
     if (has(key, "LOG")) {
         if (has(value, "FULL")) targets.logLevel = LogLevel::Full;

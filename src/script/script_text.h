@@ -70,10 +70,12 @@ struct ParameterTargets {
     LogLevel& logLevel;
     std::string& logPath;
     int32_t& logSizeKB;
+    bool& rollback;
 };
 
 // Applies one "key=value" line of [Parameters]. The tests are substring
-// tests in this order and several may apply: INSTALLTYPE/TESTINSTALL,
+// tests in this order and several may apply: ROLLBACK (YES makes the run
+// transactional, anything else not), INSTALLTYPE/TESTINSTALL,
 // LOG/FULL then LOG/NONE, LOGFILE (the whole value, VariableTrim), LOGSIZE
 // (ParseWholeDecimal: a value that is no number changes nothing; a negative
 // one means no limit).

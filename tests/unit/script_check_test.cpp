@@ -120,7 +120,8 @@ TEST(ScriptCheck, ParameterValues) {
         {"LOGFILE", "C:\\NONE\\setup.log", "W:the LOGFILE value holds \"NONE\", which also sets the log level to NONE"},
         {"LOGFILE", "%TEMP_PATH%setup.log", ""},
         {"INSTALLTYPE", "TESTINSTALL", ""},
-        {"LOGLEVL", "FULL", "W:unknown parameter \"LOGLEVL\" (did you mean LOGLEVEL?): INSTALLTYPE, LOGLEVEL, LOGFILE, LOGSIZE or ARCHITECTURE"},
+        {"ROLLBACK", "yes", "E:unknown ROLLBACK \"yes\" (did you mean YES?): YES or NO"},
+        {"LOGLEVL", "FULL", "W:unknown parameter \"LOGLEVL\" (did you mean LOGLEVEL?): INSTALLTYPE, LOGLEVEL, LOGFILE, LOGSIZE, ARCHITECTURE or ROLLBACK"},
     };
     for (const Case& c : cases) {
         const std::optional<LineFinding> f = CheckParameterLine(c.key, c.value);

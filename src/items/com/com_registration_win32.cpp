@@ -21,6 +21,7 @@
 #include "items/files/file_list.h"
 #include "items/files/file_operations.h"
 #include "items/files/result_line.h"
+#include "items/rollback/journal_win32.h"
 #include "log/error_messages.h"
 #include "log/message_box.h"
 #include "resources/message_ids.h"
@@ -158,7 +159,12 @@ public:
 
     Check Verify() const override { return Check::NotChecked("a server's registration is its own"); }
 
-    ItemResult Do(StepContext&) override {
+    ItemResult Do(StepContext& step) override {
+        if (step.journal) {
+            const char* state = &call_ == &kRegister ? "registered" : "unregistered";
+            if (const Status noted = step.journal->Record({journal::kServer, {path_, state}}); !noted.ok())
+                return ItemResult::Failed(noted.code(), "", Report::kNone);
+        }
         const ComLibrary com;
         Failure failure = CallServer(path_, call_);
         if (failure.empty()) return ItemResult::Done();
@@ -275,6 +281,14 @@ int ReadSavedList(const char* name, std::vector<std::string>& paths) {
     return 1;
 }
 
+int RestoreSavedList(const char* name, bool present, const std::vector<std::string>& paths) {
+    if (present) return SaveList(name, paths);
+    UniqueKey program;
+    if (RegOpenKeyExA(g_root(), kProgramKeyPath, 0, KEY_ALL_ACCESS, program.put()) == ERROR_SUCCESS)
+        RegDeleteKeyA(program.get(), name);
+    return 1;
+}
+
 bool RegisterComServer(std::FILE* log, const std::string& path) {
     const Failure failure = CallServer(path, kRegister);
     ReportFailure(log, failure);
@@ -312,6 +326,20 @@ void AddComRegistrations(const FileList& files, bool fromSavedList, WorkItems& i
 
 void AddAfterRebootLists(WorkItems& items) {
     items.push_back(MakeBookkeeping([](StepContext& step) {
+        if (step.journal) {
+            // The lists of a run before are put back by a rollback.
+            for (const char* name : {kComRegList, kCopyFileList}) {
+                std::vector<std::string> paths;
+                UniqueKey probe;
+                const bool present =
+                    RegOpenKeyExA(g_root(), ListKeyPath(name).c_str(), 0, KEY_QUERY_VALUE, probe.put()) == ERROR_SUCCESS;
+                probe.reset();
+                if (present) ReadSavedList(name, paths);
+                JournalRecord record{journal::kList, {name, present ? "1" : "0"}};
+                record.fields.insert(record.fields.end(), paths.begin(), paths.end());
+                (void)step.journal->Record(record);
+            }
+        }
         SaveComRegList(step);
         SaveCopyFileList(step);
     }));

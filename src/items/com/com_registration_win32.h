@@ -19,6 +19,9 @@ ListRootFunction SetListRootForTesting(ListRootFunction root);
 // does not open); 0 when the key cannot be queried (a box "Error" tells).
 int ReadSavedList(const char* name, std::vector<std::string>& paths);
 
+// Puts a list back as it was: the paths (present), or no list at all.
+int RestoreSavedList(const char* name, bool present, const std::vector<std::string>& paths);
+
 // Longest wait for the system's 64-bit regsvr32.
 constexpr DWORD kNativeRegsvr32WaitMs = 60000;
 

@@ -10,6 +10,7 @@
 #include "base/status.h"
 #include "base/program_win32.h"
 #include "items/directories/directories.h"
+#include "items/rollback/journal_win32.h"
 #include "log/error_messages.h"
 #include "resources/message_ids.h"
 #include "script/variable_table.h"
@@ -177,11 +178,16 @@ public:
 
     PlanRow Describe() const override { return PlanRow{"", "create directory", path_}; }
 
-    ItemResult Do(StepContext&) override {
+    ItemResult Do(StepContext& step) override {
         const std::vector<size_t> levels = DirectoryLevelLengths(path_);
         if (levels.empty()) return ItemResult::UpToDate();  // nothing the line asks for
         const std::string deepest = path_.substr(0, levels.back());
         if (IsFolder(deepest)) return ItemResult::UpToDate();
+        if (step.journal) {
+            if (const Status noted = step.journal->NoteNewFolders(deepest); !noted.ok())
+                return ItemResult::Failed(noted.code(), FormatLogMessage(noted.code(), kMsgErrorCreatingDirectory, path_),
+                                          Report::kLog);
+        }
         const Status status = CreateDirectoryPath(path_);
         if (IsFolder(deepest)) return ItemResult::Done();
         const uint32_t code = status.ok() ? ERROR_PATH_NOT_FOUND : status.code();
@@ -210,9 +216,12 @@ public:
         return row;
     }
 
-    ItemResult Do(StepContext&) override {
+    ItemResult Do(StepContext& step) override {
         if (refused_) return ItemResult::Refused(FormatLogMessage(0, kMsgProtectedDirectory, path_));
-        const Status status = DeleteDirectoryTree(path_);
+        // A transactional run moves the folder aside whole: all or nothing.
+        const Status status = !step.journal ? DeleteDirectoryTree(path_)
+                              : IsFolder(path_) ? step.journal->MoveAside(path_, true)
+                                                : Status(ERROR_PATH_NOT_FOUND);
         if (status.ok()) return ItemResult::Done();
         if (status.notFound()) return ItemResult::UpToDate();  // already gone
         return ItemResult::Failed(status.code(), FormatLogMessage(status.code(), kMsgErrorDeletingDirectory, path_),

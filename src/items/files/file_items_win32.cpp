@@ -16,6 +16,7 @@
 #include "items/files/file_operations.h"
 #include "items/files/result_line.h"
 #include "items/files/update_rule.h"
+#include "items/rollback/journal_win32.h"
 #include "log/error_messages.h"
 #include "log/message_box.h"
 #include "resources/message_ids.h"
@@ -43,6 +44,35 @@ std::string SizeAndTime(const WIN32_FILE_ATTRIBUTE_DATA& data) {
     const uint64_t size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
     const uint64_t time = (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
     return std::to_string(size) + " bytes, " + FormatIsoFileTime(time);
+}
+
+bool InUse(const Status& status) {
+    return status.code() == ERROR_SHARING_VIOLATION || status.code() == ERROR_ACCESS_DENIED ||
+           status.code() == ERROR_LOCK_VIOLATION;
+}
+
+// A transactional run deletes a file by moving it aside. A file in use that
+// cannot be moved is deleted at the reboot as in any run, with a copy kept
+// for the rollback. 0 when it was moved (deleted), else what the caller does:
+// kTryDeletion, or the system's error.
+constexpr uint32_t kTryDeletion = 0xffffffffu;
+uint32_t DeleteThroughJournal(Journal& journal, const std::string& path) {
+    const Status moved = journal.MoveAside(path, false);
+    if (moved.ok()) return 0;
+    if (moved.notFound()) return moved.code();
+    if (!InUse(moved)) return moved.code();
+    const Status kept = journal.KeepCopyForReboot(path);
+    return kept.ok() ? kTryDeletion : kept.code();
+}
+
+// Before a copy in a transactional run: the file it replaces moved aside (a
+// file in use kept as a copy, for the replacement at the reboot), or the new
+// file noted. 0, or why the copy must not go on.
+Status PrepareCopy(Journal& journal, const std::string& target) {
+    if (!PathExists(target)) return journal.NoteNewFile(target);
+    const Status moved = journal.MoveAside(target, false);
+    if (moved.ok() || !InUse(moved)) return moved;
+    return journal.KeepCopyForReboot(target);
 }
 
 // Why the rules refuse a deletion before any call, for the plan.
@@ -73,7 +103,9 @@ public:
         if (refusal_ != 0) return ItemResult::Refused(DeletionErrorText(refusal_, it.targetPath));
         std::string line = c.logging() ? FormatResultLine(files_, c.level, static_cast<int>(index_)) : std::string();
         int32_t scheduled = 0;
-        const uint32_t result = it.targetExists ? RemoveInstalledFile(it.targetPath, scheduled) : kErrorFileNotFound;
+        uint32_t result = it.targetExists ? kTryDeletion : kErrorFileNotFound;
+        if (result == kTryDeletion && c.journal) result = DeleteThroughJournal(*c.journal, it.targetPath);
+        if (result == kTryDeletion) result = RemoveInstalledFile(it.targetPath, scheduled);
         if (scheduled) c.rebootRequired = 1;
         if (result == 0) {
             if (c.logging()) WriteLogText(c.log, line + "\n");
@@ -165,6 +197,13 @@ private:
         if (!it.sourceExists && CheckPath(it.sourcePath) == 0)
             return ItemResult::Failed(kErrorFileNotFound, MissingSourceText(it.sourcePath), Report::kLog);
 
+        // A transactional run keeps what the copy replaces.
+        if (c.journal) {
+            if (const Status prepared = PrepareCopy(*c.journal, it.targetPath); !prepared.ok()) {
+                if (c.logging()) WriteLogText(c.log, CopyResultText(line, prepared.code(), false));
+                return ItemResult{Outcome::kFailed, prepared.code()};
+            }
+        }
         // A source the policy refused was never looked for: its copy fails
         // with the policy's code. The scheduling flag is the copy's own, so
         // that only this copy's scheduling counts.
@@ -204,7 +243,8 @@ public:
     PlanRow Describe() const override { return PlanRow{"", "delete", path_}; }
 
     ItemResult Do(StepContext& c) override {
-        const uint32_t error = DeleteFileAt(path_);
+        uint32_t error = c.journal ? DeleteThroughJournal(*c.journal, path_) : kTryDeletion;
+        if (error == kTryDeletion) error = DeleteFileAt(path_);
         if (error == 0) {
             c.LogMessage(0, kMsgDeletingFile, path_);
             return ItemResult::Done();

@@ -5,6 +5,7 @@
 #include "base/seam.h"
 #include "items/font_substitutes/font_substitutes.h"
 #include "items/font_substitutes/font_substitutes_win32.h"
+#include "items/rollback/journal_win32.h"
 #include "resources/message_ids.h"
 
 namespace dp {
@@ -51,7 +52,13 @@ public:
         return PlanRow{"", value_ ? "set substitute" : "delete substitute", name_, value_.value_or("")};
     }
 
-    ItemResult Do(StepContext&) override {
+    ItemResult Do(StepContext& step) override {
+        if (step.journal) {
+            const std::optional<std::string> old = g_read(name_);
+            if (const Status noted = step.journal->Record({journal::kSubstitute, {name_, old ? "1" : "0", old.value_or("")}});
+                !noted.ok())
+                return ItemResult::Failed(noted.code(), "", Report::kNone);
+        }
         const uint32_t error = g_write(name_, value_);
         if (error == 0) return ItemResult::Done();
         return ItemResult::Failed(error, FormatLogMessage(error, kMsgErrorFontSubstitutes, name_), Report::kLog);

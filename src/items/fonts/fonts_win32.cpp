@@ -16,6 +16,7 @@
 #include "items/files/result_line.h"
 #include "items/fonts/font_files.h"
 #include "items/fonts/fonts.h"
+#include "items/rollback/journal_win32.h"
 #include "log/error_messages.h"
 #include "resources/message_ids.h"
 #include "script/variable_table.h"
@@ -89,6 +90,8 @@ ItemResult RegisterFont(const FontItem& font, const std::string& fontsFolder, St
     Status status = CreateAndOpenKey(HKEY_LOCAL_MACHINE, FontsKeyPath(),
                                      KEY_QUERY_VALUE | KEY_SET_VALUE | SystemView(), key);
     const std::string valueName = FontValueName(face, font.trueType);
+    if (status.ok() && step.journal)
+        status = step.journal->NoteValue(HKEY_LOCAL_MACHINE, "", FontsKeyPath(), valueName, SystemView());
     if (status.ok()) {
         std::string existing;
         if (ReadTextValue(key.get(), valueName, existing).ok() && !existing.empty() && !NamesFont(existing, font)) {
@@ -106,7 +109,7 @@ ItemResult RegisterFont(const FontItem& font, const std::string& fontsFolder, St
 }
 
 // Removes the font's value from the Fonts key, when the value names this font.
-ItemResult UnregisterFont(const FontItem& font) {
+ItemResult UnregisterFont(const FontItem& font, StepContext& step) {
     const std::string face = FaceNameOf(font.path);
     if (face.empty()) return ItemResult::Done();  // never registered
     UniqueKey key;
@@ -119,6 +122,10 @@ ItemResult UnregisterFont(const FontItem& font) {
         rc = static_cast<LONG>(read.code());
         if (read.ok()) {
             if (!NamesFont(data, font)) return ItemResult::Done();  // another file's registration stays
+            if (step.journal) {
+                const Status noted = step.journal->NoteValue(HKEY_LOCAL_MACHINE, "", FontsKeyPath(), valueName, SystemView());
+                if (!noted.ok()) return ItemResult::Failed(noted.code(), "", Report::kNone);
+            }
             rc = RegDeleteValueA(key.get(), valueName.c_str());
         }
     }
@@ -153,7 +160,12 @@ public:
         if (slash != std::string::npos) {
             const FontItem font{item.targetPath, item.targetPath.substr(slash + 1),
                                 IsTrueTypeName(item.targetPath.substr(slash + 1))};
-            result = removal_ ? Remove(font, tempFolder) : Add(font, fontsFolder, tempFolder, step);
+            if (step.journal) {
+                const std::string resource = font.trueType ? FontResourcePath(tempFolder, font.fileName) : std::string();
+                (void)step.journal->Record({removal_ ? journal::kFontRemoved : journal::kFontAdded,
+                                            {font.trueType ? font.path : font.fileName, resource}});
+            }
+            result = removal_ ? Remove(font, tempFolder, step) : Add(font, fontsFolder, tempFolder, step);
         }
         BroadcastFontChange();
         return result;
@@ -209,7 +221,7 @@ private:
         return RegisterFont(font, fontsFolder, step);
     }
 
-    ItemResult Remove(const FontItem& font, const std::string& tempFolder) {
+    ItemResult Remove(const FontItem& font, const std::string& tempFolder, StepContext& step) {
         if (font.trueType) {
             const std::string resource = FontResourcePath(tempFolder, font.fileName);
             RemoveFontResourceA(resource.c_str());
@@ -217,7 +229,7 @@ private:
         } else {
             RemoveFontResourceA(font.fileName.c_str());
         }
-        return UnregisterFont(font);
+        return UnregisterFont(font, step);
     }
 
     const FileList& files_;

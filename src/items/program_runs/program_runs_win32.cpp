@@ -11,6 +11,7 @@
 #include "base/status.h"
 #include "base/system_text.h"
 #include "items/program_runs/program_runs.h"
+#include "items/rollback/journal_win32.h"
 #include "log/error_messages.h"
 #include "log/message_box.h"
 #include "resources/message_ids.h"
@@ -85,6 +86,8 @@ public:
     Check Verify() const override { return Check::NotChecked("a program's run leaves nothing to check"); }
 
     ItemResult Do(StepContext& step) override {
+        // What a program does cannot be undone: a rollback says so.
+        if (step.journal) (void)step.journal->Record({journal::kProgram, {command_}});
         if (shell_) {
             const intptr_t returned = OpenWithShell(command_);
             if (returned <= 32) return BoxAndLog(ShellOpenErrorText(command_, returned), 0);

@@ -14,6 +14,7 @@
 #include "base/text.h"
 #include "items/registry/reg_file_text.h"
 #include "items/registry/registry_keys_win32.h"
+#include "items/rollback/journal_win32.h"
 #include "log/message_box.h"
 #include "resources/message_ids.h"
 #include "script/registry_text_win32.h"
@@ -131,17 +132,28 @@ public:
         return row;
     }
 
-    ItemResult Do(StepContext&) override {
+    ItemResult Do(StepContext& step) override {
         const std::string& keyPath = entries_.keyPaths[index_];
         OpenKey& open = *open_;
         if (!open.key || open.keyPath != keyPath) {
             open.key.reset();
+            if (step.journal) {
+                // The keys this run creates are noted before they are made.
+                const KeyPathParts parts = SplitKeyPath(keyPath);
+                if (const HKEY root = RootKeyFromPath(keyPath))
+                    (void)step.journal->NoteNewKeys(root, std::string(parts.subkey), 0);
+            }
             std::string where;
             if (const Status status = OpenForWriting(keyPath, open, where); !status.ok())
                 return OpenKeyFailure(where, static_cast<LONG>(status.code()));
         }
         const std::string& name = entries_.names[index_];
         const std::string& data = entries_.data[index_];
+        if (step.journal) {
+            // The value's old state first (the key exists now: it was opened).
+            const Status noted = step.journal->NoteValue(RootKeyFromPath(keyPath), keyPath, open.subkey, name, 0);
+            if (!noted.ok()) return ItemResult::Failed(noted.code(), "", Report::kNone);
+        }
         const LONG rc = WriteValue(open.key.get(), name, entries_.types[index_], data);
         if (rc == ERROR_SUCCESS) return ItemResult::Done();
         // "Error writing registry value root\subkey\name=data. <system text>",
@@ -222,7 +234,7 @@ public:
         return row;
     }
 
-    ItemResult Do(StepContext&) override {
+    ItemResult Do(StepContext& step) override {
         if (refused_)
             return DeletionTrouble(Outcome::kRefused, 0, LoadMessage(kMsgSharedRegistryKeyKept) + " " + path_ + ".");
         const KeyPathParts parts = SplitKeyPath(path_);
@@ -233,7 +245,12 @@ public:
         const LONG opened = RegOpenKeyExA(root, subkey.c_str(), 0, KEY_ALL_ACCESS, probe.put());
         probe.reset();
         LONG rc = opened;
-        if (opened == ERROR_SUCCESS) rc = SHDeleteKeyA(root, subkey.c_str());
+        if (opened == ERROR_SUCCESS && step.journal) {
+            // The whole tree is kept before it goes.
+            if (const Status saved = step.journal->SaveKeyTree(root, path_, subkey, 0); !saved.ok())
+                rc = static_cast<LONG>(saved.code());
+        }
+        if (rc == ERROR_SUCCESS) rc = SHDeleteKeyA(root, subkey.c_str());
         if (opened == ERROR_FILE_NOT_FOUND) {
             result = ItemResult::UpToDate();  // nothing to delete
         } else if (rc != ERROR_SUCCESS) {

@@ -15,6 +15,7 @@
 #include "items/directories/directories.h"
 #include "items/files/file_list.h"
 #include "items/shortcuts/shortcuts.h"
+#include "items/rollback/journal_win32.h"
 #include "log/error_messages.h"
 #include "log/message_box.h"
 #include "resources/message_ids.h"
@@ -103,6 +104,15 @@ public:
         UniqueCom<IShellLinkA> link;
         if (const HRESULT result = CreateShellLink(link); FAILED(result))
             return ComFailure(*session_, ErrorOfResult(result), kMsgErrorCoCreateInstance, linkPath_);
+        if (step.journal) {
+            // The link it replaces is kept, or the new link noted.
+            const std::string linkFile = linkPath_ + ".lnk";
+            const Status kept = PathExists(linkFile) ? step.journal->MoveAside(linkFile, false)
+                                                     : step.journal->NoteNewFile(linkFile);
+            if (!kept.ok())
+                return ItemResult::Failed(kept.code(), FormatLogMessage(kept.code(), kMsgErrorCreatingShortcut, linkPath_),
+                                          Report::kLog);
+        }
         // A folder that cannot be created makes the save fail, which tells.
         (void)CreateShortcutFolder(linkPath_);
         uint32_t error = 0;
@@ -161,7 +171,7 @@ public:
             UniqueCom<IShellLinkA> link;
             if (SUCCEEDED(com.result()) && SUCCEEDED(CreateShellLink(link))) target = ReadLinkTarget(link.get(), linkFile);
         }
-        const uint32_t error = DeleteFileAt(linkFile);
+        const uint32_t error = step.journal ? step.journal->MoveAside(linkFile, false).code() : DeleteFileAt(linkFile);
         if (error != 0) {
             // A link already gone is up to date; the full log still tells it.
             const std::string text = FormatLogMessage(error, kMsgErrorDeletingShortcut, linkPath_);
@@ -194,7 +204,14 @@ public:
         return row;
     }
 
-    ItemResult Do(StepContext&) override {
+    ItemResult Do(StepContext& step) override {
+        if (step.journal) {
+            bool empty = true;
+            if (ListFolder(folder_, [&empty](const std::string&, DWORD) { empty = false; }) != 0 || !empty)
+                return ItemResult::UpToDate();  // gone already, or it holds other things
+            if (const Status noted = step.journal->Record({journal::kFolderGone, {folder_}}); !noted.ok())
+                return ItemResult::Failed(noted.code(), "", Report::kNone);
+        }
         const uint32_t error = RemoveFolder(folder_);
         if (error == 0) return ItemResult::Done();
         // Gone already, or it holds other things: nothing to do.
