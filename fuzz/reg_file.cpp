@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "items/registry/protected_keys.h"
 #include "items/registry/reg_file_text.h"
 #include "script/variable_table.h"
 
@@ -42,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         dp::RegistryRoot root;
         const dp::KeyPathParts parts = dp::SplitKeyPath(key);
         Check(parts.hasBackslash && parts.rootName.size() + 1 + parts.subkey.size() == key.size());
-        if (dp::RootFromKeyPath(key, root)) dp::IsSharedRegistryKey(parts.subkey);
+        if (dp::RootFromKeyPath(key, root)) dp::IsProtectedRegistryKey(key);
     }
 
     text = input;
@@ -52,7 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     dp::ParseRegKeyFile(keys, text, vars);
     for (const std::string& key : keys.keyPaths) {
         Check(key.size() <= dp::kMaxRegKeyPath && key.find('\n') == std::string::npos);
-        dp::IsSharedRegistryKey(dp::SplitKeyPath(key).subkey);
+        // A root alone, or a key with nothing but backslashes below its root, is never deleted.
+        if (dp::SplitKeyPath(key).subkey.find_first_not_of('\\') == std::string_view::npos)
+            Check(dp::IsProtectedRegistryKey(key));
     }
 
     std::string path;

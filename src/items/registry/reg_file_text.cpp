@@ -210,33 +210,4 @@ KeyPathParts SplitKeyPath(std::string_view keyPath) {
     return {keyPath.substr(0, slash), keyPath.substr(slash + 1), true};
 }
 
-bool IsSharedRegistryKey(std::string_view subkey) {
-    static constexpr std::string_view kShared[] = {
-        "SOFTWARE",
-        "SOFTWARE\\Classes",
-        "SOFTWARE\\Microsoft",
-        "SOFTWARE\\Microsoft\\Windows",
-        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
-        "SOFTWARE\\Microsoft\\Windows NT",
-        "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
-        "SOFTWARE\\Policies",
-        "SOFTWARE\\Wow6432Node",
-        "SYSTEM",
-        "SYSTEM\\CurrentControlSet",
-        "SAM",
-        "SECURITY",
-        "Control Panel",
-        "Environment",
-    };
-    std::string path;  // without backslashes at the ends, each run of them as one
-    path.reserve(subkey.size());
-    for (char c : subkey)
-        if (c != '\\' || (!path.empty() && path.back() != '\\')) path += c;
-    if (!path.empty() && path.back() == '\\') path.pop_back();
-    if (path.empty()) return true;  // the root itself
-    for (std::string_view shared : kShared)
-        if (EqualNoCase(path, shared)) return true;
-    return false;
-}
-
 }  // namespace dp

@@ -1,7 +1,8 @@
 #pragma once
 // The text of registration files and key files turned into registry entries
-// and key paths, and the rules on key paths that the writer and the deleter
-// share. Pure functions of their text (and the variables); linear time.
+// and key paths, and the reading of key paths that the writer and the
+// deleter share (the rule on what may be deleted: protected_keys.h). Pure
+// functions of their text (and the variables); linear time.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -74,11 +75,5 @@ struct KeyPathParts {
     bool hasBackslash;
 };
 KeyPathParts SplitKeyPath(std::string_view keyPath);
-
-// Whether the subkey path (below a root) is a root alone or one of the keys
-// that every program shares (SOFTWARE, SOFTWARE\Microsoft, SYSTEM, ...):
-// such keys are never deleted. Compared without regard to case, with
-// backslashes at the ends and doubled ones ignored.
-bool IsSharedRegistryKey(std::string_view subkey);
 
 }  // namespace dp

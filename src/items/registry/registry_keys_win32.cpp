@@ -7,6 +7,7 @@
 #include "base/log_text.h"
 #include "base/system_text.h"
 #include "base/text.h"
+#include "items/registry/protected_keys.h"
 #include "items/registry/reg_file_text.h"
 #include "items/registry/registry_keys_win32.h"
 #include "log/message_box.h"
@@ -95,9 +96,9 @@ void ReportDeletion(const std::string& text, StepContext& step) {
 }
 
 // Deletes the key when it has no subkeys and no values (checked here: the
-// shell's own test does not look at values everywhere). Shared keys stay.
-void DeleteIfEmpty(HKEY root, const std::string& subkey) {
-    if (IsSharedRegistryKey(subkey)) return;
+// shell's own test does not look at values everywhere). Protected keys stay.
+void DeleteIfEmpty(HKEY root, std::string_view rootName, const std::string& subkey) {
+    if (IsProtectedRegistryKey(std::string(rootName) + "\\" + subkey)) return;
     UniqueKey key;
     if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return;
     DWORD subkeys = 0, values = 0;
@@ -142,7 +143,7 @@ int DeleteRegKeys(RegKeyList& keys, StepContext& step) {
         const KeyPathParts parts = SplitKeyPath(path);
         const HKEY root = RootKeyFromPath(path);
         if (!parts.hasBackslash || !root) continue;
-        if (IsSharedRegistryKey(parts.subkey)) {
+        if (IsProtectedRegistryKey(path)) {
             step.Failed();
             ReportDeletion(LoadMessage(kMsgSharedRegistryKeyKept) + " " + path + ".", step);
             continue;
@@ -164,7 +165,7 @@ int DeleteRegKeys(RegKeyList& keys, StepContext& step) {
             step.UpToDate();  // nothing to delete
         }
         const size_t parent = subkey.rfind('\\');
-        if (parent != std::string::npos) DeleteIfEmpty(root, subkey.substr(0, parent));
+        if (parent != std::string::npos) DeleteIfEmpty(root, parts.rootName, subkey.substr(0, parent));
     }
     return 1;
 }
