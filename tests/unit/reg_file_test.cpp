@@ -45,6 +45,11 @@ TEST(RegFile, Format) {
         // Every byte is kept, zero bytes inside included.
         {"[HKCU\\B]\r\n\"x\"=hex(2):25,00,41,00\r\n\"m\"=hex(7):61,00,62,00,00,00", 1,
          {"2|HKCU\\B|x|25004100", "7|HKCU\\B|m|610062000000"}},
+        // The string types get the closing zero bytes they lack: one for hex(2), two for hex(7).
+        {"[HKCU\\Z]\r\n\"x\"=hex(2):25,41,25\r\n\"e\"=hex(2):\r\n\"m\"=hex(7):61,00,62\r\n\"n\"=hex(7):61,00\r\n"
+         "\"o\"=hex(7):\r\n\"p\"=hex(7):00\r\n\"b\"=hex:01", 1,
+         {"2|HKCU\\Z|x|25412500", "2|HKCU\\Z|e|00", "7|HKCU\\Z|m|6100620000", "7|HKCU\\Z|n|610000", "7|HKCU\\Z|o|0000",
+          "7|HKCU\\Z|p|0000", "3|HKCU\\Z|b|01"}},
         // The keywords are found anywhere; the last one of dword, hex(2), hex, hex(7) wins.
         {"[HKCU\\T]\r\n\"q\"=\"say dword: 12\"\r\n\"r\"=\"dword:hex:01\"", 1,
          {"4|HKCU\\T|q|12\"", "3|HKCU\\T|r|00"}},

@@ -80,6 +80,16 @@ bool ParseBytes(std::string_view list, std::string& bytes) {
     }
 }
 
+// The system's string types end with zero bytes: an expandable string with
+// one, a list of strings with two (its last string's and the empty one that
+// ends the list). Data written without them gets what is missing.
+void AddClosingZeros(uint32_t type, std::string& bytes) {
+    const size_t zeros = type == kRegExpandSz ? 1 : type == kRegMultiSz ? 2 : 0;
+    size_t present = 0;
+    while (present < zeros && present < bytes.size() && bytes[bytes.size() - 1 - present] == '\0') ++present;
+    bytes.append(zeros - present, '\0');
+}
+
 // One value line under the current key: appends its entry, or false when the
 // line breaks the format.
 bool ParseValueLine(RegEntryList& list, std::string_view line, std::string_view key,
@@ -110,6 +120,8 @@ bool ParseValueLine(RegEntryList& list, std::string_view line, std::string_view 
             data = TrimView(rest, kRegBlanks);
         else if (!ParseBytes(rest, data))
             return false;
+        else
+            AddClosingZeros(type, data);
     }
     list.Add(type, std::string(key), std::move(name), std::move(data));
     return true;
