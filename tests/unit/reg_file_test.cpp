@@ -75,10 +75,27 @@ TEST(RegFile, Format) {
         vars.AddEntry("WINDOWS_PATH", "", "C:\\WINDOWS\\");
         RegEntryList list;
         std::string text = c.text;
-        PrepareRegFileText(text);
+        ASSERT_TRUE(PrepareRegFileText(text)) << c.text;
         EXPECT_EQ(ParseRegFile(list, text, vars), c.result) << c.text;
         EXPECT_EQ(Describe(list), c.entries) << c.text;
     }
+}
+
+// A zero byte is in no text file: wherever it stands, the whole file breaks
+// the format (nothing of it is taken) and its text is left as it was.
+TEST(RegFile, AZeroByteRejectsTheWholeFile) {
+    const std::string zero(1, '\0');
+    for (const std::string& text : {zero, "[HKCU\\A]\r\n@=\"1\"\r\n" + zero + "[HKCU\\B]\r\n@=\"2\"",
+                                    "[HKCU\\A]\r\n@=\"1\"" + zero, "\xFF\xFE[" + zero + "H" + zero}) {
+        std::string reg = text, keys = text;
+        EXPECT_FALSE(PrepareRegFileText(reg));
+        EXPECT_FALSE(PrepareKeyFileText(keys));
+        EXPECT_EQ(reg, text);
+        EXPECT_EQ(keys, text);
+    }
+    std::string plain = "[HKCU\\A]\r\n\r\n@=\"1\"";
+    EXPECT_TRUE(PrepareRegFileText(plain));
+    EXPECT_EQ(plain, "[HKCU\\A]\r\n@=\"1\"");
 }
 
 TEST(RegFile, LongValuesStayWhole) {
@@ -112,7 +129,7 @@ TEST(RegFile, KeyFiles) {
         VariableTable vars;
         RegKeyList list;
         std::string text = c.text;
-        PrepareKeyFileText(text);
+        ASSERT_TRUE(PrepareKeyFileText(text)) << c.text;
         EXPECT_EQ(ParseRegKeyFile(list, text, vars), c.result) << c.text;
         EXPECT_EQ(list.keyPaths, c.keys) << c.text;
     }

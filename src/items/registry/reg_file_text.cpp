@@ -1,6 +1,5 @@
 #include "items/registry/reg_file_text.h"
 
-#include <algorithm>
 
 #include "base/text.h"
 #include "script/script_text.h"
@@ -145,15 +144,17 @@ bool RegFilePathFromLine(std::string_view line, const std::string& programDirect
     return true;
 }
 
-void PrepareRegFileText(std::string& text) {
-    text.resize(std::min(text.size(), text.find('\0')));
+bool PrepareRegFileText(std::string& text) {
+    if (text.find('\0') != std::string::npos) return false;
     RemoveEmptyLines(text);
+    return true;
 }
 
-void PrepareKeyFileText(std::string& text) {
-    text.resize(std::min(text.size(), text.find('\0')));
+bool PrepareKeyFileText(std::string& text) {
+    if (text.find('\0') != std::string::npos) return false;
     RemoveComments(text);
     RemoveEmptyLines(text);
+    return true;
 }
 
 int ParseRegFile(RegEntryList& list, std::string_view text, VariableTable& variables) {
