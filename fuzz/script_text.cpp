@@ -31,7 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     std::string decoded;
     const dp::FileTextError error = dp::TextFromFileBytes(bytes, decoded);
-    const bool marked = bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+    const bool marked =
+        bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
     if (error != dp::FileTextError::kNone && !decoded.empty()) std::abort();
     if (!marked && (error != dp::FileTextError::kNone || decoded != bytes)) std::abort();
 

@@ -82,7 +82,8 @@ int InstallScript::ReadScript(const std::string& scriptPath) {
             return 1;
         },
         loaded);
-    if (loading == GuardOutcome::kOutOfMemory) ShowErrorDetail(ERROR_NOT_ENOUGH_MEMORY, kMsgErrorOpeningIni, scriptPath, kBoxOk);
+    if (loading == GuardOutcome::kOutOfMemory)
+        ShowErrorDetail(ERROR_NOT_ENOUGH_MEMORY, kMsgErrorOpeningIni, scriptPath, kBoxOk);
     if (loading == GuardOutcome::kProcessorFault) (void)buffers.release();
     if (loading != GuardOutcome::kCompleted || !loaded) return 0;
     // Nothing to do is no script: a text in another form (UTF-16 without its
