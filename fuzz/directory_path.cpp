@@ -19,8 +19,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     // The refusal does not depend on the kind of slash; a protected folder
-    // and a root (or what is no full path) are always refused.
-    const dp::ProtectedFolders folders{{path, "C:\\Windows"}, {path}};
+    // and a root (or what is no full path) are always refused, and so is
+    // every plain name inside the Windows folder.
+    dp::ProtectedFolders folders;
+    folders.trees = {"C:\\Windows"};
+    folders.folders = {path};
+    folders.containers = {path};
+    if (path.find_first_of(".:/\\") == std::string::npos && !dp::IsProtectedDirectory("C:\\Windows\\" + path, folders))
+        std::abort();
     std::string slashed = path;
     for (char& c : slashed)
         if (c == '\\') c = '/';

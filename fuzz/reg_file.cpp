@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "items/registry/protected_keys.h"
 #include "items/registry/reg_file_text.h"
 #include "script/variable_table.h"
 
@@ -22,9 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vars.AddEntry("APP", "", "C:\\App %APP2%");
     vars.AddEntry("APP2", "", "x");
 
+    // A zero byte anywhere rejects the whole file, which then adds nothing.
     std::string text = input;
-    dp::PrepareRegFileText(text);
-    Check(text.find('\0') == std::string::npos && text.find("\r\n\r\n") == std::string::npos);
+    const bool hasZero = input.find('\0') != std::string::npos;
+    Check(dp::PrepareRegFileText(text) != hasZero);
+    if (hasZero) text.clear();
+    Check(text.find("\r\n\r\n") == std::string::npos);
     dp::RegEntryList entries;
     const int result = dp::ParseRegFile(entries, text, vars);
     Check(result == 0 || result == 1);
@@ -42,17 +46,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         dp::RegistryRoot root;
         const dp::KeyPathParts parts = dp::SplitKeyPath(key);
         Check(parts.hasBackslash && parts.rootName.size() + 1 + parts.subkey.size() == key.size());
-        if (dp::RootFromKeyPath(key, root)) dp::IsSharedRegistryKey(parts.subkey);
+        if (dp::RootFromKeyPath(key, root)) dp::IsProtectedRegistryKey(key);
     }
 
     text = input;
-    dp::PrepareKeyFileText(text);
+    Check(dp::PrepareKeyFileText(text) != hasZero);
+    if (hasZero) text.clear();
     Check(text.find(';') == std::string::npos);
     dp::RegKeyList keys;
     dp::ParseRegKeyFile(keys, text, vars);
     for (const std::string& key : keys.keyPaths) {
         Check(key.size() <= dp::kMaxRegKeyPath && key.find('\n') == std::string::npos);
-        dp::IsSharedRegistryKey(dp::SplitKeyPath(key).subkey);
+        // A root alone, or a key with nothing but backslashes below its root, is never deleted.
+        if (dp::SplitKeyPath(key).subkey.find_first_not_of('\\') == std::string_view::npos)
+            Check(dp::IsProtectedRegistryKey(key));
     }
 
     std::string path;

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/file_text.h"
 #include "script/script_text.h"
 
 namespace {
@@ -26,8 +27,16 @@ std::string SlowRemoveEmptyLines(std::string text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::string text = dp::ScriptTextFromBytes(
-        std::string_view(reinterpret_cast<const char*>(data), size));
+    // Bytes without a byte-order mark are the text; a failed decoding leaves none.
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    std::string decoded;
+    const dp::FileTextError error = dp::TextFromFileBytes(bytes, decoded);
+    const bool marked =
+        bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+    if (error != dp::FileTextError::kNone && !decoded.empty()) std::abort();
+    if (!marked && (error != dp::FileTextError::kNone || decoded != bytes)) std::abort();
+
+    std::string text = dp::ScriptTextFromBytes(bytes);
     if (text.find('\0') != std::string::npos) std::abort();
 
     std::string slow = size <= 512 ? SlowRemoveComments(text) : std::string();

@@ -7,12 +7,14 @@
 // their destructors, so whatever it was changing may be half-changed: the
 // caller must give up that work and treat the data it touched as lost.
 #include <exception>
+#include <new>
 
 namespace dp {
 
 enum class GuardOutcome {
     kCompleted,      // the work returned normally
     kCxxException,   // it threw
+    kOutOfMemory,    // it threw for want of memory (std::bad_alloc)
     kProcessorFault  // access violation, division by zero, illegal instruction, ...
 };
 
@@ -33,22 +35,24 @@ GuardOutcome RunGuarded(Work&& work, int& result) {
     struct Call {
         Work& work;
         int& result;
-        bool threw;
+        GuardOutcome outcome;
     };
-    Call call{work, result, false};
+    Call call{work, result, GuardOutcome::kCompleted};
     void (*trampoline)(void*) = [](void* p) {
         Call& c = *static_cast<Call*>(p);
         try {
             c.result = c.work();
+        } catch (const std::bad_alloc&) {
+            c.outcome = GuardOutcome::kOutOfMemory;
         } catch (...) {
-            c.threw = true;
+            c.outcome = GuardOutcome::kCxxException;
         }
     };
     if (!detail::CallWithFaultHandler(trampoline, &call)) {
         detail::NoteProcessorFault();
         return GuardOutcome::kProcessorFault;
     }
-    return call.threw ? GuardOutcome::kCxxException : GuardOutcome::kCompleted;
+    return call.outcome;
 }
 
 }  // namespace dp

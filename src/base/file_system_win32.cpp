@@ -250,14 +250,14 @@ uint32_t WidePath(const std::string& path, std::wstring& wide) {
     return 0;
 }
 
-uint32_t ReadWholeFile(const std::string& path, std::string& bytes) {
+uint32_t ReadWholeFile(const std::string& path, std::string& bytes, uint64_t limit) {
     bytes.clear();
     uint32_t error = 0;
     UniqueFile file = OpenFileAt(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, error);
     if (!file) return error;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) return GetLastError();
-    if (size.QuadPart > 0x7fffffff) return ERROR_NOT_ENOUGH_MEMORY;
+    if (size.QuadPart > 0x7fffffff || static_cast<uint64_t>(size.QuadPart) > limit) return ERROR_NOT_ENOUGH_MEMORY;
     try {
         bytes.resize(static_cast<size_t>(size.QuadPart));
     } catch (const std::exception&) {

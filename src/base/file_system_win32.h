@@ -65,8 +65,9 @@ uint32_t FullPathName(const std::string& path, std::string& full);
 uint32_t FinalPathName(const std::string& path, std::string& final);
 
 // Reads a whole file: its size first, then one read. 0 with the bytes, else
-// the system's error.
-uint32_t ReadWholeFile(const std::string& path, std::string& bytes);
+// the system's error; ERROR_NOT_ENOUGH_MEMORY for a file larger than limit
+// (or than memory can hold).
+uint32_t ReadWholeFile(const std::string& path, std::string& bytes, uint64_t limit = 0x7fffffff);
 
 // Reads at most `size` bytes from the offset on (fewer at the end of the
 // file). 0 with the bytes, else the system's error.

@@ -86,20 +86,40 @@ std::string EnvironmentText(const char* name) {
     });
 }
 
+namespace {
+
+// The folder that one of userenv's "(..., buffer, size in and out)" calls
+// fills in, "" when it fails. Asked with a buffer first: asked for the size
+// alone, Wine answers nothing.
+template <typename Fill>
+std::string UserenvText(Fill fill) {
+    DWORD size = MAX_PATH + 1;
+    std::string folder(size, '\0');
+    if (!fill(folder.data(), &size)) {
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) return {};
+        folder.assign(size + 1, '\0');
+        if (!fill(folder.data(), &size)) return {};
+    }
+    return folder.substr(0, folder.find('\0'));
+}
+
+}  // namespace
+
 std::string UserProfileDirectory() {
     using Get = BOOL(WINAPI*)(HANDLE, LPSTR, LPDWORD);
     const UniqueModule userenv(LoadSystemLibrary("userenv.dll"));
     const Get get = userenv ? ProcAddress<Get>(userenv.get(), "GetUserProfileDirectoryA") : nullptr;
     UniqueHandle token;
     if (!get || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
-    DWORD size = MAX_PATH + 1;
-    std::string folder(size, '\0');
-    if (!get(token.get(), folder.data(), &size)) {
-        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) return {};
-        folder.assign(size + 1, '\0');
-        if (!get(token.get(), folder.data(), &size)) return {};
-    }
-    return folder.substr(0, folder.find('\0'));
+    return UserenvText([&](char* buffer, DWORD* size) { return get(token.get(), buffer, size); });
+}
+
+std::string ProfileFolder(const char* function) {
+    using Get = BOOL(WINAPI*)(LPSTR, LPDWORD);
+    const UniqueModule userenv(LoadSystemLibrary("userenv.dll"));
+    const Get get = userenv ? ProcAddress<Get>(userenv.get(), function) : nullptr;
+    if (!get) return {};
+    return UserenvText(get);
 }
 
 }  // namespace dp

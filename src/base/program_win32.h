@@ -36,6 +36,10 @@ std::string EnvironmentText(const char* name);
 // The current user's profile folder (userenv's GetUserProfileDirectoryA);
 // "" when it cannot be had.
 std::string UserProfileDirectory();
+// A folder from one of userenv's "Get...DirectoryA(buffer, size)" calls
+// (GetProfilesDirectoryA, GetAllUsersProfileDirectoryA, ...); "" when the
+// system has no such call or it fails.
+std::string ProfileFolder(const char* function);
 
 // Loads a system library from the system directory only (never from the
 // program's or the current directory).

@@ -23,6 +23,9 @@ const char* BuiltInMessage(int id);
 
 // A UTF-16 text in the system code page (characters it lacks become "?").
 std::string ToSystemCodePage(std::u16string_view text);
+// The same, exactly: false (and the text empty) when the code page cannot
+// hold a character as it is (no replacement, no nearest look-alike).
+bool ToSystemCodePageExactly(std::u16string_view text, std::string& out);
 
 // A text in the system code page as UTF-16 (the native build reads it as
 // Latin-1, every byte one character).

@@ -30,6 +30,19 @@ std::u16string FromSystemCodePage(std::string_view text) {
     return out;
 }
 
+// The native stand-in's code page holds ASCII only.
+bool ToSystemCodePageExactly(std::u16string_view text, std::string& out) {
+    out.clear();
+    for (char16_t c : text) {
+        if (c >= 0x80) {
+            out.clear();
+            return false;
+        }
+        out += static_cast<char>(c);
+    }
+    return true;
+}
+
 bool IsSystemLeadByte(unsigned char) { return false; }
 
 }  // namespace dp

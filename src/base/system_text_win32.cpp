@@ -53,6 +53,28 @@ std::u16string FromSystemCodePage(std::string_view text) {
     return out;
 }
 
+bool ToSystemCodePageExactly(std::u16string_view text, std::string& out) {
+    out.clear();
+    if (text.empty()) return true;
+    if (text.size() > 0x7fffffff) return false;
+    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+    const int wideLength = static_cast<int>(text.size());
+    // A UTF-8 code page holds every character (and takes neither the flag nor
+    // the question).
+    const bool utf8 = GetACP() == CP_UTF8;
+    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL defaulted = FALSE;
+    BOOL* asked = utf8 ? nullptr : &defaulted;
+    const int n = WideCharToMultiByte(CP_ACP, flags, wide, wideLength, nullptr, 0, nullptr, asked);
+    if (n <= 0 || defaulted) return false;
+    out.resize(static_cast<size_t>(n));
+    if (WideCharToMultiByte(CP_ACP, flags, wide, wideLength, out.data(), n, nullptr, asked) != n || defaulted) {
+        out.clear();
+        return false;
+    }
+    return true;
+}
+
 bool IsSystemLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != 0; }
 
 }  // namespace dp

@@ -21,6 +21,7 @@
 #include "items/directories/directories.h"
 #include "items/files/update_rule.h"
 #include "items/program_runs/program_runs.h"
+#include "items/registry/protected_keys.h"
 #include "items/registry/reg_file_text.h"
 #include "items/registry/registry_keys_win32.h"
 #include "log/message_box.h"
@@ -506,9 +507,10 @@ private:
             if (!parts.hasBackslash || !RootKeyFromPath(keys[i]))
                 Add(path, line, Severity::Error,
                     "key " + keys[i] + " names no key below a known root (HKEY_LOCAL_MACHINE, HKLM, HKEY_CURRENT_USER, "
-                    "HKCU, ...): a run passes it over");
-            else if (IsSharedRegistryKey(parts.subkey))
-                Add(path, line, Severity::Error, "key " + keys[i] + " is shared by every program: a run refuses to delete it");
+                    "HKCU, ...): a run refuses it");
+            else if (IsProtectedRegistryKey(keys[i]))
+                Add(path, line, Severity::Error,
+                    "key " + keys[i] + " is shared by every program or the system's own: a run refuses to delete it");
         }
     }
 

@@ -10,6 +10,7 @@
 
 #include "base/fault_guard_win32.h"
 #include "base/file_system_win32.h"
+#include "base/file_text.h"
 #include "base/run_flags.h"
 #include "base/handles_win32.h"
 #include "log/error_messages.h"
@@ -24,19 +25,29 @@ namespace dp {
 namespace {
 
 // The script file's text. Reports message 146 and returns false when the
-// file cannot be read.
+// file cannot be read (or is larger than the reading takes), message 260 or
+// 261 when its Unicode text is broken or cannot be held in the system code
+// page.
 bool LoadScriptFile(const std::string& path, std::string& text) {
     std::string bytes;
-    if (const uint32_t error = ReadWholeFile(path, bytes)) {
-        // Too big to hold: no system text would explain it.
-        if (error == ERROR_NOT_ENOUGH_MEMORY)
-            ShowError(0, kMsgErrorOpeningIni, kBoxOk);
-        else
-            ShowErrorDetail(error, kMsgErrorOpeningIni, path, kBoxOk);
+    if (const uint32_t error = ReadWholeFile(path, bytes, kMaxTextFileSize)) {
+        ShowErrorDetail(error, kMsgErrorOpeningIni, path, kBoxOk);
         return false;
     }
-    text = ScriptTextFromBytes(bytes);
+    switch (TextFromFileBytes(bytes, text)) {
+        case FileTextError::kNone: break;
+        case FileTextError::kBadUnicode: ShowErrorDetail(0, kMsgBadUnicodeText, path, kBoxOk); return false;
+        case FileTextError::kNotInCodePage: ShowErrorDetail(0, kMsgNotInCodePage, path, kBoxOk); return false;
+    }
+    text = ScriptTextFromBytes(text);
     return true;
+}
+
+// Whether the text holds any of the section headers (spelled exactly).
+bool HasKnownSection(std::string_view text) {
+    for (const ScriptSection& row : kScriptSections)
+        if (text.find(row.header) != std::string_view::npos) return true;
+    return false;
 }
 
 // Completes the log file name after [Strings] and opens the log.
@@ -63,10 +74,26 @@ struct ReaderBuffers {
 
 int InstallScript::ReadScript(const std::string& scriptPath) {
     auto buffers = std::make_unique<ReaderBuffers>();
-    if (!LoadScriptFile(scriptPath, buffers->text)) return 0;
-    if (observer) observer->ScriptLoaded(buffers->text);
-    RemoveComments(buffers->text);
-    RemoveEmptyLines(buffers->text);
+    int loaded = 0;
+    const GuardOutcome loading = RunGuarded(
+        [&] {
+            if (!LoadScriptFile(scriptPath, buffers->text)) return 0;
+            if (observer) observer->ScriptLoaded(buffers->text);
+            RemoveComments(buffers->text);
+            RemoveEmptyLines(buffers->text);
+            return 1;
+        },
+        loaded);
+    if (loading == GuardOutcome::kOutOfMemory)
+        ShowErrorDetail(ERROR_NOT_ENOUGH_MEMORY, kMsgErrorOpeningIni, scriptPath, kBoxOk);
+    if (loading == GuardOutcome::kProcessorFault) (void)buffers.release();
+    if (loading != GuardOutcome::kCompleted || !loaded) return 0;
+    // Nothing to do is no script: a text in another form (UTF-16 without its
+    // byte-order mark) or with headers spelt otherwise ("[installfiles]").
+    if (!HasKnownSection(buffers->text)) {
+        ShowErrorDetail(0, kMsgNoKnownSection, scriptPath, kBoxOk);
+        return 0;
+    }
 
     for (const ScriptSection& row : kScriptSections) {
         if (afterReboot && !row.readAfterReboot) continue;
@@ -79,6 +106,11 @@ int InstallScript::ReadScript(const std::string& scriptPath) {
                 return row.parse(*this, buffers->section);
             },
             result);
+        if (outcome == GuardOutcome::kOutOfMemory) {
+            // Said as such, for every section: no fault of the script's text.
+            ShowErrorDetail(ERROR_NOT_ENOUGH_MEMORY, kMsgErrorReadingIniSection, row.header, kBoxOk);
+            return 0;
+        }
         if (outcome != GuardOutcome::kCompleted) {
             // A fault ends the reading as a failed section. [Strings] has no
             // message of its own for it; the driver's "Error reading" follows.

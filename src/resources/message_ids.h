@@ -90,5 +90,8 @@ constexpr int kMsgRegisterFunctionFailed = 230;        // "Error of registration
 constexpr int kMsgUnregisterFunctionFailed = 231;      // "Error of unregistration function of module"
 constexpr int kMsgRegister64Failed = 232;              // "Error of 64-bit registration of module"
 constexpr int kMsgUnregister64Failed = 233;            // "Error of 64-bit unregistration of module"
+constexpr int kMsgBadUnicodeText = 260;                // "Not valid text after its byte-order mark:"
+constexpr int kMsgNotInCodePage = 261;                 // "A character has no form in the system code page, in"
+constexpr int kMsgNoKnownSection = 262;                // "No known section (such as [InstallFiles]) in ini file"
 
 }  // namespace dp

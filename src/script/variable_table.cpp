@@ -1,5 +1,6 @@
 #include "script/variable_table.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <functional>
@@ -24,7 +25,8 @@ char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A
 // Limits of one expansion. An expansion that grows past them cannot be one a
 // script meant: it is reported as a value that is too long.
 constexpr size_t kMaxReplacements = 1000000;
-constexpr size_t kMaxExpandedText = size_t{16} << 20;
+// Text put back in front of the pending text while resuming, all together.
+constexpr size_t kMaxMovedBack = 4 * kMaxExpandedText;
 
 }  // namespace
 
@@ -133,6 +135,12 @@ int VariableTable::Expand(std::string& text, bool tolerant, int owner, bool repo
     const bool isValue = !values.empty() && !before(&text, values.data()) &&
                          before(&text, values.data() + values.size());
     const std::string source = isValue ? text : std::move(text);
+    // The reported form holds what it adds for the rest of the reading: all
+    // such expansions together may add kMaxExpansionGrowth. The silent form
+    // looks ahead at texts it lets go again.
+    const size_t room = growth_ < kMaxExpansionGrowth ? kMaxExpansionGrowth - growth_ : 0;
+    const size_t limit = report ? std::min(kMaxExpandedText, source.size() + room) : kMaxExpandedText;
+    size_t movedBackSize = 0;
     std::vector<std::unique_ptr<std::string>> movedBack;  // output stretches read again
     std::vector<Piece> pending;         // back() is read next
     size_t pendingSize = source.size();
@@ -168,6 +176,7 @@ int VariableTable::Expand(std::string& text, bool tolerant, int owner, bool repo
     auto finish = [&](int result) {
         advance(pendingSize, true);
         text = std::move(out);
+        if (report && text.size() > source.size()) growth_ += text.size() - source.size();
         return result;
     };
     auto commonAncestor = [&nodes](int a, int b) {
@@ -230,8 +239,8 @@ int VariableTable::Expand(std::string& text, bool tolerant, int owner, bool repo
         for (int n = parent; n >= 0 && !selfReference; n = nodes[n].parent)
             selfReference = nodes[n].entry == entry;
         const std::string& value = values[entry];
-        if (selfReference || replacements >= kMaxReplacements ||
-            out.size() + pendingSize - (name.size() + 2) + value.size() > kMaxExpandedText) {
+        if (selfReference || replacements >= kMaxReplacements || movedBackSize > kMaxMovedBack ||
+            out.size() + pendingSize - (name.size() + 2) + value.size() > limit) {
             if (report) ShowErrorDetail(0, selfReference ? kMsgSelfReference : kMsgValueTooLong, name, kBoxOk);
             return finish(0);
         }
@@ -250,6 +259,7 @@ int VariableTable::Expand(std::string& text, bool tolerant, int owner, bool repo
         const size_t resume = signs.back();
         signs.pop_back();
         movedBack.push_back(std::make_unique<std::string>(out, resume));
+        movedBackSize += out.size() - resume;
         const std::string& stretch = *movedBack.back();
         size_t runEnd = out.size();
         while (!runs.empty()) {

@@ -1,6 +1,7 @@
 #pragma once
 // Named text values a script can refer to as %NAME%: fifteen predefined folder
 // variables and the entries of [Strings].
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -13,6 +14,14 @@
 namespace dp {
 
 constexpr int kPredefinedCount = 15;
+
+// The memory of the reading is bounded: a text after its variables are
+// expanded (an item's line, a [Strings] value) holds at most
+// kMaxExpandedText characters, and all expansions of one table together add
+// at most kMaxExpansionGrowth characters to the texts they were given. An
+// expansion beyond either is reported as a value that is too long.
+constexpr size_t kMaxExpandedText = size_t{4} << 20;
+constexpr size_t kMaxExpansionGrowth = size_t{64} << 20;
 
 // Names of the predefined variables, entries 0 to 14 in this order.
 extern const char* const kPredefinedNames[kPredefinedCount];
@@ -80,6 +89,8 @@ private:
     // Name -> first entry with that name; covers names[0, indexed_).
     mutable std::unordered_map<std::string, int, NameHash, NameEqual> index_;
     mutable size_t indexed_ = 0;
+    // What the reported expansions have added so far (kMaxExpansionGrowth).
+    size_t growth_ = 0;
 };
 
 // "6.0.2900.2180" -> major 6, minor 0. Leaves both untouched when the text

@@ -179,9 +179,9 @@ ${W}\forms.reg:3: warning: blanks at the ends of a quoted value are dropped
 ${W}\forms.reg:4: warning: a key in the deletion form "[-...]" is written, not deleted: deletions go into a key file of [DeleteRegEntries]
 ${W}\forms.reg:6: warning: the quoted value holds "hex:": it is read as that type, not as a string
 ${W}\forms.reg:7: error: value type hex(b): is not one the reduced format knows (dword:, hex:, hex(2):, hex(7):); the rest of the file is not read
-${W}\keys.reg:2: error: key HKEY_LOCAL_MACHINE\SOFTWARE is shared by every program: a run refuses to delete it
+${W}\keys.reg:2: error: key HKEY_LOCAL_MACHINE\SOFTWARE is shared by every program or the system's own: a run refuses to delete it
 ${W}\keys.reg:3: warning: text before ";" is joined with the next line (a comment takes its line end with it): put the comment on a line of its own
-${W}\keys.reg:5: error: key HKEY_NOWHERE\Software\Check names no key below a known root (HKEY_LOCAL_MACHINE, HKLM, HKEY_CURRENT_USER, HKCU, ...): a run passes it over
+${W}\keys.reg:5: error: key HKEY_NOWHERE\Software\Check names no key below a known root (HKEY_LOCAL_MACHINE, HKLM, HKEY_CURRENT_USER, HKCU, ...): a run refuses it
 ${W}\keys.reg:6: error: key path longer than 259 characters; the rest of the file is not read
 EOF
 

@@ -53,28 +53,36 @@ TEST(RemoveShortcutFolder, FolderIsTheTextBeforeTheLastOfTwoBackslashes) {
     EXPECT_EQ(ShortcutFolder("Link"), "");
 }
 
-TEST(DeleteDirectory, RefusesRootsSystemFoldersAndWhatLiesAboveThem) {
+TEST(DeleteDirectory, RefusesRootsTheWindowsTreeSystemFoldersAndWhatLiesAboveThem) {
     const ProtectedFolders system{
-        {"C:\\Windows", "C:\\Windows\\System32\\", "c:/Program Files (x86)/", "C:\\Users\\me\\AppData\\Local\\Temp\\",
+        {"C:\\Windows", "\\\\?\\C:\\WINDOWS\\", "D:\\OS\\Win"},
+        {"C:\\Windows\\System32\\", "c:/Program Files (x86)/", "C:\\Users\\me\\AppData\\Local\\Temp\\",
          "C:\\Users", "", "not a full path"},
         {"C:\\Users\\"}};
     const std::pair<const char*, bool> cases[] = {
-        // Roots, shares and what has fewer than two levels below them.
-        {"C:", true}, {"C:\\", true}, {"c:/", true}, {"C:\\Data", true}, {"C:\\Data\\App", false},
-        {"C:\\Data\\App\\", false}, {"\\\\srv\\share", true}, {"\\\\srv\\share\\", true}, {"\\\\srv", true},
-        {"\\\\srv\\share\\dir", true}, {"\\\\srv\\share\\dir\\sub", false},
-        // Protected folders, any case and form, and the folders above them.
+        // Roots and shares; a plain top-level folder goes.
+        {"C:", true}, {"C:\\", true}, {"c:/", true}, {"C:\\OldApp", false}, {"C:\\OldApp\\", false},
+        {"C:\\Data\\App", false}, {"\\\\srv\\share", true}, {"\\\\srv\\share\\", true}, {"\\\\srv", true},
+        {"\\\\srv\\share\\dir", false}, {"\\\\srv\\share\\dir\\sub", false},
+        // The Windows folder: all it holds, any case and form, and what lies above it.
         {"C:\\Windows", true}, {"c:\\WINDOWS\\", true}, {"C:\\Windows\\System32", true}, {"C:\\Windows.", true},
-        {"C:\\Windows \\", true}, {"C:\\Program Files (x86)", true}, {"C:\\Program Files (x86)\\Product", false},
-        {"C:\\Users\\me\\AppData", true}, {"C:\\Users\\me\\AppData\\Local\\Temp\\Product", false},
-        {"C:\\Windows\\Product", false},
+        {"C:\\Windows \\", true}, {"C:\\windows\\syswow64\\wbem", true}, {"C:\\Windows\\System32\\spool\\drivers", true},
+        {"C:\\Windows\\Product", true}, {"C:\\Windows\\Temp\\Product", true}, {"C:\\Windows::$INDEX_ALLOCATION", true},
+        {"C:\\Windows::$INDEX_ALLOCATION\\Temp", true}, {"C:\\OldApp\\..\\Windows\\Fonts", true},
+        {"D:\\OS", true}, {"D:\\OS\\Win\\Tree", true}, {"D:\\OS\\Other", false}, {"D:\\Windows", false},
+        // The system's folders at the top of any drive.
+        {"C:\\System Volume Information", true}, {"E:\\$RECYCLE.BIN\\S-1-5-21-1", true}, {"C:\\Boot\\Fonts", true},
+        {"\\\\srv\\share\\Recovery", true}, {"C:\\Documents and Settings\\me", true}, {"C:\\Data\\Boot", false},
+        // Protected folders and the folders above them; below them a product's folder goes.
+        {"C:\\Program Files (x86)", true}, {"C:\\Program Files (x86)\\Product", false}, {"C:\\Users\\me\\AppData", true},
+        {"C:\\Users\\me\\AppData\\Local\\Temp\\Product", false},
         // The profiles: every folder directly in the container.
         {"C:\\Users\\other", true}, {"C:\\Users\\other\\Documents\\Product", false},
         // "." and "..", doubled backslashes, the system's path prefixes.
-        {"C:\\Data\\..\\Windows", true}, {"C:\\Data\\App\\..\\..", true}, {"C:\\Data\\App\\.", false},
+        {"C:\\Data\\..\\Users", true}, {"C:\\Data\\App\\..\\..", true}, {"C:\\Data\\App\\.", false},
         {"C:\\Data\\\\\\App", false}, {"C:\\Data\\App\\..\\..\\..\\..\\X\\Y", false},
-        {"\\\\?\\C:\\Windows", true}, {"\\\\?\\unc\\srv\\share\\a", true}, {"\\\\?\\UNC\\srv\\share\\a\\b", false},
-        {"\\\\.\\C:\\Data\\App", false}, {"\\??\\C:\\Users\\x", true},
+        {"\\\\?\\C:\\Windows\\Help", true}, {"\\\\?\\unc\\srv\\share", true}, {"\\\\?\\UNC\\srv\\share\\a\\b", false},
+        {"\\\\.\\C:\\Data\\App", false}, {"\\??\\C:\\Users\\x", true}, {"\\\\?\\GLOBALROOT\\Device\\x", true},
         // What is not a full path at all.
         {"", true}, {"Data\\App", true}, {"C:Data\\App", true}, {"\\Data\\App", true}, {"\\\\\\x\\y\\z", true},
     };

@@ -97,9 +97,21 @@ TEST(UnambiguousCommandLine, ProgramIsTheLongestLeadingPartThatIsAFile) {
         {"C:\\Tools\\run", "C:\\Tools\\run"},  // no blank: nothing to mistake
         {"notepad.exe C:\\x y.txt", "notepad.exe C:\\x y.txt"},  // for the search path
         {"", ""},
-        // The program the script names is missing: what the system itself
-        // would start is all there is.
-        {"C:\\Program Files\\Q\\gone.exe /s", "\"C:\\Program.exe\" Files\\Q\\gone.exe /s"},
+        {"C:\\Tools\\run C:\\x y.txt", "\"C:\\Tools\\run\" C:\\x y.txt"},  // the next backslash is not a folder's
+        {"C:\\Tools\\run /dir:a\\b", "\"C:\\Tools\\run\" /dir:a\\b"},
+        // The program the script names is missing: a shorter part that ends
+        // inside a folder name of the written path is never taken, and the
+        // written path is quoted so that the system does not try it either.
+        {"C:\\Program Files\\Q\\gone.exe /s", "\"C:\\Program Files\\Q\\gone.exe\" /s"},
+        {"C:\\Program Files\\Q\\gone.exe", "\"C:\\Program Files\\Q\\gone.exe\""},
+        {"C:\\Program Files\\P\\tool x\\gone.exe C:\\in", "\"C:\\Program Files\\P\\tool x\\gone.exe\" C:\\in"},
+        {"C:\\Program  Files\\Q\\gone.exe\t/s", "\"C:\\Program  Files\\Q\\gone.exe\"\t/s"},
+        {"C:\\Tools\\gone.exe /s", "C:\\Tools\\gone.exe /s"},  // no blank in the written path
+        {"C:\\a b\\ ", "\"C:\\a b\\\" "},
+        // A relative path right after the program reads as a folder name:
+        // such a command must quote its program.
+        {"C:\\Tools\\run data\\in.txt", "\"C:\\Tools\\run data\\in.txt\""},
+        {"notepad.exe data\\in.txt", "notepad.exe data\\in.txt"},  // a bare name, for the search path
     };
     for (const auto& [command, line] : cases) EXPECT_EQ(UnambiguousCommandLine(command, isFile), line) << command;
 

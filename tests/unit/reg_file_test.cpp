@@ -1,4 +1,5 @@
 #include "items/registry/reg_file_text.h"
+#include "items/registry/protected_keys.h"
 
 #include <gtest/gtest.h>
 
@@ -44,6 +45,11 @@ TEST(RegFile, Format) {
         // Every byte is kept, zero bytes inside included.
         {"[HKCU\\B]\r\n\"x\"=hex(2):25,00,41,00\r\n\"m\"=hex(7):61,00,62,00,00,00", 1,
          {"2|HKCU\\B|x|25004100", "7|HKCU\\B|m|610062000000"}},
+        // The string types get the closing zero bytes they lack: one for hex(2), two for hex(7).
+        {"[HKCU\\Z]\r\n\"x\"=hex(2):25,41,25\r\n\"e\"=hex(2):\r\n\"m\"=hex(7):61,00,62\r\n\"n\"=hex(7):61,00\r\n"
+         "\"o\"=hex(7):\r\n\"p\"=hex(7):00\r\n\"b\"=hex:01", 1,
+         {"2|HKCU\\Z|x|25412500", "2|HKCU\\Z|e|00", "7|HKCU\\Z|m|6100620000", "7|HKCU\\Z|n|610000", "7|HKCU\\Z|o|0000",
+          "7|HKCU\\Z|p|0000", "3|HKCU\\Z|b|01"}},
         // The keywords are found anywhere; the last one of dword, hex(2), hex, hex(7) wins.
         {"[HKCU\\T]\r\n\"q\"=\"say dword: 12\"\r\n\"r\"=\"dword:hex:01\"", 1,
          {"4|HKCU\\T|q|12\"", "3|HKCU\\T|r|00"}},
@@ -69,10 +75,27 @@ TEST(RegFile, Format) {
         vars.AddEntry("WINDOWS_PATH", "", "C:\\WINDOWS\\");
         RegEntryList list;
         std::string text = c.text;
-        PrepareRegFileText(text);
+        ASSERT_TRUE(PrepareRegFileText(text)) << c.text;
         EXPECT_EQ(ParseRegFile(list, text, vars), c.result) << c.text;
         EXPECT_EQ(Describe(list), c.entries) << c.text;
     }
+}
+
+// A zero byte is in no text file: wherever it stands, the whole file breaks
+// the format (nothing of it is taken) and its text is left as it was.
+TEST(RegFile, AZeroByteRejectsTheWholeFile) {
+    const std::string zero(1, '\0');
+    for (const std::string& text : {zero, "[HKCU\\A]\r\n@=\"1\"\r\n" + zero + "[HKCU\\B]\r\n@=\"2\"",
+                                    "[HKCU\\A]\r\n@=\"1\"" + zero, "\xFF\xFE[" + zero + "H" + zero}) {
+        std::string reg = text, keys = text;
+        EXPECT_FALSE(PrepareRegFileText(reg));
+        EXPECT_FALSE(PrepareKeyFileText(keys));
+        EXPECT_EQ(reg, text);
+        EXPECT_EQ(keys, text);
+    }
+    std::string plain = "[HKCU\\A]\r\n\r\n@=\"1\"";
+    EXPECT_TRUE(PrepareRegFileText(plain));
+    EXPECT_EQ(plain, "[HKCU\\A]\r\n@=\"1\"");
 }
 
 TEST(RegFile, LongValuesStayWhole) {
@@ -106,7 +129,7 @@ TEST(RegFile, KeyFiles) {
         VariableTable vars;
         RegKeyList list;
         std::string text = c.text;
-        PrepareKeyFileText(text);
+        ASSERT_TRUE(PrepareKeyFileText(text)) << c.text;
         EXPECT_EQ(ParseRegKeyFile(list, text, vars), c.result) << c.text;
         EXPECT_EQ(list.keyPaths, c.keys) << c.text;
     }
@@ -150,12 +173,50 @@ TEST(RegFile, KeyPathRules) {
         EXPECT_EQ(RootFromKeyPath(c.path, root), c.found) << c.path;
         if (c.found) EXPECT_EQ(root, c.root) << c.path;
     }
-    for (const char* shared : {"", "\\", "SOFTWARE", "software\\", "\\Software\\\\Microsoft\\", "Control Panel",
-                               "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion", "system\\currentcontrolset"})
-        EXPECT_TRUE(IsSharedRegistryKey(shared)) << shared;
-    for (const char* own : {"SOFTWARE\\Example", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run",
-                            "Environment2", "SYSTEM\\CurrentControlSet\\Services\\x"})
-        EXPECT_FALSE(IsSharedRegistryKey(own)) << own;
+}
+
+// The keys a key file may delete: only a product's own, judged on the key the
+// path finally names (aliases resolved, any case, stray backslashes).
+TEST(RegFile, ProtectedKeys) {
+    const char* const refused[] = {
+        // Roots, users' hives and the roots nobody deletes from.
+        "HKLM", "HKLM\\", "HKCU\\", "HKU\\", "HKCR\\", "HKEY_USERS\\.DEFAULT", "HKU\\S-1-5-18\\",
+        "HKEY_USERS\\S-1-5-21-1004336348-1177238915-682003330-1001",
+        "HKEY_USERS\\S-1-5-21-1004336348-1177238915-682003330-1001_Classes", "HKCC\\Software\\Vendor",
+        "HKPD\\x\\y", "HKDD\\Config Manager\\x", "NOTAROOT\\Software\\Vendor", "Software\\Vendor",
+        // Outside Software, in every spelling of a hive.
+        "HKLM\\SYSTEM", "HKLM\\SYSTEM\\CurrentControlSet\\Services", "HKLM\\system\\CurrentControlSet\\Control",
+        "HKLM\\SYSTEM\\CurrentControlSet\\Services\\MyDriver", "HKLM\\SAM\\x", "HKLM\\HARDWARE\\x",
+        "HKCU\\Control Panel", "HKCU\\Environment", "HKCU\\SAM\\Tool", "HKU\\.DEFAULT\\Control Panel\\Desktop",
+        // Software itself and the system's vendor keys, also through the 32-bit view.
+        "HKLM\\SOFTWARE", "hkcu\\software\\", "\\HKLM\\Software", " -HKEY_LOCAL_MACHINE\\\\Software\\\\Microsoft\\",
+        "HKLM\\Software\\Wow6432Node", "HKLM\\Software\\Wow6432Node\\Microsoft", "HKLM\\Software\\Policies\\Vendor",
+        "HKLM\\Software\\Clients\\StartMenuInternet", "HKU\\S-1-5-21-1\\Software\\Microsoft",
+        "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
+        "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run", "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+        "HKLM\\Software\\Microsoft\\Office\\Addins\\Vendor.Addin",
+        // The classes in each of their places: roots, lists, file types, extensions, the system's identifiers.
+        "HKCR\\exefile", "HKCR\\*", "HKCR\\Directory\\shell", "HKCR\\.txt", "HKCR\\.myext", "HKCR\\CLSID",
+        "HKCR\\Interface\\", "HKCR\\TypeLib", "HKCR\\CLSID\\not-a-guid", "HKCR\\CLSID\\{00021401-0000-0000-C000-00000000004}",
+        "HKLM\\Software\\Classes", "HKLM\\Software\\Classes\\exefile", "HKCU\\Software\\Classes\\CLSID",
+        "HKLM\\Software\\Wow6432Node\\Classes\\txtfile", "HKCR\\Wow6432Node\\CLSID", "HKCR\\Wow6432Node",
+        "HKU\\S-1-5-21-1_Classes\\exefile", "HKCR\\Shell.Application", "HKCR\\WScript.Shell\\CLSID",
+        "HKCR\\Msxml2.DOMDocument.6.0", "HKCR\\.Vendor", "HKCR\\Vendor.",
+    };
+    for (const char* path : refused) EXPECT_TRUE(IsProtectedRegistryKey(path)) << path;
+    const char* const allowed[] = {
+        "HKCU\\Software\\Example", "HKCU\\Software\\Example\\Tool", "-HKEY_CURRENT_USER\\Software\\Example\\Tool\\",
+        "HKLM\\SOFTWARE\\Vendor\\App", "HKLM\\Software\\Wow6432Node\\Vendor", "hklm\\software\\vendor",
+        "HKEY_USERS\\.DEFAULT\\Software\\Vendor\\App", "HKU\\S-1-5-21-1\\Software\\Vendor",
+        "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Product",
+        "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\tool.exe\\Sub",
+        "HKLM\\Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{X}",
+        "HKCR\\Vendor.Document", "HKCR\\Vendor.Document.1\\shell\\open", "HKCR\\CLSID\\{00021401-0000-0000-c000-000000000046}",
+        "HKCR\\TypeLib\\{12345678-1234-1234-1234-123456789ABC}\\1.0", "HKCR\\Wow6432Node\\AppID\\{12345678-1234-1234-1234-123456789ABC}",
+        "HKLM\\Software\\Classes\\Vendor.App", "HKCU\\Software\\Classes\\Interface\\{12345678-1234-1234-1234-123456789abc}",
+        "HKU\\S-1-5-21-1_Classes\\Vendor.App", "HKLM\\Software\\Wow6432Node\\Classes\\Vendor.App",
+    };
+    for (const char* path : allowed) EXPECT_FALSE(IsProtectedRegistryKey(path)) << path;
 }
 
 TEST(RegFile, DwordText) {

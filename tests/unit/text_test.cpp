@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/file_text.h"
 #include "base/parallel.h"
 #include "base/reporting_base.h"
 #include "script/script_text.h"
@@ -90,6 +91,48 @@ TEST(ScriptText, CommentsAndEmptyLines) {
         EXPECT_EQ(text, c.out) << c.in;
     }
     EXPECT_EQ(ScriptTextFromBytes(std::string("[Parameters]\r\n\0[Strings]", 25)), "[Parameters]\r\n");
+}
+
+// Bytes without a byte-order mark are the text; after a mark the Unicode
+// text is decoded and must be valid and fit the system code page (ASCII in
+// the native stand-in, a Western code page under Wine: "\u4E2D" fits neither).
+TEST(FileText, ByteOrderMarksAndWhatTheyAnnounce) {
+    using E = FileTextError;
+    const std::string zero(1, '\0');
+    const struct {
+        std::string bytes;
+        E error;
+        std::string text;
+    } cases[] = {
+        {"[InstallFiles]\r\nx=y", E::kNone, "[InstallFiles]\r\nx=y"},
+        {"\xE9t\xE9" + zero + "\xFF", E::kNone, "\xE9t\xE9" + zero + "\xFF"},  // no mark: bytes as they are
+        {"\xEF\xBB\xBF[Strings]\r\n", E::kNone, "[Strings]\r\n"},
+        {"\xFF\xFE[" + zero + "A" + zero + "]" + zero + "\r" + zero + "\n" + zero, E::kNone, "[A]\r\n"},
+        {"\xFE\xFF" + zero + "[" + zero + "A" + zero + "]", E::kNone, "[A]"},
+        {"\xFF\xFE", E::kNone, ""},
+        {"\xFF\xFE" "A" + zero + zero + zero + "B" + zero, E::kNone, "A" + zero + "B"},  // U+0000 is a zero byte
+        // Not valid after the mark.
+        {"\xFF\xFE" "A" + zero + "B", E::kBadUnicode, ""},              // an odd byte count
+        {"\xFF\xFE" + zero + "\xD8" "A" + zero, E::kBadUnicode, ""},    // a high surrogate alone
+        {"\xFE\xFF\xDC" + zero, E::kBadUnicode, ""},                     // a low surrogate alone
+        {"\xEF\xBB\xBF\xC0\x80", E::kBadUnicode, ""},                 // an overlong zero
+        {"\xEF\xBB\xBF\xED\xA0\x80", E::kBadUnicode, ""},            // a surrogate in UTF-8
+        {"\xEF\xBB\xBFx\xE2\x82", E::kBadUnicode, ""},                // a cut sequence
+        {"\xEF\xBB\xBF\xF4\x90\x80\x80", E::kBadUnicode, ""},       // beyond U+10FFFF
+        {"\xEF\xBB\xBF\x80", E::kBadUnicode, ""},
+        // Valid, but not in the code page.
+        {"\xEF\xBB\xBF[A]\xE4\xB8\xAD", E::kNotInCodePage, ""},
+        {"\xFF\xFE\x2D\x4E", E::kNotInCodePage, ""},
+        {"\xFE\xFF\xD8\x3D\xDE" + zero, E::kNotInCodePage, ""},     // a pair: U+1F600
+    };
+    for (const auto& c : cases) {
+        std::string text = "old";
+        EXPECT_EQ(TextFromFileBytes(c.bytes, text), c.error) << c.bytes;
+        EXPECT_EQ(text, c.text) << c.bytes;
+    }
+    std::u16string wide;
+    ASSERT_TRUE(Utf8ToUtf16("a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80", wide));
+    EXPECT_EQ(wide, (std::u16string{u'a', 0xE9, 0x4E2D, 0xD83D, 0xDE00}));
 }
 
 std::string Section(const std::string& text, const char* header, bool* found = nullptr) {

@@ -118,6 +118,51 @@ TEST(ExpandVariables, RepeatedUseLongChainsAndLongTextsAreFine) {
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
+// The memory of the reading is bounded: one expanded text, and what all the
+// reported expansions of a table add together. The silent look-ahead holds
+// nothing and is not counted.
+TEST(ExpandVariables, ExpandedTextsAreBounded) {
+    const size_t piece = kMaxExpandedText / 2;
+    VariableTable table =
+        MakeTable({{"HALF", std::string(piece + 1, 'h')}, {"WHOLE", std::string(kMaxExpandedText, 'w')}});
+    test::BoxRecorder boxes;
+    std::string text = "%HALF%%HALF%";  // two characters too many
+    EXPECT_EQ(table.ExpandVariables(text, false), 0);
+    text = "%WHOLE%";
+    EXPECT_EQ(table.ExpandVariables(text, false), 1);
+    EXPECT_EQ(text.size(), kMaxExpandedText);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0], "|Variable value is too long HALF.|0");
+
+    // Each "%HALF%" adds piece - 6 characters: the reading's bound is reached
+    // after as many lines as fit in it, well before memory runs out.
+    VariableTable lines = MakeTable({{"HALF", std::string(piece, 'h')}});
+    const size_t added = piece - 6;
+    size_t expanded = 0;
+    for (;;) {
+        std::string line = "%HALF%";
+        if (!lines.ExpandVariables(line, false)) break;
+        ASSERT_EQ(line.size(), piece);
+        ++expanded;
+    }
+    EXPECT_EQ(expanded, kMaxExpansionGrowth / added);
+    EXPECT_EQ(boxes.boxes.size(), 2u);
+    std::string ahead = "%HALF%";
+    EXPECT_EQ(lines.ExpandWithoutReport(ahead), 1);
+    EXPECT_EQ(ahead.size(), piece);
+
+    // [Strings] values count alike: hundreds of copies of a large value end
+    // the section with the message.
+    VariableTable strings = MakeTable({{"BIG", std::string(3u << 20, 'b')}});
+    std::string section;
+    for (int i = 0; i < 600; ++i) section += "V" + std::to_string(i) + "=%BIG%\r\n";
+    test::BoxRecorder stringBoxes;
+    EXPECT_EQ(strings.ParseStringsSection(section), 0);
+    EXPECT_LT(strings.count(), kPredefinedCount + 1 + 30);
+    ASSERT_EQ(stringBoxes.boxes.size(), 1u);
+    EXPECT_EQ(stringBoxes.boxes[0], "|Variable value is too long BIG.|0");
+}
+
 TEST(VariableTable, LookupAndPredefinedFolders) {
     VariableTable table = MakeTable({{"windows_path", "mine"}, {"Dup", "first"}, {"DUP", "second"}});
     EXPECT_EQ(*table.FindValue("WINDOWS_PATH"), "C:\\WINDOWS\\");  // the first entry wins

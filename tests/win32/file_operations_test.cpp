@@ -10,8 +10,10 @@
 #include <cstdlib>
 #include <vector>
 
+#include "items/files/file_items.h"
 #include "items/files/file_operations.h"
 #include "items/files/file_operations_win32.h"
+#include "base/system_text.h"
 #include "test_support.h"
 
 namespace dp {
@@ -193,17 +195,35 @@ TEST(RemoveInstalledFile, InUseWithoutTheRebootAndUnderAMissingFolder) {
     EXPECT_EQ(reboot, 0);
 }
 
+// The system (Wine) reports the deletion as done; the file is still there.
+// The error shown is the system's answer to writing it (Windows refuses the
+// deletion itself, with 19), never a "file exists" that no call gave.
 TEST(RemoveInstalledFile, FileThatStaysOnAReadOnlyVolumeIsNotDeleted) {
     TmpfsDrive drive("64k");
     if (!drive.ok()) GTEST_SKIP() << "cannot mount a tmpfs drive here";
     WriteFileText("Q:\\kept.dll", "x");
     ASSERT_TRUE(drive.MakeReadOnly());
     int32_t reboot = 0;
-    // The system reports the deletion as done; the file is still there.
-    EXPECT_EQ(RemoveInstalledFile("Q:\\kept.dll", reboot), 80u);
+    EXPECT_EQ(RemoveInstalledFile("Q:\\kept.dll", reboot), 5u);
     EXPECT_TRUE(Exists("Q:\\kept.dll"));
     EXPECT_EQ(reboot, 0);
     EXPECT_FALSE(TakePendingDeletion("Q:\\kept.dll"));
+
+    // The last deletions: the same file, and a folder, which is no file.
+    ScratchDir dir;
+    CreateDirectoryA((dir / "folder").c_str(), nullptr);
+    WriteFileText(dir / "folder\\inside.txt", "x");
+    test::Step step(LogLevel::Full);
+    RunTally tally;
+    step.context.tally = &tally;
+    WorkItems deletions;
+    AddEndFileDeletions({"Q:\\kept.dll", dir / "folder", dir / "folder\\"}, deletions);
+    step.Run(std::move(deletions));
+    EXPECT_EQ(step.Log(), "Error deleting file Q:\\kept.dll. " + SystemErrorText(5) + "\n" +
+                              "Not deleted, the path names no file " + dir / "folder.\n" +
+                              "Not deleted, the path names no file " + dir / "folder\\.\n");
+    EXPECT_TRUE(Exists(dir / "folder\\inside.txt"));
+    EXPECT_EQ(tally.failed, 3);
 }
 
 TEST(DeleteAtReboot, SystemListAndWinInitEdit) {

@@ -12,6 +12,8 @@
 
 #include "base/file_system_win32.h"
 #include "items/directories/directories.h"
+#include "base/program_win32.h"
+#include "base/text.h"
 #include "items/files/file_facts.h"
 #include "items/files/file_operations.h"
 #include "script/variable_table_win32.h"
@@ -108,6 +110,7 @@ TEST(DirectoriesOnThisSystem, SystemFoldersProfilesAndPredefinedFoldersAreRefuse
     test::ScratchDir dir;
     const std::pair<std::string, bool> cases[] = {
         {WindowsDirectory(), true}, {SystemDirectory() + "\\", true}, {profiles, true}, {profile, true},
+        {WindowsDirectory() + "\\Temp\\Product", true}, {SystemDirectory() + "\\spool\\drivers", true},
         {profiles + "\\someone else", true},  // any user's profile
         {profile + "\\Desktop\\..", true}, {variables.values[3], true},  // TEMP_PATH
         {dir.path(), false},                  // a folder of its own in TEMP
@@ -120,6 +123,26 @@ TEST(DirectoriesOnThisSystem, SystemFoldersProfilesAndPredefinedFoldersAreRefuse
     }
     test::CurrentDirectory own(dir.path());
     EXPECT_FALSE(IsDeletionRefused("child", variables));
+}
+
+// The profiles folder comes from userenv's own answer (asked with a buffer:
+// Wine answers nothing to a size query) and is refused by itself, with
+// nothing else naming it (the environment cleared, no predefined folders).
+TEST(DirectoriesOnThisSystem, ProfilesFolderOfTheSystemIsRefusedByItself) {
+    const std::string profile = UserProfileDirectory();
+    ASSERT_FALSE(profile.empty());
+    const std::string profiles = ProfileFolder("GetProfilesDirectoryA");
+    EXPECT_TRUE(EqualNoCase(profiles, profile.substr(0, profile.rfind('\\')))) << profiles;
+    const char* const names[] = {"ALLUSERSPROFILE", "ProgramData", "PUBLIC", "USERPROFILE"};
+    std::vector<std::pair<const char*, std::string>> saved;
+    for (const char* name : names) {
+        saved.emplace_back(name, Environment(name));
+        SetEnvironmentVariableA(name, nullptr);
+    }
+    const VariableTable none;
+    EXPECT_TRUE(IsDeletionRefused(profiles, none));
+    EXPECT_TRUE(IsDeletionRefused(profiles + "\\Default", none));
+    for (const auto& [name, value] : saved) SetEnvironmentVariableA(name, value.empty() ? nullptr : value.c_str());
 }
 
 }  // namespace

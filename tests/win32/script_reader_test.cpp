@@ -8,10 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "base/run_flags.h"
+#include "base/system_text.h"
 #include "model/install_script.h"
 #include "model/script_sections.h"
 #include "script/script_text.h"
@@ -26,7 +28,7 @@ using test::ScratchDir;
 // reading fault when a given section header is shown.
 class ReaderProbe : public test::ProgressRecorder {
 public:
-    enum class Fault { kNone, kThrow, kAccessViolation };
+    enum class Fault { kNone, kThrow, kOutOfMemory, kAccessViolation };
 
     ReaderProbe(std::string header = "", Fault fault = Fault::kNone, bool setStop = false)
         : faultHeader_(std::move(header)), fault_(fault), setStop_(setStop) {}
@@ -36,7 +38,8 @@ public:
         sections.push_back(text);
         if (text != faultHeader_) return;
         if (setStop_) stopRequested = 1;
-        if (fault_ == Fault::kThrow) throw std::bad_alloc();
+        if (fault_ == Fault::kThrow) throw std::runtime_error("fault");
+        if (fault_ == Fault::kOutOfMemory) throw std::bad_alloc();
         if (fault_ == Fault::kAccessViolation) {
             // Wine maps the lowest pages of a 32-bit process, so a null
             // pointer does not always fault there; this page always does.
@@ -99,26 +102,30 @@ TEST(ScriptReader, FaultInASectionEndsTheReadingWithMessage168) {
     ScratchDir dir;
     test::WriteFileText(dir / "a.ini", AllHeadersReversed());
     using Fault = ReaderProbe::Fault;
+    const std::string outOfMemory = ". " + SystemErrorText(ERROR_NOT_ENOUGH_MEMORY) + "|0";
     const struct {
         const char* header;
         Fault fault;
         bool stopPending;
-        const char* box;  // nullptr: no box
+        std::string box;  // "": no box
     } cases[] = {
         {"[InstallFiles]", Fault::kThrow, false, "|Access violation at reading section of ini file [InstallFiles].|0"},
         {"[RunFileEnd]", Fault::kAccessViolation, false,
          "|Access violation at reading section of ini file [RunFileEnd].|0"},
-        {"[InstallFiles]", Fault::kAccessViolation, true, nullptr},
+        {"[InstallFiles]", Fault::kAccessViolation, true, ""},
         // [Parameters] reports its fault even with a Stop pending.
         {"[Parameters]", Fault::kAccessViolation, true, "|Access violation at reading section of ini file [Parameters].|0"},
-        {"[Strings]", Fault::kThrow, false, nullptr},  // [Strings] has no message of its own
+        {"[Strings]", Fault::kThrow, false, ""},  // [Strings] has no message of its own
+        // Running out of memory is said as such, in every section.
+        {"[InstallFiles]", Fault::kOutOfMemory, false, "Error|Error reading section of ini file [InstallFiles]" + outOfMemory},
+        {"[Strings]", Fault::kOutOfMemory, false, "Error|Error reading section of ini file [Strings]" + outOfMemory},
     };
     for (const auto& c : cases) {
         ReaderProbe probe(c.header, c.fault, c.stopPending);
         InstallScript script(dir.path() + "\\");
         EXPECT_EQ(script.ReadScript(dir / "a.ini"), 0) << c.header;
         EXPECT_EQ(probe.sections.back(), c.header);  // nothing read after it
-        EXPECT_EQ(probe.boxes.boxes, c.box ? std::vector<std::string>{c.box} : std::vector<std::string>{});
+        EXPECT_EQ(probe.boxes.boxes, c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box});
     }
 }
 

@@ -21,6 +21,13 @@ struct PathLevels {
     std::vector<std::string_view> names;
 };
 
+// Folders the system keeps at the top of a drive, whatever the drive: never
+// deleted, nor anything inside them.
+constexpr std::string_view kSystemFolderNames[] = {
+    "$Recycle.Bin", "RECYCLER", "RECYCLED", "System Volume Information", "Recovery", "Boot",
+    "Config.Msi", "Documents and Settings", "PerfLogs", "$WinREAgent", "$Windows.~BT", "$Windows.~WS",
+};
+
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // False when the text is not a full path (relative, drive-relative, a bare
@@ -66,6 +73,7 @@ bool ReadLevels(std::string_view text, std::string& slashed, PathLevels& out) {
             if (!out.names.empty()) out.names.pop_back();
             continue;
         }
+        name = name.substr(0, name.find(':'));  // "name::$INDEX_ALLOCATION" is the folder itself
         while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
         if (!name.empty()) out.names.push_back(name);
     }
@@ -128,7 +136,9 @@ std::string ShortcutFolder(const std::string& shortcutPath) {
 bool IsProtectedDirectory(std::string_view fullPath, const ProtectedFolders& protectedFolders) {
     std::string text;
     PathLevels path;
-    if (!ReadLevels(fullPath, text, path) || path.names.size() < 2) return true;
+    if (!ReadLevels(fullPath, text, path) || path.names.empty()) return true;
+    for (std::string_view name : kSystemFolderNames)
+        if (EqualNoCase(path.names[0], name)) return true;
 
     // Whether `inner` lies in `outer` (or is it), compared name by name.
     auto within = [](const PathLevels& inner, const PathLevels& outer) {
@@ -138,6 +148,10 @@ bool IsProtectedDirectory(std::string_view fullPath, const ProtectedFolders& pro
         return true;
     };
     std::string otherText;
+    for (const std::string& tree : protectedFolders.trees) {
+        PathLevels other;
+        if (ReadLevels(tree, otherText, other) && (within(path, other) || within(other, path))) return true;
+    }
     for (const std::string& folder : protectedFolders.folders) {
         PathLevels other;
         if (ReadLevels(folder, otherText, other) && within(other, path)) return true;

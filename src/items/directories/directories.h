@@ -83,15 +83,20 @@ std::string ShortcutFolder(const std::string& shortcutPath);
 
 // Folders that [DeleteDirectory] never deletes.
 struct ProtectedFolders {
+    std::vector<std::string> trees;       // never deleted, nor anything inside them or above them
     std::vector<std::string> folders;     // never deleted, nor any folder above them
     std::vector<std::string> containers;  // none of the folders directly in these either
 };
-// Whether a full path must not be deleted: a drive root or a share
-// ("\\server\share"), a path with fewer than two levels below them, a path
-// that is not a full path, one of the protected folders or a folder above
-// one, or a folder directly in a container. Paths are compared without
-// regard to case, with "/" read as "\", "." and ".." applied, empty names
-// and trailing dots and blanks of names dropped (as the system reads them).
+// Whether a full path must not be deleted: a path that is not a full path, a
+// drive root or a share ("\\server\share"); a folder at, inside or above one
+// of the trees (the Windows folder), or inside a system folder of any drive
+// ($Recycle.Bin, System Volume Information, Recovery, Boot, Config.Msi,
+// Documents and Settings, PerfLogs, ...: the list in directories.cpp); one of the
+// protected folders or a folder above one; a folder directly in a container.
+// Any other folder may go, a plain top-level one such as C:\OldApp too.
+// Paths are compared without regard to case, with "/" read as "\", "." and
+// ".." applied, empty names and trailing dots and blanks of names dropped (as
+// the system reads them).
 bool IsProtectedDirectory(std::string_view fullPath, const ProtectedFolders& protectedFolders);
 
 }  // namespace dp

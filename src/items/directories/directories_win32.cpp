@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "base/file_system_win32.h"
-#include "base/handles_win32.h"
 #include "base/log_text.h"
 #include "base/status.h"
 #include "base/program_win32.h"
@@ -24,20 +23,6 @@ std::string FullPathOrSame(const std::string& path) {
     return FullPathName(path, full) == 0 ? full : path;
 }
 
-// A folder from one of userenv's "Get...DirectoryA(buffer, size)" calls, or "".
-std::string ProfileFolder(HMODULE userenv, const char* function) {
-    using Get = BOOL(WINAPI*)(LPSTR, LPDWORD);
-    Get get = userenv ? ProcAddress<Get>(userenv, function) : nullptr;
-    if (!get) return std::string();
-    DWORD size = 0;
-    get(nullptr, &size);
-    if (size == 0) return std::string();
-    std::string folder(size, '\0');
-    if (!get(folder.data(), &size)) return std::string();
-    folder.resize(folder.find('\0') == std::string::npos ? folder.size() : folder.find('\0'));
-    return folder;
-}
-
 std::string ParentOf(const std::string& folder) {
     std::string path = folder;
     while (!path.empty() && path.back() == '\\') path.pop_back();
@@ -45,34 +30,43 @@ std::string ParentOf(const std::string& folder) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+// The Windows folder as the system names it for every user (on a terminal
+// server the per-user one differs); "" when there is no such call.
+std::string SystemWindowsDirectory() {
+    using Get = UINT(WINAPI*)(LPSTR, UINT);
+    const Get get = ProcAddress<Get>(GetModuleHandleA("kernel32.dll"), "GetSystemWindowsDirectoryA");
+    if (!get) return std::string();
+    return GrowingText([get](char* buffer, size_t size) { return get(buffer, static_cast<UINT>(size)); });
+}
+
 // The folders of this system that [DeleteDirectory] leaves alone: the
-// predefined folders, the Windows and system directories, the program files
-// folders, the user profiles and the folder that holds them.
+// Windows folder with all it holds, the predefined folders, the program
+// files folders, the user profiles and the folder that holds them.
 ProtectedFolders SystemProtectedFolders(const VariableTable& variables) {
     ProtectedFolders result;
+    for (const std::string& windows : {WindowsDirectory(), SystemWindowsDirectory(), SystemDirectory(),
+                                       EnvironmentText("SystemRoot"), EnvironmentText("windir")})
+        result.trees.push_back(windows);
     std::vector<std::string>& folders = result.folders;
     for (int i = 0; i < kPredefinedCount && i < variables.count(); ++i) folders.push_back(variables.values[i]);
-    folders.push_back(WindowsDirectory());
-    folders.push_back(SystemDirectory());
     for (const char* name : {"ProgramFiles", "ProgramFiles(x86)", "ProgramW6432", "CommonProgramFiles",
                              "CommonProgramFiles(x86)", "CommonProgramW6432", "ProgramData", "ALLUSERSPROFILE",
-                             "PUBLIC", "USERPROFILE", "SystemRoot"})
+                             "PUBLIC", "USERPROFILE"})
         folders.push_back(EnvironmentText(name));
 
-    UniqueModule userenv(LoadSystemLibrary("userenv.dll"));
-    const std::string profiles = ProfileFolder(userenv.get(), "GetProfilesDirectoryA");
+    const std::string profiles = ProfileFolder("GetProfilesDirectoryA");
     const std::string user = UserProfileDirectory();
     folders.push_back(profiles);
     folders.push_back(user);
-    folders.push_back(ProfileFolder(userenv.get(), "GetAllUsersProfileDirectoryA"));
-    folders.push_back(ProfileFolder(userenv.get(), "GetDefaultUserProfileDirectoryA"));
+    folders.push_back(ProfileFolder("GetAllUsersProfileDirectoryA"));
+    folders.push_back(ProfileFolder("GetDefaultUserProfileDirectoryA"));
     // Every user's profile is a folder in the profiles folder.
     result.containers.push_back(profiles);
     result.containers.push_back(ParentOf(user));
     result.containers.push_back(ParentOf(EnvironmentText("USERPROFILE")));
 
     // Each by its full path and by the path its links lead to.
-    for (std::vector<std::string>* list : {&result.folders, &result.containers}) {
+    for (std::vector<std::string>* list : {&result.trees, &result.folders, &result.containers}) {
         std::vector<std::string> forms;
         for (const std::string& folder : *list) {
             if (folder.empty()) continue;

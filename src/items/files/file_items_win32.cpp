@@ -243,8 +243,15 @@ public:
     PlanRow Describe() const override { return PlanRow{"", "delete", path_}; }
 
     ItemResult Do(StepContext& c) override {
+        // A path that names no file (a folder among them) or that the rules
+        // refuse is told, and nothing is deleted.
+        DWORD attributes = 0;
+        uint32_t refused = DeletionRefusal(path_);
+        if (!refused && GetPathAttributes(path_, attributes) == 0 && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            refused = kErrorNotAFile;
+        if (refused) return ItemResult::Refused(DeletionErrorText(refused, path_));
         uint32_t error = c.journal ? DeleteThroughJournal(*c.journal, path_) : kTryDeletion;
-        if (error == kTryDeletion) error = DeleteFileAt(path_);
+        if (error == kTryDeletion) error = DeleteEndFile(path_);
         if (error == 0) {
             c.LogMessage(0, kMsgDeletingFile, path_);
             return ItemResult::Done();

@@ -40,6 +40,10 @@ uint32_t RemoveInstalledFile(const std::string& path, int32_t& rebootRequired);
 // refused (code 123), 191 for a path that names no file (kErrorNotAFile),
 // otherwise message 170 with the path and the system's text for the code.
 std::string DeletionErrorText(uint32_t errorCode, const std::string& path);
+// Deletes one file of [DeleteFilesEnd]: 0, or why not (DeletionRefusal's
+// code, kErrorNotAFile for a folder, the deletion's error; a file a deletion
+// reported as done that stays gets the system's answer to opening it).
+uint32_t DeleteEndFile(const std::string& path);
 // Schedules the deletion of a file at the next reboot. 1 scheduled, 0 not.
 int DeleteAtReboot(const std::string& path);
 // Clears the read-only and archive attributes, keeping the others.

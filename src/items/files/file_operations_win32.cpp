@@ -224,6 +224,17 @@ bool MakeTargetFolder(const std::string& targetPath) {
 }
 
 // Sets the end of the file at `size`.
+// Why a file is still there after the system reported its deletion done
+// (DeleteFileAt's ERROR_FILE_EXISTS, a code no call gave): the system's
+// answer to opening it for writing (a read-only volume under Wine: access
+// denied), or ERROR_FILE_EXISTS when even that is allowed.
+uint32_t WhyFileStays(const std::string& path) {
+    uint32_t error = 0;
+    const UniqueFile file = OpenFileAt(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, error);
+    return file || error == 0 ? static_cast<uint32_t>(ERROR_FILE_EXISTS) : error;
+}
+
 void CutFile(HANDLE file, DWORD size) {
     if (SetFilePointer(file, static_cast<LONG>(size), nullptr, FILE_BEGIN) !=
         INVALID_SET_FILE_POINTER)
@@ -231,6 +242,17 @@ void CutFile(HANDLE file, DWORD size) {
 }
 
 }  // namespace
+
+// Deletes one file of [DeleteFilesEnd]: 0, or why not (DeletionRefusal's
+// code, kErrorNotAFile for a folder, the deletion's error).
+uint32_t DeleteEndFile(const std::string& path) {
+    if (const uint32_t refused = DeletionRefusal(path)) return refused;
+    DWORD attributes = 0;
+    if (GetPathAttributes(path, attributes) == 0 && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return kErrorNotAFile;
+    const uint32_t error = DeleteFileAt(path);
+    return error == ERROR_FILE_EXISTS ? WhyFileStays(path) : error;
+}
+
 
 RebootReplacementFunction SetRebootReplacementFunction(RebootReplacementFunction function) {
     return g_rebootReplacement.Replace(std::move(function));
@@ -304,7 +326,7 @@ uint32_t RemoveInstalledFile(const std::string& path, int32_t& rebootRequired) {
     // no reboot would remove it.
     if (error == ERROR_FILE_EXISTS || !g_rebootDeletion(path)) {
         if (readOnly) SetPathAttributes(path, attributes);
-        return error;
+        return error == ERROR_FILE_EXISTS ? WhyFileStays(path) : error;
     }
     rebootRequired = 1;
     return 0;

@@ -20,6 +20,24 @@ constexpr size_t kMaxCommandLine = 32767;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+// Whether the blank at `at` lies inside a folder name of the path it follows:
+// a backslash comes before it, and the text from that backslash to the next
+// one after the blank could be a single name (no character a name cannot
+// hold, such as ":", "/", a quote or a tab). In "C:\Program Files\x.exe"
+// the blank is inside "Program Files"; in "C:\Tools\run C:\x" or
+// "C:\Tools\run /s" it is not.
+bool EndsInsideFolderName(std::string_view command, size_t at) {
+    const size_t before = command.rfind('\\', at);
+    const size_t after = command.find('\\', at);
+    if (before == std::string_view::npos || after == std::string_view::npos) return false;
+    for (size_t i = before + 1; i < after; ++i) {
+        const unsigned char c = static_cast<unsigned char>(command[i]);
+        if (c < 0x20 || std::string_view("\"*/:<>?|").find(static_cast<char>(c)) != std::string_view::npos)
+            return false;
+    }
+    return true;
+}
+
 // The message with each "%s", "%i" or "%d" replaced by the next value, in
 // order ("%%" is one percent sign). The values are never read as formats.
 std::string FillMessage(std::string_view message, std::initializer_list<std::string> values) {
@@ -98,12 +116,17 @@ std::string UnambiguousCommandLine(const std::string& command,
                                    const std::function<bool(const std::string& path)>& isFile) {
     if (command.empty() || command[0] == '"' || command.size() > kMaxCommandLine) return command;
     if (command.find_first_of(" \t") == std::string::npos) return command;  // nothing to mistake
-    // Leading parts, longest first: the whole command, then the text before
-    // each blank. A part that ends in a blank is left out (the system drops
-    // trailing blanks of a name; the part without them is tried on its own).
+    // The ends of the leading parts, longest first: the whole command, then
+    // the text before each blank. A part that ends in a blank is left out (the
+    // system drops trailing blanks of a name; the part without them is tried
+    // on its own), and so is one that ends inside a folder name.
+    std::vector<size_t> ends;
     for (size_t end = command.size(); end > 0; --end) {
         if (end < command.size() && !IsBlank(command[end])) continue;
-        if (IsBlank(command[end - 1])) continue;
+        if (IsBlank(command[end - 1]) || EndsInsideFolderName(command, end)) continue;
+        ends.push_back(end);
+    }
+    for (size_t end : ends) {
         std::string program = command.substr(0, end);
         if (!isFile(program)) {
             program += ".exe";
@@ -111,7 +134,12 @@ std::string UnambiguousCommandLine(const std::string& command,
         }
         return "\"" + program + "\"" + command.substr(end);
     }
-    return command;
+    // No part names a file. When the written path has blanks in its folder
+    // names, the system would try what lies before each of them as a program
+    // of its own: the written path is quoted, so that it is looked for alone.
+    const size_t written = ends.empty() ? command.find_last_not_of(" \t") + 1 : ends.back();
+    if (command.find_first_of(" \t") >= written) return command;
+    return "\"" + command.substr(0, written) + "\"" + command.substr(written);
 }
 
 std::string WrongReturnCodeText(const std::string& command, int32_t expected, int32_t received) {

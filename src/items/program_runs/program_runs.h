@@ -68,7 +68,13 @@ void AddProgramRuns(const RunFileList& list, int phase, WorkItems& items);
 // then "C:\Program Files\...", each also with ".exe"), so the program is the
 // longest leading part of the command, ending at a blank or at the end, that
 // names an existing file as it stands or with ".exe" added, and it is quoted.
-// Without such a part the command is taken as written.
+// A part that ends inside a folder name of the written path (a backslash
+// before the blank, and the text from it to the next backslash could be one
+// name) is never taken: "C:\Program.exe" is not the program of
+// "C:\Program Files\Tool\x.exe". Without such a part the written path (the
+// shortest part that does not end inside a folder name) is quoted when it has
+// blanks, so that the system looks for it alone; else the command is taken
+// as written.
 std::string UnambiguousCommandLine(const std::string& command,
                                    const std::function<bool(const std::string& path)>& isFile);
 

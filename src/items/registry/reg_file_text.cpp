@@ -1,6 +1,5 @@
 #include "items/registry/reg_file_text.h"
 
-#include <algorithm>
 
 #include "base/reading_watch.h"
 #include "base/text.h"
@@ -84,6 +83,16 @@ bool ParseBytes(std::string_view list, std::string& bytes) {
     }
 }
 
+// The system's string types end with zero bytes: an expandable string with
+// one, a list of strings with two (its last string's and the empty one that
+// ends the list). Data written without them gets what is missing.
+void AddClosingZeros(uint32_t type, std::string& bytes) {
+    const size_t zeros = type == kRegExpandSz ? 1 : type == kRegMultiSz ? 2 : 0;
+    size_t present = 0;
+    while (present < zeros && present < bytes.size() && bytes[bytes.size() - 1 - present] == '\0') ++present;
+    bytes.append(zeros - present, '\0');
+}
+
 // One value line under the current key: appends its entry, or false when the
 // line breaks the format.
 bool ParseValueLine(RegEntryList& list, std::string_view line, std::string_view key,
@@ -114,6 +123,8 @@ bool ParseValueLine(RegEntryList& list, std::string_view line, std::string_view 
             data = TrimView(rest, kRegBlanks);
         else if (!ParseBytes(rest, data))
             return false;
+        else
+            AddClosingZeros(type, data);
     }
     list.Add(type, std::string(key), std::move(name), std::move(data));
     return true;
@@ -137,15 +148,17 @@ bool RegFilePathFromLine(std::string_view line, const std::string& programDirect
     return true;
 }
 
-void PrepareRegFileText(std::string& text) {
-    text.resize(std::min(text.size(), text.find('\0')));
+bool PrepareRegFileText(std::string& text) {
+    if (text.find('\0') != std::string::npos) return false;
     RemoveEmptyLines(text);
+    return true;
 }
 
-void PrepareKeyFileText(std::string& text) {
-    text.resize(std::min(text.size(), text.find('\0')));
+bool PrepareKeyFileText(std::string& text) {
+    if (text.find('\0') != std::string::npos) return false;
     RemoveComments(text);
     RemoveEmptyLines(text);
+    return true;
 }
 
 int ParseRegFile(RegEntryList& list, std::string_view text, VariableTable& variables) {
@@ -212,35 +225,6 @@ KeyPathParts SplitKeyPath(std::string_view keyPath) {
     const size_t slash = keyPath.find('\\');
     if (slash == std::string_view::npos) return {keyPath, {}, false};
     return {keyPath.substr(0, slash), keyPath.substr(slash + 1), true};
-}
-
-bool IsSharedRegistryKey(std::string_view subkey) {
-    static constexpr std::string_view kShared[] = {
-        "SOFTWARE",
-        "SOFTWARE\\Classes",
-        "SOFTWARE\\Microsoft",
-        "SOFTWARE\\Microsoft\\Windows",
-        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
-        "SOFTWARE\\Microsoft\\Windows NT",
-        "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
-        "SOFTWARE\\Policies",
-        "SOFTWARE\\Wow6432Node",
-        "SYSTEM",
-        "SYSTEM\\CurrentControlSet",
-        "SAM",
-        "SECURITY",
-        "Control Panel",
-        "Environment",
-    };
-    std::string path;  // without backslashes at the ends, each run of them as one
-    path.reserve(subkey.size());
-    for (char c : subkey)
-        if (c != '\\' || (!path.empty() && path.back() != '\\')) path += c;
-    if (!path.empty() && path.back() == '\\') path.pop_back();
-    if (path.empty()) return true;  // the root itself
-    for (std::string_view shared : kShared)
-        if (EqualNoCase(path, shared)) return true;
-    return false;
 }
 
 }  // namespace dp

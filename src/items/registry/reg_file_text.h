@@ -1,7 +1,8 @@
 #pragma once
 // The text of registration files and key files turned into registry entries
-// and key paths, and the rules on key paths that the writer and the deleter
-// share. Pure functions of their text (and the variables); linear time.
+// and key paths, and the reading of key paths that the writer and the
+// deleter share (the rule on what may be deleted: protected_keys.h). Pure
+// functions of their text (and the variables); linear time.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -24,13 +25,15 @@ constexpr size_t kMaxRegByteToken = 9;
 bool RegFilePathFromLine(std::string_view line, const std::string& programDirectory,
                          std::string& path);
 
-// A registration file's text as ParseRegFile takes it: cut at its first zero
-// byte, with every run of empty lines ("\r\n\r\n") made one line end.
-void PrepareRegFileText(std::string& text);
-// A key file's text as ParseRegKeyFile takes it: cut at its first zero byte,
-// comments removed (";" up to and including the next line feed, which joins
-// text before it to the next line), then the empty lines.
-void PrepareKeyFileText(std::string& text);
+// A registration file's text as ParseRegFile takes it: every run of empty
+// lines ("\r\n\r\n") made one line end. False, with the text untouched, for
+// a text that holds a zero byte: no text file does, so the whole file breaks
+// the format.
+bool PrepareRegFileText(std::string& text);
+// A key file's text as ParseRegKeyFile takes it: comments removed (";" up to
+// and including the next line feed, which joins text before it to the next
+// line), then the empty lines. False for a zero byte, as above.
+bool PrepareKeyFileText(std::string& text);
 
 // Appends the values of one registration file (its text after
 // PrepareRegFileText). 1, or 0 at the first line that breaks the format; the entries of
@@ -74,11 +77,5 @@ struct KeyPathParts {
     bool hasBackslash;
 };
 KeyPathParts SplitKeyPath(std::string_view keyPath);
-
-// Whether the subkey path (below a root) is a root alone or one of the keys
-// that every program shares (SOFTWARE, SOFTWARE\Microsoft, SYSTEM, ...):
-// such keys are never deleted. Compared without regard to case, with
-// backslashes at the ends and doubled ones ignored.
-bool IsSharedRegistryKey(std::string_view subkey);
 
 }  // namespace dp

@@ -12,6 +12,7 @@
 #include "base/log_text.h"
 #include "base/system_text.h"
 #include "base/text.h"
+#include "items/registry/protected_keys.h"
 #include "items/registry/reg_file_text.h"
 #include "items/registry/registry_keys_win32.h"
 #include "items/rollback/journal_win32.h"
@@ -200,9 +201,9 @@ private:
 };
 
 // Deletes the key when it has no subkeys and no values (checked here: the
-// shell's own test does not look at values everywhere). Shared keys stay.
-void DeleteIfEmpty(HKEY root, const std::string& subkey) {
-    if (IsSharedRegistryKey(subkey)) return;
+// shell's own test does not look at values everywhere). Protected keys stay.
+void DeleteIfEmpty(HKEY root, std::string_view rootName, const std::string& subkey) {
+    if (IsProtectedRegistryKey(std::string(rootName) + "\\" + subkey)) return;
     UniqueKey key;
     if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return;
     DWORD subkeys = 0, values = 0;
@@ -225,7 +226,7 @@ class DeleteKeyItem : public WorkItem {
 public:
     explicit DeleteKeyItem(std::string path) : path_(std::move(path)) {
         const KeyPathParts parts = SplitKeyPath(path_);
-        refused_ = !parts.hasBackslash || !RootKeyFromPath(path_) || IsSharedRegistryKey(parts.subkey);
+        refused_ = !parts.hasBackslash || !RootKeyFromPath(path_) || IsProtectedRegistryKey(path_);
     }
 
     PlanRow Describe() const override {
@@ -260,7 +261,7 @@ public:
                                          SystemErrorText(static_cast<uint32_t>(rc)));
         }
         const size_t parent = subkey.rfind('\\');
-        if (parent != std::string::npos) DeleteIfEmpty(root, subkey.substr(0, parent));
+        if (parent != std::string::npos) DeleteIfEmpty(root, parts.rootName, subkey.substr(0, parent));
         return result;
     }
 
