@@ -10,7 +10,7 @@ namespace dp {
 int InstallScript::ParseParameters(const std::string& section) {
     if (section.empty()) return stopRequested.load() ? 0 : 1;
 
-    ParameterTargets targets{testInstall, logLevel, logPath, logSizeKB};
+    ParameterTargets targets{testInstall, logLevel, logPath, logSizeKB, runTimeoutSeconds};
     SectionWalk walk(*this, section);
     for (std::string_view line : walk.lines()) {
         const size_t equals = line.find('=');

@@ -85,5 +85,8 @@ constexpr int kMsgRegisterFunctionFailed = 230;        // "Error of registration
 constexpr int kMsgUnregisterFunctionFailed = 231;      // "Error of unregistration function of module"
 constexpr int kMsgRegister64Failed = 232;              // "Error of 64-bit registration of module"
 constexpr int kMsgUnregister64Failed = 233;            // "Error of 64-bit unregistration of module"
+constexpr int kMsgFactsUnreadable = 260;               // "Not installed, the facts of the file cannot be read:"
+constexpr int kMsgLeftRunningCancelled = 261;          // "Program left running, the installation was cancelled:"
+constexpr int kMsgLeftRunningTimedOut = 262;           // "Program left running, it did not end within the RUNTIMEOUT limit:"
 
 }  // namespace dp
