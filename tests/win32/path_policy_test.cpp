@@ -93,6 +93,46 @@ TEST(PathPolicy, VersionLibraryOnLongPaths) {
         EXPECT_EQ(RemoveFolder(folder), 0u);
 }
 
+// The shell and its link object get the plain full path where it fits below
+// MAX_PATH, the long form only beyond; short forms exist for long paths.
+TEST(PathPolicy, ShellCallsGetThePlainFormBelowMaxPath) {
+    ScratchDir dir;
+    const std::string here = dir.path();
+    std::string deep = here;
+    while (deep.size() < 300) deep += "\\" + std::string(100, 'd');
+    const struct {
+        std::string path;
+        std::wstring want;
+    } cases[] = {
+        {here + "\\a.lnk", std::wstring(here.begin(), here.end()) + L"\\a.lnk"},
+        {here + "\\x\\..\\b.lnk", std::wstring(here.begin(), here.end()) + L"\\b.lnk"},
+        {"\\\\srv\\share\\c.lnk", L"\\\\srv\\share\\c.lnk"},
+        {deep + "\\e.lnk", L"\\\\?\\" + std::wstring(deep.begin(), deep.end()) + L"\\e.lnk"},
+        {"\\\\srv\\" + std::string(300, 's') + "\\f.lnk", L"\\\\?\\UNC\\srv\\" + std::wstring(300, L's') + L"\\f.lnk"},
+    };
+    for (const auto& c : cases) {
+        std::wstring wide;
+        EXPECT_EQ(ShellPath(c.path, wide), 0u) << c.path;
+        EXPECT_EQ(wide, c.want) << c.path;
+    }
+    std::wstring refused;
+    EXPECT_EQ(ShellPath(here + "\\COM1", refused), 123u);
+
+    std::string folder = here;
+    for (char c : {'a', 'b', 'c'}) {
+        folder += "\\" + std::string(100, c);
+        ASSERT_EQ(CreateFolderIfMissing(folder), 0u);
+    }
+    std::string shortForm;
+    ASSERT_EQ(ShortPathName(folder, shortForm), 0u);
+    EXPECT_LT(shortForm.size(), MAX_PATH);
+    WriteFileText(shortForm + "\\probe.txt", "p");  // through the plain calls
+    EXPECT_TRUE(PathExists(folder + "\\probe.txt")) << shortForm;
+    EXPECT_EQ(DeleteFileAt(folder + "\\probe.txt"), 0u);
+    EXPECT_EQ(ShortPathName(folder + "\\missing", shortForm), ERROR_FILE_NOT_FOUND);
+    for (; folder.size() > here.size(); folder.resize(folder.find_last_of('\\'))) RemoveFolder(folder);
+}
+
 std::string Environment(const char* name) {
     char value[MAX_PATH * 2] = {};
     GetEnvironmentVariableA(name, value, sizeof value);
