@@ -37,7 +37,7 @@ std::vector<std::string> LogDirectories(const std::string& logPath) {
 
 std::string FallbackLogReason(const std::string& logPath, const std::string& systemText) {
     std::string why(TrimView(systemText, " \r\n"));
-    return "The log " + logPath + " cannot be opened" + (why.empty() ? "" : ": " + why) +
+    return "The log " + logPath + " cannot be opened" + (why.empty() ? "." : ": " + why) +
            " This run writes its log here.\n";
 }
 

@@ -107,7 +107,6 @@ TEST(Parameters, RunTimeout) {
     const std::pair<std::string, int32_t> cases[] = {
         {"", 0},
         {"RUNTIMEOUT=30", 30},
-        {"RUNTIMEOUT= 600\r\nLOGLEVEL=FULL", 600},
         {"RUNTIMEOUT=0", 0},
         {"RUNTIMEOUT=-5", 0},
         {"RUNTIMEOUT=5\r\nRUNTIMEOUT=soon", 5},
@@ -121,7 +120,6 @@ TEST(Parameters, RunTimeout) {
         EXPECT_EQ(script.logSizeKB, 2048) << section;
     }
     EXPECT_EQ(RunTimeoutMs(0), 0u);
-    EXPECT_EQ(RunTimeoutMs(-1), 0u);
     EXPECT_EQ(RunTimeoutMs(2), 2000u);
     EXPECT_EQ(RunTimeoutMs(2000000), 2000000000u);
     EXPECT_EQ(RunTimeoutMs(2147483647), 2000000000u);
