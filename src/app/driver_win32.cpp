@@ -127,6 +127,7 @@ DWORD WINAPI ScriptThreadProc(LPVOID parameter) {
     currentScript = new InstallScript();
     currentScript->afterReboot = start.afterReboot ? 1 : 0;
     currentScript->planOnly = start.planOnly;
+    currentScript->fallbackLog = start.quiet;
     currentScript->fileList.readEveryTarget = !start.quiet;
     currentScript->fileList.holdSmallSources = start.quiet;
     currentScript->fileList.readAhead = start.quiet || start.planOnly;
@@ -474,6 +475,9 @@ int RunQuiet(char* commandLine, const RunStart& start) {
         return kExitFailure;
     }
     ApplyOptions(*script, commandLine);
+    // A log that cannot be opened (also one that -LF= names) leaves its
+    // trace in the fallback log.
+    if (script->logLevel != LogLevel::None) UseFallbackLogIfUnwritable(script->logPath);
     script->commandLine = commandLine;
     script->outcomeLines = true;
     if (script->testInstall) return WithSummary(*script, kExitInvalidCommandLine);
@@ -553,7 +557,11 @@ int RunProgram(HINSTANCE instance, char* commandLine) {
 
     RunLock lock;
     if (!lock.Acquire(start.afterReboot ? kAfterRebootLockWaitMs : 0)) {
-        if (mode.quiet) return kExitAnotherRun;
+        if (mode.quiet) {
+            // The run's own log is the running one's: one line elsewhere.
+            AppendToLogFile(FallbackLogPath(), RefusedRunLine(CurrentLogHeaderFacts()));
+            return kExitAnotherRun;
+        }
         ShowError(0, kMsgAnotherRunInProgress, kBoxOk);
         return 0;
     }

@@ -250,6 +250,41 @@ uint32_t WidePath(const std::string& path, std::wstring& wide) {
     return 0;
 }
 
+uint32_t ShellPath(const std::string& path, std::wstring& wide) {
+    if (const uint32_t error = WidePath(path, wide)) return error;
+    // As the library loading does: the plain form where it is enough.
+    std::wstring plain;
+    if (wide.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        plain = L"\\\\" + wide.substr(8);
+    else if (wide.compare(0, 4, L"\\\\?\\") == 0)
+        plain = wide.substr(4);
+    else
+        return 0;
+    if (plain.size() < MAX_PATH) wide = std::move(plain);
+    return 0;
+}
+
+uint32_t ShortPathName(const std::string& path, std::string& shortForm) {
+    shortForm.clear();
+    const SystemPath p = MakeSystemPath(path);
+    if (p.error) return p.error;
+    if (!p.wide) {
+        shortForm = GrowingText([&](char* buffer, size_t size) {
+            return GetShortPathNameA(p.a.c_str(), buffer, static_cast<DWORD>(size));
+        });
+        return shortForm.empty() ? GetLastError() : 0;
+    }
+    std::wstring out(p.w.size() + 1, L'\0');
+    DWORD n = GetShortPathNameW(p.w.c_str(), out.data(), static_cast<DWORD>(out.size()));
+    if (n >= out.size()) {
+        out.assign(n + 1, L'\0');
+        n = GetShortPathNameW(p.w.c_str(), out.data(), static_cast<DWORD>(out.size()));
+    }
+    if (n == 0 || n >= out.size()) return n == 0 ? GetLastError() : ERROR_INSUFFICIENT_BUFFER;
+    shortForm = FromLongForm(std::wstring_view(out.data(), n));
+    return 0;
+}
+
 uint32_t ReadWholeFile(const std::string& path, std::string& bytes, uint64_t limit) {
     bytes.clear();
     uint32_t error = 0;

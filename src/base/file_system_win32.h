@@ -80,6 +80,17 @@ uint32_t ReadFilePart(const std::string& path, uint64_t offset, uint32_t size, s
 // accepts).
 uint32_t WidePath(const std::string& path, std::wstring& wide);
 
+// The path for calls of the shell and of COM objects that may not take the
+// "\\?\" form (the shell link object's file name): on the NT family the
+// plain full path when it is shorter than MAX_PATH, else the "\\?\" form;
+// on the 9x family as WidePath gives it. 0, or the code the policy refuses
+// the path with.
+uint32_t ShellPath(const std::string& path, std::wstring& wide);
+
+// The short (8.3) form of an existing path's full path, in the system code
+// page and without "\\?\" in front, where the system has one (any length
+// on the NT family). 0 with the form, else the system's error.
+uint32_t ShortPathName(const std::string& path, std::string& shortForm);
 
 // Loads a library by its path with LoadLibraryEx flags. 0 with the module,
 // else the system's error (module null).

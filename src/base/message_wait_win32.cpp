@@ -42,6 +42,34 @@ bool WaitPumping(HANDLE object, HWND dialog) {
     }
 }
 
+WaitEnd WaitPumpingUntil(HANDLE object, const std::atomic<uint8_t>* cancelled, uint32_t limitMs) {
+    constexpr DWORD kCancelPollMs = 100;
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (cancelled && cancelled->load() != 0) return WaitEnd::kCancelled;
+        DWORD slice = kCancelPollMs;
+        if (limitMs != 0) {
+            const DWORD elapsed = GetTickCount() - start;  // right across the counter's wrap
+            if (elapsed >= limitMs) return WaitEnd::kTimedOut;
+            if (limitMs - elapsed < slice) slice = limitMs - elapsed;
+        }
+        const DWORD r = MsgWaitForMultipleObjectsEx(1, &object, slice, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (r == WAIT_OBJECT_0) {
+            DiscardQuitMessage();
+            return WaitEnd::kSignalled;
+        }
+        if (r == WAIT_OBJECT_0 + 1) {
+            ServePending(nullptr);
+            continue;
+        }
+        if (r == WAIT_TIMEOUT) continue;
+        // The combined wait failed: the object alone, in the same slices.
+        const DWORD single = WaitForSingleObject(object, slice);
+        if (single == WAIT_OBJECT_0) return WaitEnd::kSignalled;
+        if (single == WAIT_FAILED) return WaitEnd::kFailed;
+    }
+}
+
 void DiscardQuitMessage() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {

@@ -96,6 +96,7 @@ StepContext MakeStepContext(InstallScript& s, std::FILE* log, InstallProgress* p
     StepContext step{log, s.logLevel, variables, s.fileList, s.rebootRequired, installCancelled, progress};
     step.tally = &s.tally;
     step.outcomeLines = s.outcomeLines;
+    step.runTimeoutMs = RunTimeoutMs(s.runTimeoutSeconds);
     return step;
 }
 

@@ -25,6 +25,13 @@ struct RunTally {
     int32_t scheduled = 0;  // left for the next reboot
 };
 
+// RUNTIMEOUT's seconds as the wait's milliseconds: 0 for none (0 or less),
+// at most 2,000,000 seconds (a wait the system's 32-bit count can hold).
+inline uint32_t RunTimeoutMs(int32_t seconds) {
+    if (seconds <= 0) return 0;
+    return static_cast<uint32_t>(seconds > 2000000 ? 2000000 : seconds) * 1000u;
+}
+
 struct StepContext {
     std::FILE* log;                          // the open log, or null (level NONE)
     LogLevel level;
@@ -45,6 +52,9 @@ struct StepContext {
     // is then rolled back); set when that happened.
     bool stopOnFailure = false;
     bool failedAndStopped = false;
+    // The longest wait for a waited program or a COM server's registration,
+    // in milliseconds; 0: no limit ([Parameters] RUNTIMEOUT).
+    uint32_t runTimeoutMs = 0;
 
     bool logging() const { return log != nullptr && level != LogLevel::None; }
     bool fullLog() const { return log != nullptr && level == LogLevel::Full; }

@@ -1,6 +1,9 @@
 #include "log/log_file.h"
 
 #include "base/log_text.h"
+#include "base/system_text.h"
+#include "base/text.h"
+#include "resources/message_ids.h"
 
 namespace dp {
 
@@ -30,6 +33,18 @@ std::vector<std::string> LogDirectories(const std::string& logPath) {
     while ((slash = logPath.find('\\', slash + 1)) != std::string::npos)
         dirs.push_back(logPath.substr(0, slash));
     return dirs;
+}
+
+std::string FallbackLogReason(const std::string& logPath, const std::string& systemText) {
+    std::string why(TrimView(systemText, " \r\n"));
+    return "The log " + logPath + " cannot be opened" + (why.empty() ? "." : ": " + why) +
+           " This run writes its log here.\n";
+}
+
+std::string RefusedRunLine(const LogHeaderFacts& facts) {
+    return std::to_string(facts.day) + "." + std::to_string(facts.month) + "." + std::to_string(facts.year) + " " +
+           std::to_string(facts.hour) + ":" + std::to_string(facts.minute) + "   " + facts.commandLine + ": " +
+           LoadMessage(kMsgAnotherRunInProgress) + ". Exit code 1618.\n";
 }
 
 int64_t LogSizeLimit(int32_t maxKB) { return maxKB < 0 ? -1 : int64_t{maxKB} * 1024; }

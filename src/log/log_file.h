@@ -40,7 +40,22 @@ std::vector<std::string> LogDirectories(const std::string& logPath);
 // negative maximum, which means no limit.
 int64_t LogSizeLimit(int32_t maxKB);
 
+// The first line a run writes in the fallback log: why its own log
+// (logPath) is not written, with the system's text for the failure.
+std::string FallbackLogReason(const std::string& logPath, const std::string& systemText);
+// The one line a quiet run that another run keeps from starting (1618)
+// leaves in the fallback log: date, command line and why.
+std::string RefusedRunLine(const LogHeaderFacts& facts);
+
 // ---- Windows only ----------------------------------------------------------
+
+// The log of a quiet run whose own log cannot be opened: "deployator.log" in
+// the user's temporary folder.
+std::string FallbackLogPath();
+// Whether the log can be opened for appending; when it cannot, logPath
+// becomes the fallback log and the reason is written to it as the run's
+// first line. True when logPath was changed.
+bool UseFallbackLogIfUnwritable(std::string& logPath);
 
 // The date, computer, user and command line of the running process.
 LogHeaderFacts CurrentLogHeaderFacts();

@@ -4,6 +4,8 @@
 
 #include "base/file_system_win32.h"
 #include "base/handles_win32.h"
+#include "base/program_win32.h"
+#include "base/system_text.h"
 #include "log/error_messages.h"
 #include "base/log_text.h"
 #include "log/log_file.h"
@@ -45,6 +47,26 @@ void AppendToLogFile(const std::string& logPath, const std::string& text) {
         WriteLogText(log, text);
         std::fclose(log);
     }
+}
+
+std::string FallbackLogPath() {
+    const std::string temp = GrowingText([](char* buffer, size_t size) {
+        return GetTempPathA(static_cast<DWORD>(size), buffer);
+    });
+    return (temp.empty() || temp.back() == '\\' ? temp : temp + "\\") + "deployator.log";
+}
+
+bool UseFallbackLogIfUnwritable(std::string& logPath) {
+    if (std::FILE* log = OpenStreamAt(logPath, "a+")) {
+        std::fclose(log);
+        return false;
+    }
+    DWORD error = GetLastError();
+    if (error == 0) error = ERROR_OPEN_FAILED;
+    const std::string fallback = FallbackLogPath();
+    AppendToLogFile(fallback, FallbackLogReason(logPath, SystemErrorText(error)));
+    logPath = fallback;
+    return true;
 }
 
 void LimitLogSize(const std::string& logPath, int32_t maxKB) {

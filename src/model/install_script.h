@@ -62,10 +62,16 @@ public:
     uint8_t afterReboot = 0;
     // The run only writes a plan: nothing on the machine changes, not even the log.
     bool planOnly = false;
+    // A quiet run: a log that cannot be opened is replaced by the fallback
+    // log (FallbackLogPath) instead of being reported in a box.
+    bool fallbackLog = false;
     std::string logPath;
     int32_t testInstall = 0;
     LogLevel logLevel = LogLevel::Short;
     int32_t logSizeKB = 2048;
+    // [Parameters] RUNTIMEOUT: the longest wait for a waited program or a COM
+    // server's registration, in seconds; 0: no limit.
+    int32_t runTimeoutSeconds = 0;
     DeleteShortcutList deleteShortcutList;
     std::string commandLine;
     std::string programDirectory;

@@ -60,6 +60,14 @@ InstallScript::InstallScript() {
 
 int InstallScript::OpenLog() {
     if (logLevel == LogLevel::None || planOnly) return 1;
+    if (fallbackLog) {
+        // No box to tell it: a log that cannot be had is replaced by the
+        // fallback log, whose first line says why.
+        if (CheckPath(logPath) == 0)
+            for (const std::string& dir : LogDirectories(logPath)) (void)CreateFolderIfMissing(dir);
+        UseFallbackLogIfUnwritable(logPath);
+        if (afterReboot) return 1;
+    }
     // A path the policy refuses makes no folders (and is never opened).
     if (CheckPath(logPath) != 0) {
         if (afterReboot) return 1;

@@ -175,7 +175,7 @@ std::vector<LineFinding> FindSectionLayout(const StrippedScript& script, const s
 
 std::optional<LineFinding> CheckParameterLine(std::string_view key, std::string_view value) {
     static const std::vector<std::string_view> kKeys = {"INSTALLTYPE", "LOGLEVEL", "LOGFILE", "LOGSIZE",
-                                                        "ARCHITECTURE", "ROLLBACK"};
+                                                        "ARCHITECTURE", "ROLLBACK", "RUNTIMEOUT"};
     const std::string_view name = TrimView(key, kBlanks);
     const std::string_view v = TrimView(value, kBlanks);
     auto error = [](std::string text) { return LineFinding{0, Severity::Error, std::move(text)}; };
@@ -205,6 +205,12 @@ std::optional<LineFinding> CheckParameterLine(std::string_view key, std::string_
                                        std::string(level)};
         return std::nullopt;
     }
+    if (name == "RUNTIMEOUT") {
+        const std::optional<int32_t> seconds = ParseWholeDecimal(v);
+        if (!seconds || *seconds < 0)
+            return error("RUNTIMEOUT " + Quote(v) + " is no number of seconds: programs are waited for without a limit");
+        return std::nullopt;
+    }
     if (name == "ROLLBACK") {
         static const std::vector<std::string_view> kAnswers = {"YES", "NO"};
         if (std::find(kAnswers.begin(), kAnswers.end(), v) == kAnswers.end())
@@ -214,7 +220,7 @@ std::optional<LineFinding> CheckParameterLine(std::string_view key, std::string_
     if (name == "INSTALLTYPE") return std::nullopt;
     return LineFinding{0, Severity::Warning,
                        "unknown parameter " + Quote(name) + Suggestion(name, kKeys) + ": INSTALLTYPE, LOGLEVEL, "
-                       "LOGFILE, LOGSIZE, ARCHITECTURE or ROLLBACK"};
+                       "LOGFILE, LOGSIZE, ARCHITECTURE, ROLLBACK or RUNTIMEOUT"};
 }
 
 std::vector<std::string> CheckInstallOptions(std::string_view options) {

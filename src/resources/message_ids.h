@@ -93,5 +93,8 @@ constexpr int kMsgUnregister64Failed = 233;            // "Error of 64-bit unreg
 constexpr int kMsgBadUnicodeText = 260;                // "Not valid text after its byte-order mark:"
 constexpr int kMsgNotInCodePage = 261;                 // "A character has no form in the system code page, in"
 constexpr int kMsgNoKnownSection = 262;                // "No known section (such as [InstallFiles]) in ini file"
+constexpr int kMsgFactsUnreadable = 263;               // "Not installed, the facts of the file cannot be read:"
+constexpr int kMsgLeftRunningCancelled = 264;          // "Program left running, the installation was cancelled:"
+constexpr int kMsgLeftRunningTimedOut = 265;           // "Program left running, it did not end within the RUNTIMEOUT limit:"
 
 }  // namespace dp

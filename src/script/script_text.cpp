@@ -181,6 +181,9 @@ void ApplyParameterLine(std::string_view key, std::string_view value, ParameterT
     // would empty the log at the end of every phase.
     if (has(key, "LOGSIZE"))
         if (const std::optional<int32_t> size = ParseWholeDecimal(value)) targets.logSizeKB = *size;
+    if (has(key, "RUNTIMEOUT"))
+        if (const std::optional<int32_t> seconds = ParseWholeDecimal(value))
+            targets.runTimeoutSeconds = *seconds > 0 ? *seconds : 0;
 }
 
 }  // namespace dp

@@ -71,6 +71,7 @@ struct ParameterTargets {
     std::string& logPath;
     int32_t& logSizeKB;
     bool& rollback;
+    int32_t& runTimeoutSeconds;
 };
 
 // Applies one "key=value" line of [Parameters]. The tests are substring
@@ -78,7 +79,8 @@ struct ParameterTargets {
 // transactional, anything else not), INSTALLTYPE/TESTINSTALL,
 // LOG/FULL then LOG/NONE, LOGFILE (the whole value, VariableTrim), LOGSIZE
 // (ParseWholeDecimal: a value that is no number changes nothing; a negative
-// one means no limit).
+// one means no limit), RUNTIMEOUT (ParseWholeDecimal: the longest wait for a
+// program or a COM server in seconds; 0 or less: none; no number: unchanged).
 void ApplyParameterLine(std::string_view key, std::string_view value, ParameterTargets targets);
 
 }  // namespace dp

@@ -25,10 +25,13 @@ public:
     virtual void Pause(int milliseconds) = 0;
 };
 
+// The largest section whose items are paced (each shown for 100 ms).
+constexpr int kPacedSectionItems = 50;
+
 // The Stop poll of the parsers: asks the user to confirm a pending Stop
-// (stopRequested), and otherwise moves the bar and pauses 100 ms. Sets stop
-// to 1 when the user confirmed, to 0 otherwise. Does nothing when stop is
-// already 1.
+// (stopRequested), and otherwise moves the bar and, in a section of up to
+// kPacedSectionItems items, pauses 100 ms. Sets stop to 1 when the user
+// confirmed, to 0 otherwise. Does nothing when stop is already 1.
 void PollStopOn(InitWindowView& view, int done, int total, int32_t& stop);
 
 }  // namespace dp

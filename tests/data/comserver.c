@@ -2,6 +2,7 @@
    full path under HKCU\Software\DeployatorTest\ComServers to "registered",
    unregistering sets it to "unregistered". Built in variants:
      COMSERVER_FAIL    both functions fail with E_ACCESSDENIED, writing nothing
+     COMSERVER_HANG    both functions never return
      COMSERVER_DEP     the mark is written by comdephelper.dll, which must be
                        found beside the server
      COMSERVER_HELPER  that helper library
@@ -44,6 +45,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
 #if defined(COMSERVER_CRASH)
 __declspec(dllexport) HRESULT WINAPI DllRegisterServer(void) { return *(volatile HRESULT*)0; }
 __declspec(dllexport) HRESULT WINAPI DllUnregisterServer(void) { return *(volatile HRESULT*)0; }
+#elif defined(COMSERVER_HANG)
+__declspec(dllexport) HRESULT WINAPI DllRegisterServer(void) { for (;;) Sleep(INFINITE); }
+__declspec(dllexport) HRESULT WINAPI DllUnregisterServer(void) { for (;;) Sleep(INFINITE); }
 #elif defined(COMSERVER_FAIL)
 __declspec(dllexport) HRESULT WINAPI DllRegisterServer(void) { return E_ACCESSDENIED; }
 __declspec(dllexport) HRESULT WINAPI DllUnregisterServer(void) { return E_ACCESSDENIED; }

@@ -33,14 +33,17 @@ dp_data_dll(verdll_two ${DP_DATA_DIR}/verdll.c ${DP_DATA_DIR}/verdll_two.rc)
 dp_data_dll(verdll_none ${DP_DATA_DIR}/verdll.c)
 
 # COM server stand-ins (tests/data/comserver.c): one that registers, one
-# whose functions fail, one whose functions fault, one that needs a library beside it (the library is
-# kept apart, in comdep/, so that only a copy beside the server can serve it),
+# whose functions fail, one whose functions fault, one whose functions never
+# return, one that needs a library beside it (the library is kept apart, in
+# comdep/, so that only a copy beside the server can serve it),
 # and a 64-bit pair built with the x86-64 compiler.
 dp_data_dll(comserver ${DP_DATA_DIR}/comserver.c)
 dp_data_dll(comfail ${DP_DATA_DIR}/comserver.c)
 target_compile_definitions(comfail PRIVATE COMSERVER_FAIL)
 dp_data_dll(comcrash ${DP_DATA_DIR}/comserver.c)
 target_compile_definitions(comcrash PRIVATE COMSERVER_CRASH)
+dp_data_dll(comhang ${DP_DATA_DIR}/comserver.c)
+target_compile_definitions(comhang PRIVATE COMSERVER_HANG)
 dp_data_dll(comdephelper ${DP_DATA_DIR}/comserver.c)
 target_compile_definitions(comdephelper PRIVATE COMSERVER_HELPER)
 set_target_properties(comdephelper PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DP_DATA_OUT}/comdep)

@@ -91,7 +91,7 @@ params.ini:3: error: LOGSIZE "2 MB" is no number: the size stays as it was
 params.ini:5: error: unknown ARCHITECTURE "ARM": X86 or X64
 params.ini:6: error: undefined variable %MISSING_DIR%
 params.ini:6: warning: the LOGFILE value holds "NONE", which also sets the log level to NONE
-params.ini:7: warning: unknown parameter "INSTALTYPE" (did you mean INSTALLTYPE?): INSTALLTYPE, LOGLEVEL, LOGFILE, LOGSIZE, ARCHITECTURE or ROLLBACK
+params.ini:7: warning: unknown parameter "INSTALTYPE" (did you mean INSTALLTYPE?): INSTALLTYPE, LOGLEVEL, LOGFILE, LOGSIZE, ARCHITECTURE, ROLLBACK or RUNTIMEOUT
 params.ini:8: error: no "=" in this line of [Parameters]: a run stops reading the script here
 params.ini:12: error: undefined variable %APPS% (did you mean %APP%?)
 EOF

@@ -101,6 +101,30 @@ Fields Parse(const std::string& section) {
     return {result, script.testInstall, static_cast<int32_t>(script.logLevel), script.logPath, script.logSizeKB};
 }
 
+// RUNTIMEOUT: seconds; none (0) by default, for 0 or less; a value that is
+// no number changes nothing. The wait takes it in milliseconds, bounded.
+TEST(Parameters, RunTimeout) {
+    const std::pair<std::string, int32_t> cases[] = {
+        {"", 0},
+        {"RUNTIMEOUT=30", 30},
+        {"RUNTIMEOUT=0", 0},
+        {"RUNTIMEOUT=-5", 0},
+        {"RUNTIMEOUT=5\r\nRUNTIMEOUT=soon", 5},
+        {"RUNTIMEOUT=99999999999", 2147483647},  // read as the largest number
+        {"runtimeout=5", 0},  // keys are case-sensitive
+    };
+    for (const auto& [section, seconds] : cases) {
+        InstallScript script("C:\\Setup\\");
+        EXPECT_EQ(script.ParseParameters(section), 1) << section;
+        EXPECT_EQ(script.runTimeoutSeconds, seconds) << section;
+        EXPECT_EQ(script.logSizeKB, 2048) << section;
+    }
+    EXPECT_EQ(RunTimeoutMs(0), 0u);
+    EXPECT_EQ(RunTimeoutMs(2), 2000u);
+    EXPECT_EQ(RunTimeoutMs(2000000), 2000000000u);
+    EXPECT_EQ(RunTimeoutMs(2147483647), 2000000000u);
+}
+
 TEST(Parameters, EachKeyAndItsSubstringRules) {
     const std::string dflt = "C:\\Setup\\kitup.log";
     const struct {

@@ -120,6 +120,35 @@ TEST(UnambiguousCommandLine, ProgramIsTheLongestLeadingPartThatIsAFile) {
     EXPECT_EQ(UnambiguousCommandLine(huge, isFile), huge);
 }
 
+// A program path of 260 characters or more is handed to the system in its
+// short form, where it has one that is shorter; the arguments stay.
+TEST(WithShortProgramPath, OnlyLongProgramsTakeTheirShortForm) {
+    const std::string dir = "C:\\" + std::string(120, 'a') + "\\" + std::string(120, 'b');
+    const std::string tool = dir + "\\tool.exe";      // 253 characters: as it is
+    const std::string big = dir + "\\toolbox12.exe";  // 258
+    const std::string huge = dir + "\\" + std::string(30, 'c') + ".exe";
+    const std::string nameless = dir + "\\" + std::string(40, 'd') + ".exe";  // no short form
+    auto shortForm = [&](const std::string& path) -> std::string {
+        if (path == huge) return "C:\\AAAA~1\\BBBB~1\\CCCC~1.EXE";
+        if (path == tool || path == big) return "C:\\SHORT.EXE";
+        if (path.size() > 500) return std::string(300, 's');  // no shorter than the limit
+        return "";
+    };
+    const std::string over = huge + " x";
+    const std::pair<std::string, std::string> cases[] = {
+        {"\"" + tool + "\" /s", "\"" + tool + "\" /s"},
+        {"\"" + big + "\"", "\"" + big + "\""},
+        {"\"" + huge + "\" /s \"a b\"", "\"C:\\AAAA~1\\BBBB~1\\CCCC~1.EXE\" /s \"a b\""},
+        {huge + " /s", "C:\\AAAA~1\\BBBB~1\\CCCC~1.EXE /s"},
+        {"\"" + huge, "\"C:\\AAAA~1\\BBBB~1\\CCCC~1.EXE\""},  // the quote is closed
+        {"\"" + nameless + "\" /s", "\"" + nameless + "\" /s"},
+        {std::string(600, 'p') + " /s", std::string(600, 'p') + " /s"},
+    };
+    for (const auto& [line, want] : cases) EXPECT_EQ(WithShortProgramPath(line, shortForm), want) << line;
+    EXPECT_EQ(ProgramOfCommandLine("\"" + over + "\" y"), over);
+    EXPECT_EQ(ProgramOfCommandLine("a.exe\tb"), "a.exe");
+}
+
 TEST(ProgramRunTexts, CommandsAreNeverReadAsFormats) {
     EXPECT_EQ(WrongReturnCodeText("C:\\t %s %i %%.exe", 0, -3),
               "C:\\t %s %i %%.exe has wrong return code (expected - 0, received - -3).\n"

@@ -120,8 +120,10 @@ TEST(ScriptCheck, ParameterValues) {
         {"LOGFILE", "C:\\NONE\\setup.log", "W:the LOGFILE value holds \"NONE\", which also sets the log level to NONE"},
         {"LOGFILE", "%TEMP_PATH%setup.log", ""},
         {"INSTALLTYPE", "TESTINSTALL", ""},
+        {"RUNTIMEOUT", "30", ""},
+        {"RUNTIMEOUT", "half", "E:RUNTIMEOUT \"half\" is no number of seconds: programs are waited for without a limit"},
         {"ROLLBACK", "yes", "E:unknown ROLLBACK \"yes\" (did you mean YES?): YES or NO"},
-        {"LOGLEVL", "FULL", "W:unknown parameter \"LOGLEVL\" (did you mean LOGLEVEL?): INSTALLTYPE, LOGLEVEL, LOGFILE, LOGSIZE, ARCHITECTURE or ROLLBACK"},
+        {"LOGLEVL", "FULL", "W:unknown parameter \"LOGLEVL\" (did you mean LOGLEVEL?): INSTALLTYPE, LOGLEVEL, LOGFILE, LOGSIZE, ARCHITECTURE, ROLLBACK or RUNTIMEOUT"},
     };
     for (const Case& c : cases) {
         const std::optional<LineFinding> f = CheckParameterLine(c.key, c.value);

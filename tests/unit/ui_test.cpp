@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <tuple>
@@ -128,6 +129,20 @@ TEST(PollStop, BarMovesPerItemAndReturnsToZero) {
     EXPECT_EQ(stop, 0);
     EXPECT_EQ(view.events, (std::vector<std::string>{"bar:50", "pause:100", "bar:100", "pause:100",
                                                       "bar:0", "pause:100"}));
+}
+
+// Sections of up to 50 items are paced item by item; a larger one is shown
+// item by item without pausing (init_pacing.scn reads one under the window).
+TEST(PollStop, OnlySmallSectionsArePaced) {
+    for (const int total : {50, 51, 2000}) {
+        FakeView view;
+        int32_t stop = 0;
+        for (int i = 1; i <= total; ++i) PollStopOn(view, i, total, stop);
+        PollStopOn(view, 0, total, stop);
+        const auto pauses = std::count(view.events.begin(), view.events.end(), "pause:100");
+        EXPECT_EQ(pauses, total <= 50 ? total + 1 : 0) << total;
+        EXPECT_EQ(view.events.back(), total <= 50 ? "pause:100" : "bar:0") << total;
+    }
 }
 
 }  // namespace

@@ -95,6 +95,32 @@ TEST(PathPolicy, VersionLibraryOnLongPaths) {
         EXPECT_EQ(RemoveFolder(folder), 0u);
 }
 
+// The shell and its link object get the plain full path where it fits below
+// MAX_PATH, the long form only beyond (links under both: long_paths.scn).
+TEST(PathPolicy, ShellCallsGetThePlainFormBelowMaxPath) {
+    ScratchDir dir;
+    const std::string here = dir.path();
+    std::string deep = here;
+    while (deep.size() < 300) deep += "\\" + std::string(100, 'd');
+    const struct {
+        std::string path;
+        std::wstring want;
+    } cases[] = {
+        {here + "\\a.lnk", std::wstring(here.begin(), here.end()) + L"\\a.lnk"},
+        {here + "\\x\\..\\b.lnk", std::wstring(here.begin(), here.end()) + L"\\b.lnk"},
+        {"\\\\srv\\share\\c.lnk", L"\\\\srv\\share\\c.lnk"},
+        {deep + "\\e.lnk", L"\\\\?\\" + std::wstring(deep.begin(), deep.end()) + L"\\e.lnk"},
+        {"\\\\srv\\" + std::string(300, 's') + "\\f.lnk", L"\\\\?\\UNC\\srv\\" + std::wstring(300, L's') + L"\\f.lnk"},
+    };
+    for (const auto& c : cases) {
+        std::wstring wide;
+        EXPECT_EQ(ShellPath(c.path, wide), 0u) << c.path;
+        EXPECT_EQ(wide, c.want) << c.path;
+    }
+    std::wstring refused;
+    EXPECT_EQ(ShellPath(here + "\\COM1", refused), 123u);
+}
+
 std::string Environment(const char* name) {
     char value[MAX_PATH * 2] = {};
     GetEnvironmentVariableA(name, value, sizeof value);

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <memory>
 
 #include "base/com_win32.h"
 #include "base/fault_guard_win32.h"
@@ -120,7 +121,7 @@ Failure CallInProcess(const std::string& path, const ServerCall& call) {
 
 // A 64-bit server cannot be loaded by this 32-bit process: the system's
 // 64-bit regsvr32 does it, silently, waited for with a bound.
-Failure CallThroughNativeTool(const std::string& path, const ServerCall& call) {
+Failure CallThroughNativeTool(const std::string& path, const ServerCall& call, DWORD limitMs) {
     const std::string tool = NativeSystemFilePath("regsvr32.exe");
     std::string commandLine = "\"" + tool + "\" " + call.switches + " \"" + path + "\"";
     STARTUPINFOA startup{};
@@ -130,7 +131,7 @@ Failure CallThroughNativeTool(const std::string& path, const ServerCall& call) {
                                         nullptr, &startup, started.raw()))
         return Fail(call.nativeMessage, path, SystemErrorText(tool.empty() ? ERROR_PATH_NOT_FOUND : GetLastError()));
     started.take();
-    const DWORD waited = WaitForSingleObject(started.process.get(), kNativeRegsvr32WaitMs);
+    const DWORD waited = WaitForSingleObject(started.process.get(), limitMs);
     if (waited != WAIT_OBJECT_0)
         return Fail(call.nativeMessage, path, SystemErrorText(waited == WAIT_TIMEOUT ? WAIT_TIMEOUT : GetLastError()));
     DWORD exitCode = 0;
@@ -140,12 +141,47 @@ Failure CallThroughNativeTool(const std::string& path, const ServerCall& call) {
     return Fail(call.nativeMessage, path + ", exit code " + std::to_string(exitCode), "");
 }
 
-Failure CallServer(const std::string& path, const ServerCall& call) {
+// One call of a server's function on a thread of its own, so that a server
+// that never returns can be left behind. The thread owns what it works on:
+// an abandoned one keeps it until the process ends.
+struct InProcessCall {
+    std::string path;
+    const ServerCall* call;
+    Failure failure;
+};
+
+DWORD WINAPI InProcessCallThread(LPVOID parameter) {
+    auto* job = static_cast<InProcessCall*>(parameter);
+    const ComLibrary com;
+    job->failure = CallInProcess(job->path, *job->call);
+    return 0;
+}
+
+// CallInProcess with a limit: a server whose function has not returned
+// within limitMs is reported and left running on its thread (never waited
+// for again: what it holds stays held until the process ends).
+Failure CallInProcessWithin(const std::string& path, const ServerCall& call, uint32_t limitMs) {
+    auto job = std::make_unique<InProcessCall>(InProcessCall{path, &call, {}});
+    UniqueHandle thread(CreateThread(nullptr, 0, InProcessCallThread, job.get(), 0, nullptr));
+    if (!thread) return Fail(call.failedMessage, path, SystemErrorText(GetLastError()));
+    const DWORD waited = WaitForSingleObject(thread.get(), limitMs);
+    if (waited == WAIT_OBJECT_0) return std::move(job->failure);
+    (void)job.release();  // the thread may still use it
+    return Fail(call.failedMessage,
+                path + ", no answer within the RUNTIMEOUT limit (" + std::to_string(limitMs / 1000) + " s)",
+                SystemErrorText(waited == WAIT_TIMEOUT ? WAIT_TIMEOUT : GetLastError()));
+}
+
+// limitMs: the longest wait for the server (0: none, the 64-bit tool's own
+// bound).
+Failure CallServer(const std::string& path, const ServerCall& call, uint32_t limitMs = 0) {
     std::string head;
     if (RunsOnSixtyFourBitSystem() && ReadFilePart(path, 0, kImageHeadSize, head) == 0 &&
         IsSixtyFourBitMachine(ImageMachine(head))) {
-        return CallThroughNativeTool(path, call);
+        return CallThroughNativeTool(path, call, limitMs != 0 ? limitMs : kNativeRegsvr32WaitMs);
     }
+    if (limitMs != 0) return CallInProcessWithin(path, call, limitMs);
+    const ComLibrary com;
     return CallInProcess(path, call);
 }
 
@@ -165,8 +201,7 @@ public:
             if (const Status noted = step.journal->Record({journal::kServer, {path_, state}}); !noted.ok())
                 return ItemResult::Failed(noted.code(), "", Report::kNone);
         }
-        const ComLibrary com;
-        Failure failure = CallServer(path_, call_);
+        Failure failure = CallServer(path_, call_, step.runTimeoutMs);
         if (failure.empty()) return ItemResult::Done();
         ItemResult r = ItemResult::Failed(0, failure + "\n", Report::kLogOrBox);
         if (failure.size() > kMaxBoxText) failure.resize(kMaxBoxText);

@@ -1,5 +1,6 @@
 #pragma once
 // Reading what the update decision needs to know about one file (Windows only).
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -12,6 +13,7 @@ struct FileFactTexts {
     std::string versionText;  // "FileVersion" of the last translation; empty if none
     std::string dateText;     // last-write date, "d.m.y"
     std::string sizeText;     // size in decimal
+    uint32_t errorCode = 0;   // the system's code of the step that failed (0: read)
 };
 
 // Fills facts and texts. 1 on success; 0 with errorText set ("Error opening

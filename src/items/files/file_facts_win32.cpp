@@ -81,10 +81,11 @@ bool ReadVersionFromImage(HANDLE file, const std::vector<uint8_t>& head, FileFac
 // Reads the version resource through the system's version library, when the
 // file has one. 0 with errorText set when a step failed.
 int ReadVersion(const std::string& path, FileFacts& facts, std::string& versionText,
-                std::string& errorText) {
+                std::string& errorText, uint32_t& errorCode) {
     const FileVersionQuery version = QueryFileVersion(path);
     if (!version.ok) {
         errorText = ErrorText(version.failedStep, version.error);
+        errorCode = version.error;
         return 0;
     }
     facts.hasVersion = version.hasVersion ? 1 : 0;
@@ -131,18 +132,20 @@ int ReadFileFacts(const std::string& path, FileFacts& facts, FileFactTexts& text
     UniqueFile file = OpenFileAt(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, 0, openError);
     if (!file) {
         errorText = ErrorText("opening file", openError);
+        texts.errorCode = openError;
         return 0;
     }
     std::vector<uint8_t> head;
     const bool headRead = ReadHead(file.get(), head);
     if (MayHoldVersionResource(headRead, head) &&
         (g_libraryOnly.load() || !ReadVersionFromImage(file.get(), head, facts, texts.versionText)) &&
-        !ReadVersion(path, facts, texts.versionText, errorText))
+        !ReadVersion(path, facts, texts.versionText, errorText, texts.errorCode))
         return 0;
 
     FILETIME lastWrite{};
     if (!GetFileTime(file.get(), nullptr, nullptr, &lastWrite)) {
-        errorText = ErrorText("GetFileTime", GetLastError());
+        texts.errorCode = GetLastError();
+        errorText = ErrorText("GetFileTime", texts.errorCode);
         return 0;
     }
     facts.lastWriteTime = FileTimeValue(lastWrite);
@@ -155,6 +158,7 @@ int ReadFileFacts(const std::string& path, FileFacts& facts, FileFactTexts& text
         const DWORD error = GetLastError();
         if (error != NO_ERROR) {
             errorText = ErrorText("GetFileSize", error);
+            texts.errorCode = error;
             return 0;
         }
     }

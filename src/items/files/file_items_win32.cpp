@@ -75,6 +75,19 @@ Status PrepareCopy(Journal& journal, const std::string& target) {
     return journal.KeepCopyForReboot(target);
 }
 
+// An item to install left unmarked because the facts of its files could not
+// be read.
+bool Unreadable(const FileItem& it) {
+    return !it.selected && it.sourceExists && static_cast<UpdateRule>(it.updateRule) == UpdateRule::FactsUnreadable;
+}
+
+// The system's text for a code, on one line ("code N" when it has none).
+std::string ErrorWords(uint32_t code) {
+    const std::string text = SystemErrorText(code);
+    const std::string_view words = TrimView(text, " \r\n");
+    return words.empty() ? "code " + std::to_string(code) : std::string(words);
+}
+
 // Why the rules refuse a deletion before any call, for the plan.
 std::string RefusalReason(uint32_t code) {
     if (code == kErrorNotAFile) return "the path names no file";
@@ -141,6 +154,8 @@ public:
 
     PlanRow Describe() const override {
         const FileItem& it = files_.items[index_];
+        if (Unreadable(it))
+            return FileItemRow("unreadable", it, "facts unreadable: " + it.unreadablePath + ": " + ErrorWords(it.factsError));
         const char* action = !it.sourceExists ? "missing source"
                              : !it.selected   ? "keep"
                              : it.targetExists ? "replace"
@@ -182,6 +197,11 @@ public:
 private:
     ItemResult Copy(StepContext& c) {
         const FileItem& it = files_.items[index_];
+        // A file whose facts could not be read (held open by another program
+        // without sharing, say) was not decided on: not installed, and told.
+        if (Unreadable(it))
+            return ItemResult::Failed(it.factsError, FormatLogMessage(it.factsError, kMsgFactsUnreadable, it.unreadablePath),
+                                      Report::kLog);
         // Up to date, or left out by the user; a missing source is a file
         // this run could not install (the reading told it already).
         if (!it.selected) return it.sourceExists ? ItemResult::UpToDate() : ItemResult{Outcome::kFailed};

@@ -54,6 +54,10 @@ struct FileItem {
     uint8_t needsUpdate = 0;
     uint8_t registerFile = 0;
     uint8_t updateRule = 0;  // the UpdateRule that decided needsUpdate (install items)
+    // With the rule FactsUnreadable: the file whose facts could not be read
+    // and the system's code of the failed step.
+    uint32_t factsError = 0;
+    std::string unreadablePath;
     std::string targetPath;
     std::string sourcePath;
     std::string targetName;

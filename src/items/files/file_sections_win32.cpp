@@ -34,31 +34,37 @@ std::string CompletePathField(std::string field, VariableTable& variables,
 
 // Facts and texts of one file, as an item shows them: the version text (or
 // the date text without a version resource) and "size; date"; both texts
-// tell an error when the facts cannot be read. Returns whether they were
-// read. With wholeFile, a small file's bytes come back there.
+// tell an error when the facts cannot be read (error then holds the system's
+// code). Returns whether they were read. With wholeFile, a small file's
+// bytes come back there.
 bool ReadShownFacts(const std::string& path, FileFacts& facts, std::string& versionText, std::string& details,
-                    std::shared_ptr<const HeldContent>* wholeFile = nullptr) {
+                    uint32_t& error, std::shared_ptr<const HeldContent>* wholeFile = nullptr) {
     FileFactTexts texts;
-    std::string error;
-    if (ReadFileFacts(path, facts, texts, error, wholeFile)) {
+    std::string errorText;
+    error = 0;
+    if (ReadFileFacts(path, facts, texts, errorText, wholeFile)) {
         versionText = facts.hasVersion ? texts.versionText : texts.dateText;
         details = FormatFileDetails(texts.sizeText, texts.dateText);
         return true;
     }
+    error = texts.errorCode;
     versionText = kGetErrorText;
     details = kGetErrorText;
     return false;
 }
 
-// Existence, facts and texts of an installed file, as its item shows them.
-bool GatherTarget(const std::string& path, FileFacts& facts, std::string& versionText, std::string& details) {
+// Existence, facts and texts of an installed file, as its item shows them,
+// and its last-write time as the system tells it without opening the file.
+bool GatherTarget(const std::string& path, FileFacts& facts, std::string& versionText, std::string& details,
+                  uint32_t& error, uint64_t& lastWriteTime) {
     facts = FileFacts{};
-    if (!FileExists(path)) {
+    error = 0;
+    if (!FileExists(path, lastWriteTime)) {
         versionText = kNotFoundText;
         details.clear();
         return false;
     }
-    ReadShownFacts(path, facts, versionText, details);
+    ReadShownFacts(path, facts, versionText, details, error);
     return true;
 }
 
@@ -71,10 +77,13 @@ struct LineFacts {
     bool targetExists = false;
     FileFacts targetFacts;
     std::string targetVersionText, targetDetails;
+    uint32_t targetError = 0;
+    uint64_t targetTime = 0;
     // The package file.
     bool sourceRead = false;
     FileFacts sourceFacts;
     std::string sourceVersionText, sourceDetails;
+    uint32_t sourceError = 0;
     std::shared_ptr<const HeldContent> whole;
 };
 
@@ -83,9 +92,10 @@ struct LineFacts {
 // holdWhole).
 void ReadLineFacts(LineFacts& line, bool readTargets, bool holdWhole) {
     if (readTargets)
-        line.targetExists = GatherTarget(line.targetPath, line.targetFacts, line.targetVersionText, line.targetDetails);
+        line.targetExists = GatherTarget(line.targetPath, line.targetFacts, line.targetVersionText,
+                                         line.targetDetails, line.targetError, line.targetTime);
     line.sourceRead = ReadShownFacts(line.sourcePath, line.sourceFacts, line.sourceVersionText, line.sourceDetails,
-                                     holdWhole ? &line.whole : nullptr);
+                                     line.sourceError, holdWhole ? &line.whole : nullptr);
     line.read = true;
 }
 
@@ -204,7 +214,8 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
         // Without every target read, only the installed file's last-write
         // time is taken here; it is opened below when the decision needs it.
         FileFacts& targetFacts = facts.targetFacts;
-        uint64_t targetTime = 0;
+        uint64_t targetTime = facts.targetTime;
+        uint32_t targetError = facts.targetError;
         if (readEveryTarget) {
             item.targetExists = facts.targetExists ? 1 : 0;
             item.targetVersionText = std::move(facts.targetVersionText);
@@ -229,12 +240,20 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
             if (!sourceRefused && UserChoosesToFinish(item.sourcePath)) return 0;
         }
 
-        const bool keptUnread = !readEveryTarget && item.targetExists &&
-                                KeptWhateverTargetFacts(item, sourceFacts, targetTime);
+        // Whether every target is read or not, an installed file that the
+        // package file's facts alone keep is kept, also when its own facts
+        // cannot be read: the decision does not need them.
+        const bool keptUnread = item.targetExists && KeptWhateverTargetFacts(item, sourceFacts, targetTime);
         if (!readEveryTarget && item.targetExists && !keptUnread)
-            ReadShownFacts(item.targetPath, targetFacts, item.targetVersionText, item.targetDetails);
+            ReadShownFacts(item.targetPath, targetFacts, item.targetVersionText, item.targetDetails, targetError);
         const UpdateRule rule = keptUnread ? UpdateRule::SameOrOlder : DecideUpdate(item, targetFacts, sourceFacts);
         item.updateRule = static_cast<uint8_t>(rule);
+        if (rule == UpdateRule::FactsUnreadable) {
+            // Neither kept nor installed unseen: the copy item reports it.
+            const bool targetUnread = !targetFacts.factsOk;
+            item.unreadablePath = targetUnread ? item.targetPath : item.sourcePath;
+            item.factsError = targetUnread ? targetError : facts.sourceError;
+        }
         item.needsUpdate = refused || RuleInstalls(rule) ? 1 : 0;
         item.targetFacts = targetFacts;
         item.sourceFacts = sourceFacts;
@@ -280,8 +299,10 @@ int FileList::ParseDeleteSection(const std::string& section, int registerFile, i
 
         item.targetPath = CompletePathField(std::string(line), variables, variables.programDirectory);
         item.targetName = FileNamePart(item.targetPath);
+        uint32_t error = 0;
+        uint64_t time = 0;
         item.targetExists =
-            GatherTarget(item.targetPath, item.targetFacts, item.targetVersionText, item.targetDetails);
+            GatherTarget(item.targetPath, item.targetFacts, item.targetVersionText, item.targetDetails, error, time);
         items.push_back(std::move(item));
     }
     return 1;

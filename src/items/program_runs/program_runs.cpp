@@ -1,6 +1,7 @@
 // Reading [RunFileFirst] and [RunFileEnd], and the texts of the program runs.
 #include "items/program_runs/program_runs.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 #include "base/reading_watch.h"
@@ -140,6 +141,25 @@ std::string UnambiguousCommandLine(const std::string& command,
     const size_t written = ends.empty() ? command.find_last_not_of(" \t") + 1 : ends.back();
     if (command.find_first_of(" \t") >= written) return command;
     return "\"" + command.substr(0, written) + "\"" + command.substr(written);
+}
+
+std::string ProgramOfCommandLine(const std::string& line) {
+    if (!line.empty() && line[0] == '"') {
+        const size_t close = line.find('"', 1);
+        return line.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+    }
+    return line.substr(0, line.find_first_of(" \t"));
+}
+
+std::string WithShortProgramPath(const std::string& line,
+                                 const std::function<std::string(const std::string& path)>& shortForm) {
+    const std::string program = ProgramOfCommandLine(line);
+    if (program.size() < kMaxProgramPath) return line;
+    const std::string shorter = shortForm(program);
+    if (shorter.empty() || shorter.size() >= kMaxProgramPath) return line;
+    const bool quoted = line[0] == '"';
+    const size_t rest = quoted ? std::min(line.size(), program.size() + 2) : program.size();
+    return (quoted ? "\"" + shorter + "\"" : shorter) + line.substr(rest);
 }
 
 std::string WrongReturnCodeText(const std::string& command, int32_t expected, int32_t received) {

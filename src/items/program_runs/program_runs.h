@@ -78,6 +78,18 @@ void AddProgramRuns(const RunFileList& list, int phase, WorkItems& items);
 std::string UnambiguousCommandLine(const std::string& command,
                                    const std::function<bool(const std::string& path)>& isFile);
 
+// The program of a command line as UnambiguousCommandLine gives it: the
+// text between the quotes at its start, or the text up to its first blank.
+std::string ProgramOfCommandLine(const std::string& line);
+// The longest program path the system's plain calls start (MAX_PATH).
+constexpr size_t kMaxProgramPath = 260;
+// The command line with its program replaced by the program's short form
+// (shortForm; "" when there is none) when the program's path has
+// kMaxProgramPath characters or more and the short form fewer; else the line
+// as it is. A quoted program stays quoted.
+std::string WithShortProgramPath(const std::string& line,
+                                 const std::function<std::string(const std::string& path)>& shortForm);
+
 // The box and log text of a waited program that ended with another code than
 // the script expected (message 166 filled in; no period at the end).
 std::string WrongReturnCodeText(const std::string& command, int32_t expected, int32_t received);

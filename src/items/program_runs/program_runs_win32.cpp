@@ -8,6 +8,7 @@
 #include "base/file_system_win32.h"
 #include "base/handles_win32.h"
 #include "base/message_wait_win32.h"
+#include "base/program_win32.h"
 #include "base/status.h"
 #include "base/system_text.h"
 #include "items/program_runs/program_runs.h"
@@ -24,10 +25,50 @@ bool IsExistingFile(const std::string& path) {
     return GetPathAttributes(path, attributes) == 0 && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+// A text of the system code page as the wide calls take it.
+std::wstring Wide(const std::string& text) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(n > 0 ? static_cast<size_t>(n) : 0, L'\0');
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}
+
+std::string ShortFormOrNothing(const std::string& path) {
+    std::string shortForm;
+    return ShortPathName(path, shortForm) == 0 ? shortForm : std::string();
+}
+
+// Starts a program whose path is too long for the plain calls: by its short
+// form where the system has one, else by its long ("\\?\") form as the
+// program to start, with the command line as written.
+Status StartLongPathProcess(const std::string& line, const std::string& program, StartedProcess& started) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    const std::string shorter = WithShortProgramPath(line, &ShortFormOrNothing);
+    if (shorter != line) {
+        std::wstring command = Wide(shorter);
+        if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+                           &startup, started.raw())) {
+            started.take();
+            return Status();
+        }
+    }
+    std::wstring application;
+    if (const uint32_t refused = WidePath(program, application)) return Status(refused);
+    std::wstring command = Wide(line);
+    if (!CreateProcessW(application.c_str(), command.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                        nullptr, &startup, started.raw()))
+        return Status(GetLastError());
+    started.take();
+    return Status();
+}
+
 // Starts the command as a process with the installer's environment and
 // current directory.
 Status StartProcess(const std::string& command, StartedProcess& started) {
     std::string line = UnambiguousCommandLine(command, &IsExistingFile);
+    const std::string program = ProgramOfCommandLine(line);
+    if (program.size() >= kMaxProgramPath && RunsOnNtFamily()) return StartLongPathProcess(line, program, started);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
@@ -39,9 +80,13 @@ Status StartProcess(const std::string& command, StartedProcess& started) {
 
 // Waits on the process handle until the process has ended (serving this
 // thread's own messages meanwhile, if it has any) and reads its exit code.
-// A code of 259 is an ordinary code here: the handle tells the end.
-Status WaitForExitCode(HANDLE process, int32_t& code) {
-    if (!WaitPumping(process, nullptr)) return Status(GetLastError());
+// A code of 259 is an ordinary code here: the handle tells the end. The wait
+// ends early on a Cancel or after the limit (0: none), the program left
+// running; `end` tells which.
+Status WaitForExitCode(HANDLE process, const StepContext& step, WaitEnd& end, int32_t& code) {
+    end = WaitPumpingUntil(process, &step.cancelled, step.runTimeoutMs);
+    if (end == WaitEnd::kCancelled || end == WaitEnd::kTimedOut) return Status();
+    if (end != WaitEnd::kSignalled) return Status(GetLastError());
     DWORD exitCode = 0;
     if (!GetExitCodeProcess(process, &exitCode)) return Status(GetLastError());
     code = static_cast<int32_t>(exitCode);
@@ -95,7 +140,9 @@ public:
         }
         StartedProcess started;
         if (const Status status = StartProcess(command_, started); !status.ok()) {
-            ItemResult r = ItemResult::Failed(status.code(), "", Report::kBox);
+            // The box holds what it can; the log line is whole.
+            ItemResult r = ItemResult::Failed(status.code(), FormatLogMessage(status.code(), kMsgErrorRunningFile, command_),
+                                              Report::kLogAndBox);
             r.boxText = ComposeErrorDetail(status.code(), LoadMessage(kMsgErrorRunningFile), command_);
             r.caption = ErrorCaption(status.code());
             r.boxStyle = kBoxOk;
@@ -103,7 +150,22 @@ public:
         }
         if (!wait_) return Ran(step);
         int32_t received = 0;
-        if (const Status status = WaitForExitCode(started.process.get(), received); !status.ok()) {
+        WaitEnd end = WaitEnd::kSignalled;
+        const Status waited = WaitForExitCode(started.process.get(), step, end, received);
+        if (end == WaitEnd::kCancelled)
+            return ItemResult::Failed(0, FormatLogMessage(0, kMsgLeftRunningCancelled, command_), Report::kLog);
+        if (end == WaitEnd::kTimedOut) {
+            ItemResult r = ItemResult::Failed(
+                WAIT_TIMEOUT,
+                FormatLogMessage(0, kMsgLeftRunningTimedOut,
+                                 command_ + " (" + std::to_string(step.runTimeoutMs / 1000) + " s)"),
+                Report::kLog);
+            // Its code cannot be checked: a run that expects one stops here
+            // as after a wrong code.
+            r.endsStep = expected_ != kNoExpectedCode;
+            return r;
+        }
+        if (const Status& status = waited; !status.ok()) {
             // Neither its end nor its code could be seen: it is not taken as a success.
             ItemResult r = ItemResult::Failed(
                 status.code(), FormatLogMessage(status.code(), kMsgErrorRunningFile, command_), Report::kLog);

@@ -10,6 +10,8 @@
 #include "base/file_system_win32.h"
 #include "base/handles_win32.h"
 #include "base/log_text.h"
+#include "base/path_policy.h"
+#include "base/program_win32.h"
 #include "base/system_text.h"
 #include "base/text.h"
 #include "items/directories/directories.h"
@@ -50,7 +52,7 @@ uint32_t SaveLink(IShellLinkA* link, const std::string& linkFile) {
     HRESULT result = PersistFileOf(link, file);
     if (FAILED(result)) return ErrorOfResult(result);
     std::wstring wide;
-    if (const uint32_t error = WidePath(linkFile, wide)) return error;
+    if (const uint32_t error = ShellPath(linkFile, wide)) return error;
     result = file.get()->Save(wide.c_str(), TRUE);
     return SUCCEEDED(result) ? 0 : ErrorOfResult(result);
 }
@@ -59,7 +61,7 @@ uint32_t SaveLink(IShellLinkA* link, const std::string& linkFile) {
 std::string ReadLinkTarget(IShellLinkA* link, const std::string& linkFile) {
     UniqueCom<IPersistFile> file;
     std::wstring wide;
-    if (FAILED(PersistFileOf(link, file)) || WidePath(linkFile, wide) != 0) return {};
+    if (FAILED(PersistFileOf(link, file)) || ShellPath(linkFile, wide) != 0) return {};
     if (FAILED(file.get()->Load(wide.c_str(), STGM_READ))) return {};
     std::string target(32768, '\0');
     WIN32_FIND_DATAA found;
@@ -67,6 +69,35 @@ std::string ReadLinkTarget(IShellLinkA* link, const std::string& linkFile) {
         return {};
     target.resize(target.find('\0'));
     return target;
+}
+
+// The target as a link can hold it: the path itself below MAX_PATH, else
+// its short form where the system has one. 0, or kErrorNameTooLong.
+uint32_t LinkTarget(const std::string& target, std::string& held) {
+    held = target;
+    if (target.size() < MAX_PATH) return 0;
+    std::string shortForm;
+    if (ShortPathName(target, shortForm) != 0 || shortForm.size() >= MAX_PATH) return kErrorNameTooLong;
+    held = std::move(shortForm);
+    return 0;
+}
+
+// Whether the target a saved link gives back is the one it was given (as
+// written, by the full path both name, or with the environment's variables
+// expanded, as the link object may give it).
+bool SameTarget(const std::string& saved, const std::string& target) {
+    if (saved.empty()) return false;
+    if (EqualNoCase(saved, target)) return true;
+    std::string savedFull, targetFull;
+    if (FullPathName(saved, savedFull) == 0 && FullPathName(target, targetFull) == 0 &&
+        EqualNoCase(savedFull, targetFull))
+        return true;
+    if (target.find('%') == std::string::npos) return false;
+    const std::string expanded = GrowingText([&](char* buffer, size_t size) {
+        const DWORD n = ExpandEnvironmentStringsA(target.c_str(), buffer, static_cast<DWORD>(size));
+        return n == 0 ? 0 : n - 1 < size ? n - 1 : n;  // counted with its zero
+    });
+    return !expanded.empty() && expanded != target && SameTarget(saved, expanded);
 }
 
 // What the shortcut items of one step share: a failure to start COM or to
@@ -104,6 +135,11 @@ public:
         UniqueCom<IShellLinkA> link;
         if (const HRESULT result = CreateShellLink(link); FAILED(result))
             return ComFailure(*session_, ErrorOfResult(result), kMsgErrorCoCreateInstance, linkPath_);
+        std::string target;
+        uint32_t error = LinkTarget(target_, target);
+        if (error != 0)
+            return ItemResult::Failed(error, FormatLogMessage(error, kMsgErrorCreatingShortcut, linkPath_ + " (" + target_ + ")"),
+                                      Report::kLog);
         if (step.journal) {
             // The link it replaces is kept, or the new link noted.
             const std::string linkFile = linkPath_ + ".lnk";
@@ -115,13 +151,23 @@ public:
         }
         // A folder that cannot be created makes the save fail, which tells.
         (void)CreateShortcutFolder(linkPath_);
-        uint32_t error = 0;
-        if (const HRESULT result = link.get()->SetPath(target_.c_str()); FAILED(result))
+        const std::string linkFile = linkPath_ + ".lnk";
+        if (const HRESULT result = link.get()->SetPath(target.c_str()); FAILED(result))
             error = ErrorOfResult(result);
         else
-            error = SaveLink(link.get(), linkPath_ + ".lnk");
+            error = SaveLink(link.get(), linkFile);
         if (error != 0)
             return ItemResult::Failed(error, FormatLogMessage(error, kMsgErrorCreatingShortcut, linkPath_), Report::kLog);
+        // The link is read back: a target it did not keep whole is a link
+        // that leads nowhere, not a shortcut made.
+        UniqueCom<IShellLinkA> check;
+        const std::string saved = SUCCEEDED(CreateShellLink(check)) ? ReadLinkTarget(check.get(), linkFile) : std::string();
+        if (!SameTarget(saved, target)) {
+            (void)DeleteFileAt(linkFile);
+            return ItemResult::Failed(
+                0, FormatLogMessage(0, kMsgErrorCreatingShortcut, linkPath_ + ", its target reads back as \"" + saved + "\", not " + target),
+                Report::kLog);
+        }
         if (step.fullLog()) WriteLogText(step.log, "Shortcut " + linkPath_ + " (" + target_ + ") is created\n");
         return ItemResult::Done();
     }
