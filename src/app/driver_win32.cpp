@@ -131,6 +131,7 @@ DWORD WINAPI ScriptThreadProc(LPVOID parameter) {
     currentScript->fileList.readEveryTarget = !start.quiet;
     currentScript->fileList.holdSmallSources = start.quiet;
     currentScript->fileList.readAhead = start.quiet || start.planOnly;
+    currentScript->fileList.sourceFactsAtCopy = start.quiet;
     if (!currentScript->ReadScript(path)) {
         if (stopRequested.load() != 1) ShowError(0, kMsgErrorReadingIni, kBoxOk);
         return 0;

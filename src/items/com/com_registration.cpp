@@ -34,10 +34,10 @@ std::vector<std::string> ComServersToRegister(const FileList& files) {
     return paths;
 }
 
-std::vector<std::string> FilesToFinish(const FileList& files) {
+std::vector<std::string> FilesToFinish(const FileList& files, bool leaveFinished) {
     std::vector<std::string> paths;
     for (const FileItem& it : files.items)
-        if (IsMarkedInstall(it)) paths.push_back(it.targetPath);
+        if (IsMarkedInstall(it) && !(leaveFinished && it.finished)) paths.push_back(it.targetPath);
     return paths;
 }
 

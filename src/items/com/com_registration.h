@@ -30,8 +30,9 @@ constexpr size_t kStoredPathSize = 521;
 std::vector<std::string> ComServersToRegister(const FileList& files);
 // The same items themselves.
 std::vector<const FileItem*> ComServerItemsToRegister(const FileList& files);
-// The marked install items, in list order.
-std::vector<std::string> FilesToFinish(const FileList& files);
+// The marked install items, in list order; with leaveFinished, without those
+// whose copy left nothing to clear (FileItem::finished).
+std::vector<std::string> FilesToFinish(const FileList& files, bool leaveFinished = false);
 // The marked delete items that are COM servers and were found on disk (the
 // ones the deletion removes), in list order.
 std::vector<std::string> ComServersToUnregister(const FileList& files);

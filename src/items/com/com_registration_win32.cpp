@@ -395,10 +395,11 @@ int SaveCopyFileList(StepContext& step) {
 
 int FinishCopiedFiles(StepContext& step) {
     // The list this run saved whole is the one it holds: it is not read back
-    // (the run after a reboot reads it).
+    // (the run after a reboot reads it), and the files whose copy made them
+    // with their final attributes are not opened again.
     std::vector<std::string> paths;
     if (step.files.finishListSaved)
-        paths = FilesToFinish(step.files);
+        paths = FilesToFinish(step.files, true);
     else if (!ReadSavedList(kCopyFileList, paths))
         return 0;
     // Each file on its own: several at a time.

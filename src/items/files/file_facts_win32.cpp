@@ -7,6 +7,7 @@
 
 #include "base/file_system_win32.h"
 #include "base/handles_win32.h"
+#include "base/program_win32.h"
 #include "base/system_text.h"
 #include "base/version_library_win32.h"
 #include "items/files/file_facts.h"
@@ -98,6 +99,24 @@ int ReadVersion(const std::string& path, FileFacts& facts, std::string& versionT
     return 1;
 }
 
+// The last-write time of an open file and, where the system tells both in
+// one call (from Windows Vista on), its attributes (else 0). False with the
+// thread's error when the time cannot be read.
+bool LastWriteTimeAndAttributes(HANDLE file, FILETIME& lastWrite, uint32_t& attributes) {
+    using GetInformation = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+    static const GetInformation getInformation =
+        ProcAddress<GetInformation>(GetModuleHandleA("kernel32.dll"), "GetFileInformationByHandleEx");
+    attributes = 0;
+    FILE_BASIC_INFO basic{};
+    if (getInformation && getInformation(file, FileBasicInfo, &basic, sizeof basic)) {
+        lastWrite.dwLowDateTime = static_cast<DWORD>(basic.LastWriteTime.QuadPart);
+        lastWrite.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(basic.LastWriteTime.QuadPart) >> 32);
+        attributes = basic.FileAttributes;
+        return true;
+    }
+    return GetFileTime(file, nullptr, nullptr, &lastWrite) != FALSE;
+}
+
 // Reads the head of a newly opened file. False when it cannot be read.
 bool ReadHead(HANDLE file, std::vector<uint8_t>& head) {
     head.resize(kHeadBytes);
@@ -142,8 +161,9 @@ int ReadFileFacts(const std::string& path, FileFacts& facts, FileFactTexts& text
         !ReadVersion(path, facts, texts.versionText, errorText, texts.errorCode))
         return 0;
 
+    uint32_t attributes = 0;
     FILETIME lastWrite{};
-    if (!GetFileTime(file.get(), nullptr, nullptr, &lastWrite)) {
+    if (!LastWriteTimeAndAttributes(file.get(), lastWrite, attributes)) {
         texts.errorCode = GetLastError();
         errorText = ErrorText("GetFileTime", texts.errorCode);
         return 0;
@@ -167,8 +187,24 @@ int ReadFileFacts(const std::string& path, FileFacts& facts, FileFactTexts& text
     facts.factsOk = 1;
     if (wholeFile && headRead && size == head.size())
         *wholeFile = std::make_shared<const HeldContent>(
-            HeldContent{std::string(head.begin(), head.end()), facts.lastWriteTime});
+            HeldContent{std::string(head.begin(), head.end()), facts.lastWriteTime, attributes});
     return 1;
+}
+
+bool ReadShownFacts(const std::string& path, FileFacts& facts, std::string& versionText, std::string& details,
+                    uint32_t& error, std::shared_ptr<const HeldContent>* wholeFile) {
+    FileFactTexts texts;
+    std::string errorText;
+    error = 0;
+    if (ReadFileFacts(path, facts, texts, errorText, wholeFile)) {
+        versionText = facts.hasVersion ? texts.versionText : texts.dateText;
+        details = FormatFileDetails(texts.sizeText, texts.dateText);
+        return true;
+    }
+    error = texts.errorCode;
+    versionText = kGetErrorText;
+    details = kGetErrorText;
+    return false;
 }
 
 void SetVersionLibraryOnly(bool libraryOnly) { g_libraryOnly = libraryOnly; }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "items/files/file_list.h"
+#include "items/files/file_operations.h"
 #include "items/work_item.h"
 
 namespace dp {
@@ -25,7 +26,7 @@ void AddEndFileDeletions(const std::vector<std::string>& paths, WorkItems& items
 // Tests replace it to produce failures a real disk cannot easily give; an
 // empty function restores the real one. Returns the previous function.
 using CopyFunction = std::function<uint32_t(const std::string& source, const std::string& target,
-                                            int32_t& scheduled, const HeldContent* held)>;
+                                            int32_t& scheduled, const HeldContent* held, CopyDetails* details)>;
 CopyFunction SetCopyFunctionForTesting(CopyFunction copy);
 
 }  // namespace dp

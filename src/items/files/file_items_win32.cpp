@@ -12,6 +12,7 @@
 #include "base/seam.h"
 #include "base/system_text.h"
 #include "base/text.h"
+#include "items/files/file_facts.h"
 #include "items/files/file_items.h"
 #include "items/files/file_operations.h"
 #include "items/files/result_line.h"
@@ -28,7 +29,8 @@ constexpr uint32_t kErrorFileNotFound = 2;
 constexpr uint32_t kErrorPathNotFound = 3;
 constexpr uint32_t kErrorInvalidName = 123;
 
-Seam<uint32_t(const std::string&, const std::string&, int32_t&, const HeldContent*)> g_copy(&CopyPackageFile);
+Seam<uint32_t(const std::string&, const std::string&, int32_t&, const HeldContent*, CopyDetails*)> g_copy(
+    &CopyPackageFile);
 
 void ShowPaths(StepContext& c, const FileItem& it) {
     if (c.progress) c.progress->ShowPaths(it.sourcePath, it.targetPath);
@@ -196,7 +198,7 @@ public:
 
 private:
     ItemResult Copy(StepContext& c) {
-        const FileItem& it = files_.items[index_];
+        FileItem& it = files_.items[index_];
         // A file whose facts could not be read (held open by another program
         // without sharing, say) was not decided on: not installed, and told.
         if (Unreadable(it))
@@ -206,6 +208,17 @@ private:
         // this run could not install (the reading told it already).
         if (!it.selected) return it.sourceExists ? ItemResult::UpToDate() : ItemResult{Outcome::kFailed};
         ShowPaths(c, it);
+        // The package file's facts left to the copy are read now, with its
+        // bytes when small: one opening of the file for both.
+        std::shared_ptr<const HeldContent> held = it.heldSource;
+        CopyDetails details;
+        if (it.sourceFactsAtCopy) {
+            uint32_t error = 0;
+            ReadShownFacts(it.sourcePath, it.sourceFacts, it.sourceVersionText, it.sourceDetails, error, &held);
+            it.sourceFactsAtCopy = 0;
+            // Without the package file's attributes the copy looks at them.
+            details.heldJustRead = held != nullptr && held->attributes != 0;
+        }
         // Composed before the copy: the line tells the files as they were
         // found when the script was read.
         std::string line = c.logging() ? FormatResultLine(files_, c.level, static_cast<int>(index_)) : std::string();
@@ -228,7 +241,11 @@ private:
         // with the policy's code. The scheduling flag is the copy's own, so
         // that only this copy's scheduling counts.
         int32_t scheduled = 0;
-        const uint32_t code = g_copy(it.sourcePath, it.targetPath, scheduled, it.heldSource.get());
+        const uint32_t code = g_copy(it.sourcePath, it.targetPath, scheduled, held.get(), &details);
+        // Held bytes are not needed any more.
+        held.reset();
+        it.heldSource.reset();
+        it.finished = code == 0 && details.finished ? 1 : 0;
         if (scheduled) {
             c.rebootRequired = 1;
             const std::string note = InUseCopyText(it.sourcePath, it.targetPath, code);

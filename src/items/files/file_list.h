@@ -40,6 +40,7 @@ struct FileFacts {
 struct HeldContent {
     std::string bytes;
     uint64_t lastWriteTime = 0;
+    uint32_t attributes = 0;  // the file's attributes then
 };
 
 struct FileItem {
@@ -54,6 +55,15 @@ struct FileItem {
     uint8_t needsUpdate = 0;
     uint8_t registerFile = 0;
     uint8_t updateRule = 0;  // the UpdateRule that decided needsUpdate (install items)
+    // The package file's facts and texts are read by the copy, from the one
+    // opening that also reads its bytes (a run that shows no item, a target
+    // missing: the decision does not need them). Until then the item knows
+    // only that the package file exists.
+    uint8_t sourceFactsAtCopy = 0;
+    // The copy made the target itself, with its attributes final (read-only
+    // and archive clear) after its last write: nothing is left for the end
+    // phase to clear.
+    uint8_t finished = 0;
     // With the rule FactsUnreadable: the file whose facts could not be read
     // and the system's code of the failed step.
     uint32_t factsError = 0;
@@ -102,6 +112,10 @@ public:
     // ahead of their turn, several at a time (a reading that no window
     // paces: a quiet run or a plan).
     bool readAhead = false;
+    // Whether the copy reads the package file's facts of an item whose target
+    // is missing (sourceFactsAtCopy): a run that shows no item and writes no
+    // plan.
+    bool sourceFactsAtCopy = false;
     static constexpr size_t kHeldBytesLimit = size_t{32} << 20;
     size_t heldBytes = 0;
     // Set when this run has saved the list of files to finish (CopyFileList,

@@ -26,8 +26,17 @@ constexpr uint32_t kErrorNotAFile = 336;
 // With held bytes of the package file (the item's heldSource) that still
 // stand for it (same size and last-write time), these are written instead of
 // opening the file again; the result is the same file.
+// With details: heldJustRead says that the held bytes were read from the
+// package file by the caller just before (they are not checked again), and
+// finished tells that the copy made the target with its final attributes
+// (read-only and archive clear, after its last write): nothing is left for
+// the end phase to clear.
+struct CopyDetails {
+    bool heldJustRead = false;
+    bool finished = false;
+};
 uint32_t CopyPackageFile(const std::string& source, const std::string& target, int32_t& scheduled,
-                         const HeldContent* held = nullptr);
+                         const HeldContent* held = nullptr, CopyDetails* details = nullptr);
 // Why a path cannot be deleted, before anything is asked of the file: the
 // path policy's code, kErrorNotAFile for a path with an empty last part, or 0.
 uint32_t DeletionRefusal(const std::string& path);

@@ -99,6 +99,9 @@ struct PackageSource {
     const std::string& path;
     const HeldContent* held = nullptr;
     DWORD attributes = 0;  // the package file's, with held bytes
+    // Set when the held bytes went into a file whose attributes were made
+    // final on its handle after the writes.
+    mutable bool finalAttributes = false;
 };
 
 // The held bytes when they still stand for the file: same size, same
@@ -112,15 +115,45 @@ const HeldContent* StillCurrent(const std::string& path, const HeldContent* held
     return held;
 }
 
+// The attributes a copied file has in the end: the package file's without
+// read-only and archive, which the end phase clears on every copied file.
+DWORD FinalAttributes(DWORD attributes) {
+    const DWORD kept =
+        attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    return kept ? kept : FILE_ATTRIBUTE_NORMAL;
+}
+
+// Gives a written file its last-write time and, in the same call where the
+// system has it (from Windows Vista on), its final attributes: set after the
+// last write, they stay (a write sets the archive attribute again). True
+// when the attributes were set.
+bool SetTimeAndFinalAttributes(HANDLE file, uint64_t lastWriteTime, DWORD attributes) {
+    using SetInformation = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+    static const SetInformation setInformation =
+        ProcAddress<SetInformation>(GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle");
+    if (setInformation) {
+        FILE_BASIC_INFO basic{};  // zero times are left as they are
+        basic.LastWriteTime.QuadPart = static_cast<LONGLONG>(lastWriteTime);
+        basic.FileAttributes = attributes;
+        if (setInformation(file, FileBasicInfo, &basic, sizeof basic)) return true;
+    }
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(lastWriteTime);
+    time.dwHighDateTime = static_cast<DWORD>(lastWriteTime >> 32);
+    SetFileTime(file, nullptr, nullptr, &time);  // as a copy, which does not fail on it either
+    return false;
+}
+
 // Writes held bytes into a file of a name that must not exist yet, with the
-// package file's last-write time and attributes but read-only, as a copy
-// gets them. A file this call created and could not fill goes again: nothing
-// partial stays. 0, or the system's error (ERROR_FILE_EXISTS: the name is taken).
-DWORD WriteNewFile(const std::string& path, const HeldContent& held, DWORD attributes) {
-    const DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                                     FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+// package file's last-write time and its attributes as they end up after the
+// end phase (finalAttributes set when they could be given). A file this call
+// created and could not fill goes again: nothing partial stays. 0, or the
+// system's error (ERROR_FILE_EXISTS: the name is taken).
+DWORD WriteNewFile(const std::string& path, const HeldContent& held, DWORD attributes, bool& finalAttributes) {
+    finalAttributes = false;
+    const DWORD final = FinalAttributes(attributes);
     uint32_t error = 0;
-    UniqueFile file = OpenFileAt(path, GENERIC_WRITE, 0, CREATE_NEW, kept ? kept : FILE_ATTRIBUTE_NORMAL, error);
+    UniqueFile file = OpenFileAt(path, GENERIC_WRITE, 0, CREATE_NEW, final, error);
     if (!file) return error;
     // A write may take fewer bytes than asked (the last ones on a volume
     // that fills up): the next one tells why.
@@ -135,10 +168,7 @@ DWORD WriteNewFile(const std::string& path, const HeldContent& held, DWORD attri
         }
         done += written;
     }
-    FILETIME time;
-    time.dwLowDateTime = static_cast<DWORD>(held.lastWriteTime);
-    time.dwHighDateTime = static_cast<DWORD>(held.lastWriteTime >> 32);
-    SetFileTime(file.get(), nullptr, nullptr, &time);  // as a copy, which does not fail on it either
+    finalAttributes = SetTimeAndFinalAttributes(file.get(), held.lastWriteTime, final);
     return 0;
 }
 
@@ -148,7 +178,7 @@ DWORD CopyToTemporary(const PackageSource& source, const std::string& folder, st
     DWORD error = ERROR_FILE_EXISTS;
     for (unsigned attempt = 0; attempt < 64; ++attempt) {
         temporary = folder + TemporaryName(attempt);
-        error = source.held ? WriteNewFile(temporary, *source.held, source.attributes)
+        error = source.held ? WriteNewFile(temporary, *source.held, source.attributes, source.finalAttributes)
                             : CopyFileAt(source.path, temporary, true);
         if (!IsNameTaken(error)) break;
     }
@@ -207,7 +237,7 @@ DWORD ReplaceTarget(const PackageSource& package, const std::string& target, int
 // left to the replacing way; a copy that fails part-way removes the partial
 // file, which only it can have created. 0 on success.
 DWORD CopyToNewTarget(const PackageSource& source, const std::string& target) {
-    if (source.held) return WriteNewFile(target, *source.held, source.attributes);
+    if (source.held) return WriteNewFile(target, *source.held, source.attributes, source.finalAttributes);
     const DWORD error = CopyFileAt(source.path, target, true);
     if (IsWriteFailure(error)) RemoveFile(target);
     return error;
@@ -263,13 +293,19 @@ RebootDeletionFunction SetRebootDeletionFunction(RebootDeletionFunction function
 }
 
 uint32_t CopyPackageFile(const std::string& source, const std::string& target, int32_t& scheduled,
-                         const HeldContent* held) {
+                         const HeldContent* held, CopyDetails* details) {
+    if (details) details->finished = false;
     if (source.empty()) return 0;
     // A path the policy refuses is never handed to a file call.
     if (const uint32_t refused = CheckPath(source)) return refused;
     if (const uint32_t refused = CheckPath(target)) return refused;
     PackageSource package{source};
-    package.held = StillCurrent(source, held, package.attributes);
+    if (held && details && details->heldJustRead) {
+        package.held = held;  // read by this copy's caller a moment ago
+        package.attributes = held->attributes;
+    } else {
+        package.held = StillCurrent(source, held, package.attributes);
+    }
     // The copy goes straight to the target's name when that is free (the
     // usual case of a first install; a missing folder level is created
     // first); an existing target is replaced through a temporary file.
@@ -284,6 +320,7 @@ uint32_t CopyPackageFile(const std::string& source, const std::string& target, i
     if (error == 0) {
         // Held bytes were written without the read-only attribute.
         if (attributesCopied) ClearAttributes(target, FILE_ATTRIBUTE_READONLY);
+        if (details) details->finished = !attributesCopied && package.finalAttributes;
         return 0;
     }
     // A folder made for a copy that found no room is not left behind empty.

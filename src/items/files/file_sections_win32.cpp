@@ -32,27 +32,6 @@ std::string CompletePathField(std::string field, VariableTable& variables,
     return CompleteFilePath(field, programDirectory);
 }
 
-// Facts and texts of one file, as an item shows them: the version text (or
-// the date text without a version resource) and "size; date"; both texts
-// tell an error when the facts cannot be read (error then holds the system's
-// code). Returns whether they were read. With wholeFile, a small file's
-// bytes come back there.
-bool ReadShownFacts(const std::string& path, FileFacts& facts, std::string& versionText, std::string& details,
-                    uint32_t& error, std::shared_ptr<const HeldContent>* wholeFile = nullptr) {
-    FileFactTexts texts;
-    std::string errorText;
-    error = 0;
-    if (ReadFileFacts(path, facts, texts, errorText, wholeFile)) {
-        versionText = facts.hasVersion ? texts.versionText : texts.dateText;
-        details = FormatFileDetails(texts.sizeText, texts.dateText);
-        return true;
-    }
-    error = texts.errorCode;
-    versionText = kGetErrorText;
-    details = kGetErrorText;
-    return false;
-}
-
 // Existence, facts and texts of an installed file, as its item shows them,
 // and its last-write time as the system tells it without opening the file.
 bool GatherTarget(const std::string& path, FileFacts& facts, std::string& versionText, std::string& details,
@@ -73,7 +52,9 @@ bool GatherTarget(const std::string& path, FileFacts& facts, std::string& versio
 struct LineFacts {
     bool read = false;  // false: not read yet
     std::string targetPath, sourcePath;
-    // The installed file, when every target is read.
+    // The installed file, when every target is read; or only whether it
+    // exists, with its last-write time (targetLooked).
+    bool targetLooked = false;
     bool targetExists = false;
     FileFacts targetFacts;
     std::string targetVersionText, targetDetails;
@@ -85,18 +66,36 @@ struct LineFacts {
     std::string sourceVersionText, sourceDetails;
     uint32_t sourceError = 0;
     std::shared_ptr<const HeldContent> whole;
+    // Found, its facts left to the copy (the target is missing).
+    bool sourceForCopy = false;
+};
+
+// How the files of a line are read.
+struct LineReading {
+    bool everyTarget;    // the installed file's facts, whenever it exists
+    bool holdWhole;      // a small package file's bytes kept
+    bool factsAtCopy;    // with the target missing, the package file only looked for
 };
 
 // Reads the files of the two paths: the installed file's facts when every
 // target is read, and the package file's (with its bytes when small and
-// holdWhole).
-void ReadLineFacts(LineFacts& line, bool readTargets, bool holdWhole) {
-    if (readTargets)
+// holdWhole). With factsAtCopy the target is looked for first, and for a
+// missing one the package file too, no more.
+void ReadLineFacts(LineFacts& line, const LineReading& how) {
+    line.read = true;
+    if (how.everyTarget) {
         line.targetExists = GatherTarget(line.targetPath, line.targetFacts, line.targetVersionText,
                                          line.targetDetails, line.targetError, line.targetTime);
+    } else if (how.factsAtCopy) {
+        line.targetLooked = true;
+        line.targetExists = FileExists(line.targetPath, line.targetTime);
+        if (!line.targetExists && FileExists(line.sourcePath)) {
+            line.sourceForCopy = true;
+            return;
+        }
+    }
     line.sourceRead = ReadShownFacts(line.sourcePath, line.sourceFacts, line.sourceVersionText, line.sourceDetails,
-                                     line.sourceError, holdWhole ? &line.whole : nullptr);
-    line.read = true;
+                                     line.sourceError, how.holdWhole ? &line.whole : nullptr);
 }
 
 // What a field will name once its line is read, or "" when its variables
@@ -114,7 +113,7 @@ std::string LookAheadPath(std::string field, VariableTable& variables, const std
 // reads its files itself.
 std::vector<LineFacts> ReadLinesAhead(const std::vector<std::string_view>& lines, size_t first, size_t count,
                                       VariableTable& variables, const std::string& programDirectory,
-                                      bool readTargets, bool holdWhole) {
+                                      const LineReading& how) {
     std::vector<LineFacts> ahead(count);
     for (size_t i = 0; i < count; ++i) {
         InstallLine parts;
@@ -134,7 +133,7 @@ std::vector<LineFacts> ReadLinesAhead(const std::vector<std::string_view>& lines
         facts->sourcePath = slot.sourcePath;
         const GuardOutcome outcome = RunGuarded(
             [&] {
-                ReadLineFacts(*facts, readTargets, holdWhole);
+                ReadLineFacts(*facts, how);
                 return 1;
             },
             done);
@@ -173,13 +172,14 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
     constexpr size_t kLinesAhead = 256;
     std::vector<LineFacts> ahead;
     size_t aheadFirst = 0;
+    const LineReading how{readEveryTarget, holdSmallSources, sourceFactsAtCopy && !readEveryTarget};
     for (size_t n = 0; n < lines.size(); ++n) {
         const std::string_view line = lines[n];
         NoteSectionLine(line);
         if (readAhead && n == aheadFirst + ahead.size()) {
             aheadFirst = n;
             ahead = ReadLinesAhead(lines, n, std::min(kLinesAhead, lines.size() - n), variables, programDirectory,
-                                   readEveryTarget, holdSmallSources);
+                                   how);
         }
         LineFacts* const early = readAhead ? &ahead[n - aheadFirst] : nullptr;
         FileItem item;
@@ -209,7 +209,7 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
         } else {
             facts.targetPath = item.targetPath;
             facts.sourcePath = item.sourcePath;
-            ReadLineFacts(facts, readEveryTarget, holdSmallSources);
+            ReadLineFacts(facts, how);
         }
         // Without every target read, only the installed file's last-write
         // time is taken here; it is opened below when the decision needs it.
@@ -220,7 +220,8 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
             item.targetExists = facts.targetExists ? 1 : 0;
             item.targetVersionText = std::move(facts.targetVersionText);
             item.targetDetails = std::move(facts.targetDetails);
-        } else if (!(item.targetExists = FileExists(item.targetPath, targetTime))) {
+        } else if (!(item.targetExists = facts.targetLooked ? facts.targetExists
+                                                            : FileExists(item.targetPath, targetTime))) {
             item.targetVersionText = kNotFoundText;
         }
         const FileFacts& sourceFacts = facts.sourceFacts;
@@ -228,8 +229,10 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
         item.sourceVersionText = std::move(facts.sourceVersionText);
         item.sourceDetails = std::move(facts.sourceDetails);
         // A package file is usually there: its facts are read first, and only
-        // when that fails is it looked for.
-        item.sourceExists = facts.sourceRead || FileExists(item.sourcePath);
+        // when that fails is it looked for. With the target missing, the copy
+        // may read them.
+        item.sourceFactsAtCopy = facts.sourceForCopy ? 1 : 0;
+        item.sourceExists = facts.sourceForCopy || facts.sourceRead || FileExists(item.sourcePath);
         // A path the path policy refuses was not looked for (it is not
         // missing): the item is marked, and the install reports the refusal.
         const bool sourceRefused = CheckPath(item.sourcePath) != 0;
