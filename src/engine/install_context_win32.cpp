@@ -125,6 +125,9 @@ int InstallContext::RunInstallPhase() {
         step.journal = journal.get();
         step.stopOnFailure = true;
     }
+    // Without a window (and its Cancel) nothing comes between two items: work
+    // may be done ahead of its turn.
+    step.workAhead = progress == nullptr;
     WorkPhase phase = BuildInstallPhase(s);
     const int32_t failedBefore = s.tally.failed;
     const bool ran = RunWorkPhase(phase, step, installCancelled);

@@ -52,6 +52,12 @@ struct StepContext {
     // is then rolled back); set when that happened.
     bool stopOnFailure = false;
     bool failedAndStopped = false;
+    // Nothing can come between two items of the phase (no window with its
+    // Cancel): an item may do the work of the items after it ahead of their
+    // turn, several at a time, as long as every effect is told in its turn,
+    // a journal records the changes in the order of the turns, and a phase
+    // that ends early takes back what was done for items it never reached.
+    bool workAhead = false;
     // The longest wait for a waited program or a COM server's registration,
     // in milliseconds; 0: no limit ([Parameters] RUNTIMEOUT).
     uint32_t runTimeoutMs = 0;

@@ -5,12 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/path_policy.h"
 #include "items/com/com_registration.h"
 #include "items/files/file_items.h"
+#include "items/rollback/journal_win32.h"
 #include "test_support.h"
 
 namespace dp {
@@ -109,6 +112,182 @@ TEST(QuietCopies, FactsReadByTheCopyLogAndInstallTheSame) {
         EXPECT_EQ(left, (std::vector<std::string>{copied.folder + "\\big", copied.folder + "\\v1.dll"}));
         EXPECT_EQ(FilesToFinish(copied.step.files).size(), 7u);  // the list after a reboot holds all
     }
+}
+
+
+// Lists every file below a folder as "relative path=content".
+void ListTree(const std::string& root, const std::string& rel, std::vector<std::string>& out) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((root + rel + "\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string name = data.cFileName;
+        if (name == "." || name == "..") continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ListTree(root, rel + "\\" + name, out);
+        else
+            out.push_back(rel + "\\" + name + "=" + test::ReadFileText(root + rel + "\\" + name));
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    std::sort(out.begin(), out.end());
+}
+
+// A section whose copies may or may not go ahead: new targets in new and
+// existing folders, a folder two levels deep, existing targets, a target
+// named twice, a package file that an earlier and one that a later line
+// installs, a short name, a missing package file.
+struct AheadSection {
+    explicit AheadSection(const std::string& d) : dir(d) {
+        CreateDirectoryA((d + "src").c_str(), nullptr);
+        for (int i = 0; i < 40; ++i) WriteFileText(d + "src\\f" + std::to_string(i), "package " + std::to_string(i));
+        WriteFileText(d + "src\\big", std::string(20000, 'b'));
+    }
+    // The section for the target folder `t` (made here with its old files).
+    std::string For(const std::string& t) const {
+        const std::string root = dir + t;
+        CreateDirectoryA(root.c_str(), nullptr);
+        CreateDirectoryA((root + "\\old").c_str(), nullptr);
+        WriteFileText(root + "\\old\\f1", "old");
+        WriteFileText(root + "\\chain", "old chain");
+        SetWriteTime(root + "\\old\\f1", test::FileTimeOf(2020, 1, 1));
+        SetWriteTime(root + "\\chain", test::FileTimeOf(2020, 1, 1));
+        std::string s;
+        const auto line = [&](const std::string& target, const std::string& source) {
+            s += root + "\\" + target + "=" + source + "\n";
+        };
+        for (int i = 0; i < 40; ++i) line("new\\f" + std::to_string(i), dir + "src\\f" + std::to_string(i));
+        line("old\\f1", dir + "src\\f1");                     // replaced in its turn
+        line("old\\f2", dir + "src\\f2");
+        line("twice", dir + "src\\f3");                       // named twice: both in turn
+        line("twice", dir + "src\\f4");
+        line("from-chain", root + "\\chain");                 // read before the next line replaces it
+        line("chain", dir + "src\\f5");
+        line("to-chain2", root + "\\chain2");                 // installed by the next line: missing now
+        line("chain2", dir + "src\\f6");
+        line("NEWFOL~1\\x", dir + "src\\f7");                 // a short name: in turn
+        line("deep\\er\\f8", dir + "src\\f8");                // two levels missing: fails
+        line("big", dir + "src\\big");
+        line("gone", dir + "src\\gone");
+        return s;
+    }
+    std::string dir;
+};
+
+// Copies made ahead of their turn log the same lines, in the same order, and
+// leave the same files as copies made in turn.
+TEST(CopyAhead, SameLinesAndFilesAsInTurn) {
+    test::ScratchDir scratch;
+    const std::string d = scratch.path() + "\\";
+    const AheadSection section(d);
+    std::string logs[2];
+    std::vector<std::string> trees[2];
+    for (int ahead = 0; ahead < 2; ++ahead) {
+        const std::string t = ahead ? "b" : "a";
+        test::Step step;
+        step.context.workAhead = ahead != 0;
+        step.files.readEveryTarget = false;
+        step.files.holdSmallSources = true;
+        step.files.sourceFactsAtCopy = true;
+        test::BoxRecorder boxes(kAnswerCancel);
+        ASSERT_EQ(step.files.ParseInstallSection(section.For(t), 0, 0, 0, 0, step.variables, d), 1);
+        WorkItems items;
+        AddFileCopies(step.files, items);
+        EXPECT_TRUE(step.Run(std::move(items)));
+        logs[ahead] = Replaced(step.Log(), d + t + "\\", d + "T\\");
+        ListTree(d + t, "", trees[ahead]);
+    }
+    EXPECT_EQ(logs[1], logs[0]);
+    EXPECT_EQ(trees[1], trees[0]);
+    // Every marked item told its copy (the missing package files are not
+    // marked).
+    EXPECT_EQ(std::count(logs[0].begin(), logs[0].end(), '\n'), 50) << logs[0];
+    EXPECT_NE(logs[0].find("T\\chain (1.1.2020; 9; 1.1.2020) is replaced"), std::string::npos) << logs[0];
+}
+
+// A full disk in the turn of an item ends the phase there: what was made
+// ahead for the items after it is deleted again, with the folders made for
+// it; what the items before it made stays.
+TEST(CopyAhead, PhaseEndingEarlyTakesBackWhatWasMadeAhead) {
+    test::ScratchDir scratch;
+    const std::string d = scratch.path() + "\\";
+    CreateDirectoryA((d + "src").c_str(), nullptr);
+    CreateDirectoryA((d + "t").c_str(), nullptr);
+    std::string section;
+    for (int i = 0; i < 30; ++i) {
+        WriteFileText(d + "src\\f" + std::to_string(i), "package " + std::to_string(i));
+        // Item 10 replaces a file (in its turn); the others are new, from
+        // item 20 on in a folder of their own.
+        const std::string target = i == 10 ? "t\\f10" : i < 20 ? "t\\new\\f" + std::to_string(i) : "t\\late\\f" + std::to_string(i);
+        section += d + target + "=" + d + "src\\f" + std::to_string(i) + "\n";
+    }
+    WriteFileText(d + "t\\f10", "old");
+    SetWriteTime(d + "t\\f10", test::FileTimeOf(2020, 1, 1));
+    const test::Replaced<CopyFunction> fullAtTen(
+        SetCopyFunctionForTesting, [](const std::string& source, const std::string& target, int32_t& scheduled,
+                                      const HeldContent* held, CopyDetails* details) -> uint32_t {
+            if (target.find("\\f10") != std::string::npos) return 112;
+            return CopyPackageFile(source, target, scheduled, held, details);
+        });
+    {
+        test::BoxRecorder boxes;  // the full disk's
+        test::Step step(LogLevel::Short);
+        step.context.workAhead = true;
+        step.files.readEveryTarget = false;
+        step.files.sourceFactsAtCopy = true;
+        ASSERT_EQ(step.files.ParseInstallSection(section, 0, 0, 0, 0, step.variables, d), 1);
+        WorkItems items;
+        AddFileCopies(step.files, items);
+        EXPECT_FALSE(step.Run(std::move(items)));
+        EXPECT_TRUE(step.context.endPhase);
+        const std::string log = step.Log();
+        EXPECT_NE(log.find("f9 "), std::string::npos);
+        EXPECT_NE(log.find("f10 "), std::string::npos);
+        EXPECT_EQ(log.find("f11 "), std::string::npos);
+        EXPECT_EQ(boxes.boxes.size(), 1u);
+    }
+    std::vector<std::string> left;
+    ListTree(d + "t", "", left);
+    std::vector<std::string> expected = {"\\f10=old"};
+    for (int i = 0; i < 10; ++i) expected.push_back("\\new\\f" + std::to_string(i) + "=package " + std::to_string(i));
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(left, expected);
+    EXPECT_FALSE(test::Exists(d + "t\\late"));
+}
+
+// In a transactional run the journal records every copy's change in the
+// order of the turns, whether the copies go ahead or not; the log is the same.
+TEST(CopyAhead, JournalRecordsInTheOrderOfTheTurns) {
+    test::ScratchDir scratch;
+    const std::string d = scratch.path() + "\\";
+    const AheadSection section(d);
+    std::string logs[2], journals[2];
+    for (int ahead = 0; ahead < 2; ++ahead) {
+        const std::string t = ahead ? "b" : "a";
+        const std::string folder = d + "journal-" + t;
+        Status status;
+        std::unique_ptr<Journal> journal = Journal::Begin(folder, "run", "log", status);
+        ASSERT_TRUE(journal) << status.code();
+        test::Step step;
+        step.context.workAhead = ahead != 0;
+        step.context.journal = journal.get();
+        step.files.readEveryTarget = false;
+        step.files.holdSmallSources = true;
+        step.files.sourceFactsAtCopy = true;
+        test::BoxRecorder boxes(kAnswerCancel);
+        ASSERT_EQ(step.files.ParseInstallSection(section.For(t), 0, 0, 0, 0, step.variables, d), 1);
+        WorkItems items;
+        AddFileCopies(step.files, items);
+        step.Run(std::move(items));
+        ASSERT_TRUE(journal->Flush().ok());
+        journal.reset();
+        logs[ahead] = Replaced(step.Log(), d + t + "\\", d + "T\\");
+        // (The journal doubles every backslash.)
+        journals[ahead] = Replaced(Replaced(test::ReadFileText(JournalFilePath(folder)), "\\\\" + t + "\\\\", "\\\\T\\\\"),
+                                   "journal-" + t, "J");
+    }
+    EXPECT_EQ(logs[1], logs[0]);
+    EXPECT_EQ(journals[1], journals[0]);
+    EXPECT_GT(std::count(journals[0].begin(), journals[0].end(), '\n'), 40) << journals[0];
 }
 
 }  // namespace

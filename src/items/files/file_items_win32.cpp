@@ -2,12 +2,18 @@
 // copies of [InstallFiles], and the deletions of [DeleteFilesEnd].
 #include <windows.h>
 
+#include <algorithm>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <utility>
+#include <vector>
 
 #include "base/file_system_win32.h"
 #include "base/install_progress.h"
 #include "base/log_text.h"
+#include "base/parallel.h"
 #include "base/path_policy.h"
 #include "base/seam.h"
 #include "base/system_text.h"
@@ -146,13 +152,177 @@ private:
     uint32_t refusal_ = 0;
 };
 
+// Reads the package file's facts that an item left to its copy, with its
+// bytes when small (one opening of the file for both). details tells the
+// copy whether these bytes can be taken as they are.
+void ReadFactsLeftToTheCopy(FileItem& it, std::shared_ptr<const HeldContent>& held, CopyDetails& details) {
+    if (!it.sourceFactsAtCopy) return;
+    uint32_t error = 0;
+    ReadShownFacts(it.sourcePath, it.sourceFacts, it.sourceVersionText, it.sourceDetails, error, &held);
+    it.sourceFactsAtCopy = 0;
+    // Without the package file's attributes the copy looks at them.
+    details.heldJustRead = held != nullptr && held->attributes != 0;
+}
+
+// A path as the file system compares names, for telling whether two items
+// may name the same file; empty for a path the policy refuses or one that
+// may hold a short (8.3) name, which could name any file.
+std::wstring SameFileKey(const std::string& path) {
+    if (path.find('~') != std::string::npos) return {};
+    SystemPath system = MakeSystemPath(path);
+    if (system.error || system.w.empty()) return {};
+    CharUpperBuffW(system.w.data(), static_cast<DWORD>(system.w.size()));
+    return std::move(system.w);
+}
+
+// The copies of a run's copy step that go to targets missing at the reading,
+// made several at a time ahead of their turn where nothing can come between
+// the items (StepContext::workAhead). Each item still tells its copy in its
+// turn, with the same line. Only new files are made ahead (nothing that
+// exists is touched), and only for items whose files no other item of the
+// stretch names; a copy that fails ahead is made again in its turn, as
+// always. Files made ahead for items that never had their turn (the phase
+// ended early) are deleted again, with the folders made for them.
+// In a transactional run the journal records each new file (and the folder
+// made for it) in the order of the turns before anything is made, as each
+// copy would record it in its turn: a stretch is then the items up to the
+// first one that cannot go ahead, and a phase that ends early is rolled back
+// from the journal.
+class CopyAhead {
+public:
+    explicit CopyAhead(FileList& files) : files_(files) {}
+    CopyAhead(const CopyAhead&) = delete;
+    CopyAhead& operator=(const CopyAhead&) = delete;
+    ~CopyAhead() { TakeBack(); }
+
+    // The copy item at this position of the step copies this item.
+    size_t Add(size_t index) {
+        order_.push_back(index);
+        made_.push_back(0);
+        finished_.push_back(0);
+        noted_.push_back(0);
+        return order_.size() - 1;
+    }
+
+    // In the turn of the item at `position`: the copies of the stretch from
+    // here are made, unless made already.
+    void Prepare(size_t position, Journal* journal) {
+        if (position < preparedEnd_) return;
+        const size_t end = std::min(order_.size(), position + kStretch);
+        preparedEnd_ = end;
+        std::vector<size_t> chosen = Choose(position, end, journal != nullptr);
+        if (journal) {
+            size_t noted = 0;
+            for (const size_t at : chosen) {
+                const std::string& target = files_.items[order_[at]].targetPath;
+                if (PathExists(target) || !journal->NoteNewFile(target).ok()) break;
+                noted_[at] = 1;
+                // Made now, as the copy in its turn would make it: the next
+                // record finds it there.
+                MakeTargetFolder(target);
+                ++noted;
+            }
+            chosen.resize(noted);
+            preparedEnd_ = noted ? chosen.back() + 1 : position + 1;
+        }
+        std::mutex foldersLock;
+        ParallelFor(chosen.size(), kFileCallThreads, [&](size_t k) {
+            const size_t at = chosen[k];
+            FileItem& it = files_.items[order_[at]];
+            std::shared_ptr<const HeldContent> held = it.heldSource;
+            CopyDetails details;
+            ReadFactsLeftToTheCopy(it, held, details);
+            details.newTargetOnly = true;
+            int32_t scheduled = 0;
+            if (g_copy(it.sourcePath, it.targetPath, scheduled, held.get(), &details) == 0) {
+                made_[at] = 1;
+                finished_[at] = details.finished ? 1 : 0;
+                it.heldSource.reset();
+                if (details.folderMade) {
+                    const std::lock_guard<std::mutex> hold(foldersLock);
+                    folders_.push_back(it.targetPath.substr(0, it.targetPath.find_last_of('\\')));
+                }
+            } else if (held) {
+                it.heldSource = std::move(held);  // for the copy in its turn
+            }
+        });
+    }
+
+    // Whether the copy of the item at `position` was made ahead (then it is
+    // its turn's: nothing of it is taken back).
+    bool Take(size_t position, CopyDetails& details) {
+        if (position >= made_.size() || !made_[position]) return false;
+        made_[position] = 0;
+        details.finished = finished_[position] != 0;
+        return true;
+    }
+    // Whether the journal recorded the copy of the item at `position` ahead.
+    bool Noted(size_t position) const { return position < noted_.size() && noted_[position]; }
+
+private:
+    static constexpr size_t kStretch = 256;
+
+    // The positions in [first, end) whose copies go ahead: marked items of a
+    // target missing at the reading, whose package file is there, paths the
+    // policy takes, and a target that no other item of the stretch names
+    // (as its target or its package file) and a package file that no item of
+    // the stretch has as its target. With `unbroken`, only those before the
+    // first item that does not go ahead.
+    std::vector<size_t> Choose(size_t first, size_t end, bool unbroken) const {
+        std::vector<std::wstring> targets(end - first), sources(end - first);
+        std::map<std::wstring, int> named;  // how often a name stands in the stretch
+        std::set<std::wstring> asTarget;
+        for (size_t at = first; at < end; ++at) {
+            const FileItem& it = files_.items[order_[at]];
+            targets[at - first] = SameFileKey(it.targetPath);
+            sources[at - first] = SameFileKey(it.sourcePath);
+            ++named[targets[at - first]];
+            ++named[sources[at - first]];
+            asTarget.insert(targets[at - first]);
+        }
+        std::vector<size_t> chosen;
+        for (size_t at = first; at < end; ++at) {
+            const FileItem& it = files_.items[order_[at]];
+            const std::wstring& target = targets[at - first];
+            const std::wstring& source = sources[at - first];
+            // The package file may be named again as a package file, never
+            // as a target.
+            const bool goes = it.selected && !it.targetExists && it.sourceExists && !Unreadable(it) &&
+                              !target.empty() && !source.empty() && named[target] == 1 && !asTarget.count(source);
+            if (goes)
+                chosen.push_back(at);
+            else if (unbroken)
+                break;
+        }
+        return chosen;
+    }
+
+    // Deletes the files made ahead for items whose turn did not come, then
+    // the folders made for them, as far as nothing else is in them now.
+    void TakeBack() {
+        for (size_t at = 0; at < made_.size(); ++at)
+            if (made_[at]) RemoveMadeFile(files_.items[order_[at]].targetPath);
+        for (auto folder = folders_.rbegin(); folder != folders_.rend(); ++folder) RemoveFolder(*folder);
+    }
+
+    FileList& files_;
+    std::vector<size_t> order_;     // the file list's index of each copy item, in turn
+    std::vector<uint8_t> made_;     // made ahead and not yet taken by its turn
+    std::vector<uint8_t> finished_; // made with its final attributes
+    std::vector<uint8_t> noted_;    // recorded in the journal ahead
+    std::vector<std::string> folders_;  // made ahead for a copy
+    size_t preparedEnd_ = 0;
+};
+
 // An install item of the file list: copied when marked, else kept. Its result
 // line is written here (and only here) after the copy. A full disk ends the
 // phase.
 class CopyFileItem : public WorkItem {
 public:
-    CopyFileItem(FileList& files, size_t index, size_t barFrom, size_t barTo)
-        : files_(files), index_(index), barFrom_(barFrom), barTo_(barTo) {}
+    CopyFileItem(FileList& files, size_t index, size_t barFrom, size_t barTo, std::shared_ptr<CopyAhead> ahead)
+        : files_(files), index_(index), barFrom_(barFrom), barTo_(barTo), ahead_(std::move(ahead)) {
+        position_ = ahead_->Add(index_);
+    }
 
     PlanRow Describe() const override {
         const FileItem& it = files_.items[index_];
@@ -208,17 +378,12 @@ private:
         // this run could not install (the reading told it already).
         if (!it.selected) return it.sourceExists ? ItemResult::UpToDate() : ItemResult{Outcome::kFailed};
         ShowPaths(c, it);
-        // The package file's facts left to the copy are read now, with its
-        // bytes when small: one opening of the file for both.
-        std::shared_ptr<const HeldContent> held = it.heldSource;
+        if (c.workAhead) ahead_->Prepare(position_, c.journal);
         CopyDetails details;
-        if (it.sourceFactsAtCopy) {
-            uint32_t error = 0;
-            ReadShownFacts(it.sourcePath, it.sourceFacts, it.sourceVersionText, it.sourceDetails, error, &held);
-            it.sourceFactsAtCopy = 0;
-            // Without the package file's attributes the copy looks at them.
-            details.heldJustRead = held != nullptr && held->attributes != 0;
-        }
+        const bool madeAhead = ahead_->Take(position_, details);
+        // The package file's facts left to the copy are read now.
+        std::shared_ptr<const HeldContent> held = it.heldSource;
+        ReadFactsLeftToTheCopy(it, held, details);
         // Composed before the copy: the line tells the files as they were
         // found when the script was read.
         std::string line = c.logging() ? FormatResultLine(files_, c.level, static_cast<int>(index_)) : std::string();
@@ -230,8 +395,9 @@ private:
         if (!it.sourceExists && CheckPath(it.sourcePath) == 0)
             return ItemResult::Failed(kErrorFileNotFound, MissingSourceText(it.sourcePath), Report::kLog);
 
-        // A transactional run keeps what the copy replaces.
-        if (c.journal) {
+        // A transactional run keeps what the copy replaces (recorded already
+        // for a copy that went ahead).
+        if (c.journal && !ahead_->Noted(position_)) {
             if (const Status prepared = PrepareCopy(*c.journal, it.targetPath); !prepared.ok()) {
                 if (c.logging()) WriteLogText(c.log, CopyResultText(line, prepared.code(), false));
                 return ItemResult{Outcome::kFailed, prepared.code()};
@@ -241,7 +407,7 @@ private:
         // with the policy's code. The scheduling flag is the copy's own, so
         // that only this copy's scheduling counts.
         int32_t scheduled = 0;
-        const uint32_t code = g_copy(it.sourcePath, it.targetPath, scheduled, held.get(), &details);
+        const uint32_t code = madeAhead ? 0 : g_copy(it.sourcePath, it.targetPath, scheduled, held.get(), &details);
         // Held bytes are not needed any more.
         held.reset();
         it.heldSource.reset();
@@ -270,6 +436,8 @@ private:
     FileList& files_;
     size_t index_;
     size_t barFrom_, barTo_;  // the items the bar moves for
+    std::shared_ptr<CopyAhead> ahead_;
+    size_t position_ = 0;     // in the step's copies
 };
 
 // A file of [DeleteFilesEnd].
@@ -318,12 +486,13 @@ void AddFileDeletions(FileList& files, WorkItems& items) {
 
 void AddFileCopies(FileList& files, WorkItems& items) {
     const size_t count = files.items.size();
+    const auto ahead = std::make_shared<CopyAhead>(files);
     size_t next = 0;  // the first item the bar has not moved for
     for (size_t i = 0; i < count; ++i) {
         if (files.items[i].deleteItem) continue;
         size_t last = i;
         while (last + 1 < count && files.items[last + 1].deleteItem) ++last;
-        items.push_back(std::make_unique<CopyFileItem>(files, i, next, last));
+        items.push_back(std::make_unique<CopyFileItem>(files, i, next, last, ahead));
         next = last + 1;
     }
 }

@@ -27,13 +27,19 @@ constexpr uint32_t kErrorNotAFile = 336;
 // stand for it (same size and last-write time), these are written instead of
 // opening the file again; the result is the same file.
 // With details: heldJustRead says that the held bytes were read from the
-// package file by the caller just before (they are not checked again), and
-// finished tells that the copy made the target with its final attributes
-// (read-only and archive clear, after its last write): nothing is left for
-// the end phase to clear.
+// package file by the caller just before (they are not checked again);
+// newTargetOnly copies only to a target that does not exist (creating its
+// missing last folder level), leaving anything that exists as it is and,
+// when the copy fails, removing the folder it made (ERROR_FILE_EXISTS for an
+// existing target). finished tells that the copy made the target with its
+// final attributes (read-only and archive clear, after its last write):
+// nothing is left for the end phase to clear; folderMade that it created the
+// target's folder.
 struct CopyDetails {
     bool heldJustRead = false;
+    bool newTargetOnly = false;
     bool finished = false;
+    bool folderMade = false;
 };
 uint32_t CopyPackageFile(const std::string& source, const std::string& target, int32_t& scheduled,
                          const HeldContent* held = nullptr, CopyDetails* details = nullptr);
@@ -55,6 +61,11 @@ std::string DeletionErrorText(uint32_t errorCode, const std::string& path);
 uint32_t DeleteEndFile(const std::string& path);
 // Schedules the deletion of a file at the next reboot. 1 scheduled, 0 not.
 int DeleteAtReboot(const std::string& path);
+// Creates the last missing level of a target's folder (its parent must
+// exist); true when this call created it.
+bool MakeTargetFolder(const std::string& targetPath);
+// Deletes a file this run made (whatever its attributes), when it can.
+void RemoveMadeFile(const std::string& path);
 // Clears the read-only and archive attributes, keeping the others.
 void ClearReadOnlyAndArchive(const std::string& path);
 

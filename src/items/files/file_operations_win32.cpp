@@ -243,15 +243,6 @@ DWORD CopyToNewTarget(const PackageSource& source, const std::string& target) {
     return error;
 }
 
-// Creates the last missing level of the target's folder; true when this call
-// created it.
-bool MakeTargetFolder(const std::string& targetPath) {
-    const std::string folder = FolderPart(targetPath);
-    if (folder.empty()) return false;
-    const std::string withoutSlash = folder.substr(0, folder.size() - 1);
-    if (PathExists(withoutSlash)) return false;
-    return CreateFolderIfMissing(withoutSlash) == 0;
-}
 
 // Sets the end of the file at `size`.
 // Why a file is still there after the system reported its deletion done
@@ -272,6 +263,14 @@ void CutFile(HANDLE file, DWORD size) {
 }
 
 }  // namespace
+
+bool MakeTargetFolder(const std::string& targetPath) {
+    const std::string folder = FolderPart(targetPath);
+    if (folder.empty()) return false;
+    const std::string withoutSlash = folder.substr(0, folder.size() - 1);
+    if (PathExists(withoutSlash)) return false;
+    return CreateFolderIfMissing(withoutSlash) == 0;
+}
 
 // Deletes one file of [DeleteFilesEnd]: 0, or why not (DeletionRefusal's
 // code, kErrorNotAFile for a folder, the deletion's error).
@@ -294,7 +293,7 @@ RebootDeletionFunction SetRebootDeletionFunction(RebootDeletionFunction function
 
 uint32_t CopyPackageFile(const std::string& source, const std::string& target, int32_t& scheduled,
                          const HeldContent* held, CopyDetails* details) {
-    if (details) details->finished = false;
+    if (details) details->finished = details->folderMade = false;
     if (source.empty()) return 0;
     // A path the policy refuses is never handed to a file call.
     if (const uint32_t refused = CheckPath(source)) return refused;
@@ -315,6 +314,20 @@ uint32_t CopyPackageFile(const std::string& source, const std::string& target, i
     if (error == ERROR_PATH_NOT_FOUND) {
         folderMade = MakeTargetFolder(target);
         error = CopyToNewTarget(package, target);
+    }
+    if (details && details->newTargetOnly) {
+        // Nothing that was there is changed: on failure the folder made for
+        // the copy goes again.
+        details->folderMade = folderMade && error == 0;
+        if (error != 0 && folderMade) {
+            const std::string folder = FolderPart(target);
+            RemoveFolder(folder.substr(0, folder.size() - 1));
+        }
+        if (error == 0) {
+            if (attributesCopied) ClearAttributes(target, FILE_ATTRIBUTE_READONLY);
+            details->finished = !attributesCopied && package.finalAttributes;
+        }
+        return error;
     }
     if (IsNameTaken(error)) error = ReplaceTarget(package, target, scheduled, attributesCopied);
     if (error == 0) {
@@ -420,6 +433,8 @@ int DeleteAtReboot(const std::string& path) {
     if (ini.empty()) return 0;
     return AddRenameDeletion(ini, path);
 }
+
+void RemoveMadeFile(const std::string& path) { RemoveFile(path); }
 
 void ClearReadOnlyAndArchive(const std::string& path) {
     ClearAttributes(path, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE);
