@@ -14,6 +14,7 @@
 #include "bench_util_win32.h"
 #include "engine/install_context.h"
 #include "items/files/file_operations.h"
+#include "items/files/file_texts.h"
 #include "model/install_script.h"
 
 using dp::bench::Seconds;
@@ -56,9 +57,12 @@ int main(int argc, char** argv) {
             it.selected = it.needsUpdate = it.sourceExists = 1;
             it.sourcePath = src + "\\" + name;
             it.targetPath = dst + "\\" + name;
-            it.sourceVersionText = "1.1.2024";
-            it.sourceDetails = std::to_string(bytes) + "; 1.1.2024";
-            it.targetVersionText = "- not found -";
+            dp::FileFacts facts;
+            facts.factsOk = 1;
+            facts.size = bytes;
+            facts.lastWriteTime = 133485840000000000ULL;  // 1 January 2024, noon
+            dp::ShowSourceFacts(it, facts, "", true);
+            it.targetShown = static_cast<uint8_t>(dp::FileShown::kNotFound);
             script.fileList.items.push_back(it);
         }
         const char* label = level == dp::LogLevel::None ? "install phase, log NONE"

@@ -324,13 +324,21 @@ int RunPlan(char* commandLine, const std::string& planPath) {
         if (!ProcessorFaultOccurred()) ScriptOwner failed(currentScript);
         return kExitFailure;
     }
-    std::vector<PlanRow> rows = std::move(messages);
     ApplyOptions(*script, commandLine);
     if (script->rollback)
-        rows.push_back({"[Parameters]", "rollback", "", "", "", "", "", "", "", "",
-                        "transactional: a failure or a Cancel undoes every change (programs that ran excepted)"});
-    for (PlanRow& row : BuildInstallPlan(*script)) rows.push_back(std::move(row));
-    return WriteReport(planPath, FormatPlan(rows, ReportFormOf(planPath))) ? kExitSuccess : kExitFailure;
+        messages.push_back({"[Parameters]", "rollback", "", "", "", "", "", "", "", "",
+                            "transactional: a failure or a Cancel undoes every change (programs that ran excepted)"});
+    // Written row by row as the items describe themselves: a plan of many
+    // items is never held whole.
+    std::FILE* file = OpenStreamAt(ResolveScriptPath(planPath, ProgramDirectory()), "wb");
+    if (!file) return kExitFailure;
+    ReportWriter writer(ReportFormOf(planPath), kPlanColumns, [file](std::string_view piece) {
+        return std::fwrite(piece.data(), 1, piece.size(), file) == piece.size();
+    });
+    for (const PlanRow& row : messages) WritePlanRow(writer, row);
+    DescribeInstallPlan(*script, [&writer](PlanRow&& row) { WritePlanRow(writer, row); });
+    const bool written = writer.Finish();
+    return std::fclose(file) == 0 && written ? kExitSuccess : kExitFailure;
 }
 
 // Whether a run of this program waits for the reboot: its RunOnce entry.

@@ -70,37 +70,74 @@ std::string JsonString(std::string_view text, CodePageReader readCodePage) {
     return out;
 }
 
-std::string FormatTabRows(const std::vector<std::string>& columns, const ReportRows& rows) {
-    std::string text;
-    for (size_t i = 0; i < columns.size(); ++i) text += (i ? "\t" : "") + TabField(columns[i]);
-    text += '\n';
-    for (const std::vector<std::string>& row : rows) {
-        for (size_t i = 0; i < columns.size(); ++i) {
-            if (i) text += '\t';
-            text += TabField(FieldAt(row, i));
-        }
-        text += '\n';
+ReportWriter::ReportWriter(ReportForm form, const std::vector<std::string>& columns, Sink sink,
+                           CodePageReader readCodePage)
+    : form_(form), columns_(columns.size()), sink_(std::move(sink)), readCodePage_(readCodePage) {
+    if (form_ == ReportForm::kTabs) {
+        for (size_t i = 0; i < columns.size(); ++i) pending_ += (i ? "\t" : "") + TabField(columns[i]);
+        pending_ += '\n';
+        return;
     }
+    names_.reserve(columns.size());
+    for (const std::string& column : columns) names_.push_back(JsonString(column, readCodePage_) + ":");
+    pending_ = "[";
+}
+
+void ReportWriter::Row(const std::vector<std::string>& row) {
+    if (form_ == ReportForm::kTabs) {
+        for (size_t i = 0; i < columns_; ++i) {
+            if (i) pending_ += '\t';
+            pending_ += TabField(FieldAt(row, i));
+        }
+        pending_ += '\n';
+    } else {
+        pending_ += rows_ ? ",\n{" : "\n{";
+        for (size_t i = 0; i < columns_; ++i) {
+            if (i) pending_ += ',';
+            pending_ += names_[i];
+            pending_ += JsonString(FieldAt(row, i), readCodePage_);
+        }
+        pending_ += '}';
+    }
+    ++rows_;
+    // Handed on in pieces of some size, not line by line.
+    if (pending_.size() >= (size_t{64} << 10)) Flush();
+}
+
+bool ReportWriter::Finish() {
+    if (form_ == ReportForm::kJson) pending_ += "\n]\n";
+    Flush();
+    return ok_;
+}
+
+void ReportWriter::Flush() {
+    if (!pending_.empty() && ok_) ok_ = sink_(pending_);
+    pending_.clear();
+}
+
+namespace {
+
+std::string FormatWhole(ReportForm form, const std::vector<std::string>& columns, const ReportRows& rows,
+                        CodePageReader readCodePage) {
+    std::string text;
+    ReportWriter writer(form, columns, [&text](std::string_view piece) {
+        text += piece;
+        return true;
+    }, readCodePage);
+    for (const std::vector<std::string>& row : rows) writer.Row(row);
+    writer.Finish();
     return text;
+}
+
+}  // namespace
+
+std::string FormatTabRows(const std::vector<std::string>& columns, const ReportRows& rows) {
+    return FormatWhole(ReportForm::kTabs, columns, rows, FromSystemCodePage);
 }
 
 std::string FormatJsonRows(const std::vector<std::string>& columns, const ReportRows& rows,
                            CodePageReader readCodePage) {
-    std::vector<std::string> names;
-    names.reserve(columns.size());
-    for (const std::string& column : columns) names.push_back(JsonString(column, readCodePage) + ":");
-    std::string text = "[";
-    for (size_t r = 0; r < rows.size(); ++r) {
-        text += r ? ",\n{" : "\n{";
-        for (size_t i = 0; i < columns.size(); ++i) {
-            if (i) text += ',';
-            text += names[i];
-            text += JsonString(FieldAt(rows[r], i), readCodePage);
-        }
-        text += '}';
-    }
-    text += "\n]\n";
-    return text;
+    return FormatWhole(ReportForm::kJson, columns, rows, readCodePage);
 }
 
 std::string FormatReport(ReportForm form, const std::vector<std::string>& columns, const ReportRows& rows,

@@ -2,6 +2,7 @@
 // Reports that other programs read (the plan of a run, a verification of a
 // machine): rows of text fields under named columns, written either as
 // tab-separated lines or as JSON. Pure text functions.
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,39 @@ using CodePageReader = std::u16string (*)(std::string_view);
 // Every row is written with one field per column: missing fields are empty,
 // fields beyond the columns are left out.
 using ReportRows = std::vector<std::vector<std::string>>;
+
+// Writes a report row by row, to a sink that takes the text in pieces (a
+// file, a string): the same text FormatReport gives for all the rows at once,
+// without holding them. The sink's answer false (nothing more can be written)
+// is kept: ok() tells whether every piece was taken.
+class ReportWriter {
+public:
+    using Sink = std::function<bool(std::string_view)>;
+    ReportWriter(ReportForm form, const std::vector<std::string>& columns, Sink sink,
+                 CodePageReader readCodePage = FromSystemCodePage);
+    ReportWriter(const ReportWriter&) = delete;
+    ReportWriter& operator=(const ReportWriter&) = delete;
+
+    // One row: one field per column (missing fields empty, fields beyond the
+    // columns left out).
+    void Row(const std::vector<std::string>& fields);
+    // The end of the report; everything goes to the sink. Whether every
+    // piece was taken.
+    bool Finish();
+    bool ok() const { return ok_; }
+
+private:
+    void Flush();
+
+    ReportForm form_;
+    size_t columns_;
+    std::vector<std::string> names_;  // JSON: each column's name with its colon
+    Sink sink_;
+    CodePageReader readCodePage_;
+    std::string pending_;
+    size_t rows_ = 0;
+    bool ok_ = true;
+};
 
 // A header line of the column names and one line per row, fields separated by
 // tabs; tabs and line ends inside a field become blanks. The bytes stay those

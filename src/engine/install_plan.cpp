@@ -11,6 +11,8 @@ std::vector<std::string> PlanFields(const PlanRow& r) {
             r.sourceVersion, r.sourceSize, r.sourceDate, r.reason};
 }
 
+void WritePlanRow(ReportWriter& writer, const PlanRow& row) { writer.Row(PlanFields(row)); }
+
 std::string FormatPlan(const std::vector<PlanRow>& rows, ReportForm form) {
     ReportRows fields;
     fields.reserve(rows.size());

@@ -17,5 +17,7 @@ std::vector<std::string> PlanFields(const PlanRow& row);
 // The plan as tab-separated lines (a header line and one line per row; tabs
 // and line ends inside a field become blanks) or as JSON (report_format.h).
 std::string FormatPlan(const std::vector<PlanRow>& rows, ReportForm form = ReportForm::kTabs);
+// The same, row by row (a writer made with kPlanColumns).
+void WritePlanRow(ReportWriter& writer, const PlanRow& row);
 
 }  // namespace dp

@@ -17,7 +17,8 @@ WorkPhase BuildInstallPhase(InstallScript& script);
 WorkPhase BuildEndPhase(InstallScript& script);
 
 // Every counted item of both phases, in the order the run would handle them
-// (the end phase's as an ordinary run would build it). Windows only.
-std::vector<PlanRow> BuildInstallPlan(InstallScript& script);
+// (the end phase's as an ordinary run would build it), handed to `visit` one
+// at a time. Windows only.
+void DescribeInstallPlan(InstallScript& script, const std::function<void(PlanRow&&)>& visit);
 
 }  // namespace dp

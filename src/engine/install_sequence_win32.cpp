@@ -102,10 +102,9 @@ WorkPhase Build(const SequenceStep (&sequence)[N], InstallScript& script) {
 WorkPhase BuildInstallPhase(InstallScript& script) { return Build(kInstallSequence, script); }
 WorkPhase BuildEndPhase(InstallScript& script) { return Build(kEndSequence, script); }
 
-std::vector<PlanRow> BuildInstallPlan(InstallScript& script) {
-    std::vector<PlanRow> rows = DescribeWorkPhase(BuildInstallPhase(script));
-    for (PlanRow& row : DescribeWorkPhase(BuildEndPhase(script))) rows.push_back(std::move(row));
-    return rows;
+void DescribeInstallPlan(InstallScript& script, const std::function<void(PlanRow&&)>& visit) {
+    DescribeWorkPhase(BuildInstallPhase(script), visit);
+    DescribeWorkPhase(BuildEndPhase(script), visit);
 }
 
 }  // namespace dp

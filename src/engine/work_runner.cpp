@@ -93,8 +93,7 @@ bool RunWorkPhase(WorkPhase& phase, StepContext& step, std::atomic<uint8_t>& can
     return !step.isCancelled();
 }
 
-std::vector<PlanRow> DescribeWorkPhase(const WorkPhase& phase) {
-    std::vector<PlanRow> rows;
+void DescribeWorkPhase(const WorkPhase& phase, const std::function<void(PlanRow&&)>& visit) {
     const char* text = "";
     for (const WorkStep& row : phase) {
         if (row.sectionText) text = row.sectionText;
@@ -102,9 +101,14 @@ std::vector<PlanRow> DescribeWorkPhase(const WorkPhase& phase) {
             if (!item->counted()) continue;
             PlanRow described = item->Describe();
             described.step = text;
-            rows.push_back(std::move(described));
+            visit(std::move(described));
         }
     }
+}
+
+std::vector<PlanRow> DescribeWorkPhase(const WorkPhase& phase) {
+    std::vector<PlanRow> rows;
+    DescribeWorkPhase(phase, [&rows](PlanRow&& row) { rows.push_back(std::move(row)); });
     return rows;
 }
 

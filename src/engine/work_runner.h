@@ -2,6 +2,7 @@
 // The install and end phases as lists of work items, and the one runner that
 // carries them out: the headings and section texts, Cancel between items,
 // the tally of every outcome, the report of every failure, the end of a phase.
+#include <functional>
 #include <vector>
 
 #include "items/work_item.h"
@@ -26,6 +27,8 @@ bool RunWorkPhase(WorkPhase& phase, StepContext& step, std::atomic<uint8_t>& can
 // The plan rows of the counted items, in order; each row's step is the
 // section text of its step, or of the last step before it that has one.
 std::vector<PlanRow> DescribeWorkPhase(const WorkPhase& phase);
+// The same rows handed to `visit` one at a time, none of them kept.
+void DescribeWorkPhase(const WorkPhase& phase, const std::function<void(PlanRow&&)>& visit);
 
 // One row of a verification: an item that is not as the script leaves it,
 // or that cannot be checked.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "items/files/file_texts.h"
 #include "resources/message_ids.h"
 #include "resources/resource_ids.h"
 
@@ -76,10 +77,10 @@ const std::array<SelectionColumn, 8> kSelectionColumns = {{
 std::string SelectionCellText(const FileItem& item, int column) {
     auto yesNo = [](uint8_t flag) { return std::string(flag ? "Yes" : "No"); };
     switch (column) {
-        case 0: return item.targetName;
-        case 1: return item.targetVersionText;
-        case 2: return item.sourceName;
-        case 3: return item.sourceVersionText;
+        case 0: return TargetName(item);
+        case 1: return TargetVersionText(item);
+        case 2: return SourceName(item);
+        case 3: return SourceVersionText(item);
         case 4: return yesNo(item.needsUpdate);
         case 5: return yesNo(item.registerFile);
         case 6: return yesNo(item.always);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/install_plan.h"
+#include "items/files/file_texts.h"
 #include "items/files/result_line.h"
 #include "items/files/update_rule.h"
 #include "model/install_script.h"
@@ -93,22 +94,20 @@ TEST(ReportFormat, RowsAsTabsAndJson) {
     EXPECT_EQ(FormatReport(ReportForm::kTabs, columns, rows, Latin1), FormatTabRows(columns, rows));
 }
 
-FileItem PlanFile(const std::string& target, const FileFacts& targetFacts, const std::string& versionText) {
+FileItem PlanFile(const std::string& target, const FileFacts& targetFacts, const std::string& version) {
     FileItem it;
     it.targetPath = target;
     it.sourcePath = "P:\\pkg\\" + FileNamePart(target);
     it.targetExists = 1;
     it.sourceExists = 1;
     it.selected = 1;
-    it.targetFacts = targetFacts;
-    it.targetVersionText = versionText;
-    it.targetDetails = targetFacts.factsOk ? FormatFileDetails("12", FormatFileDate(targetFacts.lastWriteTime))
-                                           : std::string(kGetErrorText);
-    it.sourceFacts.factsOk = 1;
-    it.sourceFacts.hasVersion = 1;
-    it.sourceFacts.lastWriteTime = 133617168000000000ULL;  // 1 June 2024, noon
-    it.sourceVersionText = "2.0.0.1";
-    it.sourceDetails = FormatFileDetails("5368709125", "1.6.2024");
+    ShowTargetFacts(it, targetFacts, version, targetFacts.factsOk != 0);
+    FileFacts source;
+    source.factsOk = 1;
+    source.hasVersion = 1;
+    source.size = 5368709125ULL;
+    source.lastWriteTime = 133617168000000000ULL;  // 1 June 2024, noon
+    ShowSourceFacts(it, source, "2.0.0.1", true);
     it.updateRule = static_cast<uint8_t>(UpdateRule::HigherVersion);
     return it;
 }
@@ -121,11 +120,11 @@ TEST(ReportFormat, PlanFileColumns) {
     FileFacts dated;
     dated.factsOk = 1;
     dated.lastWriteTime = 133617168000000000ULL - 864000000000ULL + 10000000ULL;  // 31 May 2024, 12:00:01
+    dated.size = 12;
     FileFacts versioned = dated;
     versioned.hasVersion = 1;
-    script.fileList.items = {PlanFile("C:\\A\\a.txt", dated, "31.5.2024"),
-                             PlanFile("C:\\A\\b.dll", versioned, "1.0"),
-                             PlanFile("C:\\A\\c.dat", FileFacts{}, kGetErrorText)};
+    script.fileList.items = {PlanFile("C:\\A\\a.txt", dated, ""), PlanFile("C:\\A\\b.dll", versioned, "1.0"),
+                             PlanFile("C:\\A\\c.dat", FileFacts{}, "")};
     std::vector<PlanRow> rows;
     for (const FileItem& it : script.fileList.items) {
         rows.push_back(FileItemRow("replace", it, RuleText(static_cast<UpdateRule>(it.updateRule))));

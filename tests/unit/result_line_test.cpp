@@ -2,11 +2,25 @@
 
 #include <functional>
 
-#include "items/files/result_line.h"
 #include "items/files/file_list.h"
+#include "items/files/file_texts.h"
+#include "items/files/result_line.h"
 
 namespace dp {
 namespace {
+
+// The facts of a file read on a day (FILETIME at noon UTC), with a version
+// resource when `version` is given.
+FileFacts Read(uint64_t size, int64_t daysSince1601, bool version) {
+    FileFacts f;
+    f.factsOk = 1;
+    f.size = size;
+    f.lastWriteTime = static_cast<uint64_t>(daysSince1601) * 864000000000ULL + 432000000000ULL;
+    f.hasVersion = version ? 1 : 0;
+    return f;
+}
+// Days from 1 January 1601 to 1 March 2005, 5 December 2006 and 2 February 2002.
+constexpr int64_t k1Mar2005 = 147617, k5Dec2006 = 148261, k2Feb2002 = 146494;
 
 // An existing versioned target replaced by a newer package file, changed by `edit`.
 FileItem Replaced(const std::function<void(FileItem&)>& edit = {}) {
@@ -14,10 +28,8 @@ FileItem Replaced(const std::function<void(FileItem&)>& edit = {}) {
     it.selected = it.targetExists = it.sourceExists = it.needsUpdate = 1;
     it.targetPath = "C:\\App\\core.dll";
     it.sourcePath = "D:\\Pkg\\core.dll";
-    it.targetVersionText = "6.1.2.6";
-    it.targetDetails = "512; 1.3.2005";
-    it.sourceVersionText = "6.1.2.7";
-    it.sourceDetails = "640; 5.12.2006";
+    ShowTargetFacts(it, Read(512, k1Mar2005, true), "6.1.2.6", true);
+    ShowSourceFacts(it, Read(640, k5Dec2006, true), "6.1.2.7", true);
     if (edit) edit(it);
     return it;
 }
@@ -28,9 +40,9 @@ FileItem Deleted(const std::function<void(FileItem&)>& edit = {}) {
         it.deleteItem = 1;
         it.sourceExists = 0;
         it.targetPath = "C:\\App\\old.dll";
-        it.sourcePath = it.sourceVersionText = it.sourceDetails = " ";
-        it.targetVersionText = "2.0.0.1";
-        it.targetDetails = "100; 2.2.2002";
+        it.sourcePath = " ";
+        it.sourceShown = static_cast<uint8_t>(FileShown::kBlank);
+        ShowTargetFacts(it, Read(100, k2Feb2002, true), "2.0.0.1", true);
         if (edit) edit(it);
     });
 }
@@ -40,8 +52,7 @@ TEST(ResultLine, EveryFormOfBothLevels) {
     const FileItem always = Replaced([](FileItem& it) { it.always = 1; });
     const FileItem missingTarget = Replaced([](FileItem& it) {
         it.targetExists = 0;
-        it.targetVersionText = "- not found -";
-        it.targetDetails = "";
+        it.targetShown = static_cast<uint8_t>(FileShown::kNotFound);
     });
     const std::string by = "C:\\App\\core.dll (6.1.2.6; 512; 1.3.2005) is replaced by D:\\Pkg\\core.dll ";
     const struct {
@@ -53,14 +64,14 @@ TEST(ResultLine, EveryFormOfBothLevels) {
         {"replaced by rule", Replaced(), LogLevel::Full, by + "(6.1.2.7; 640; 5.12.2006) [By rule]"},
         {"replaced by user", userChecked, LogLevel::Full, by + "(6.1.2.7; 640; 5.12.2006) [By user checked]"},
         {"replaced always: trailing blank", always, LogLevel::Full, by + "(6.1.2.7; 640; 5.12.2006) "},
-        {"empty version text: details alone", Replaced([](FileItem& it) { it.sourceVersionText = ""; }), LogLevel::Full,
+        {"empty version text: details alone", Replaced([](FileItem& it) { it.sourceVersion = ""; }), LogLevel::Full,
          by + "(640; 5.12.2006) [By rule]"},
         {"installed: no reason", missingTarget, LogLevel::Full, "C:\\App\\core.dll (6.1.2.7; 640; 5.12.2006) is installed"},
         {"deleted", Deleted(), LogLevel::Full, "C:\\App\\old.dll (2.0.0.1; 100; 2.2.2002) is deleted"},
-        {"deleted, no version text", Deleted([](FileItem& it) { it.targetVersionText = ""; }), LogLevel::Full,
+        {"deleted, no version text", Deleted([](FileItem& it) { it.targetVersion = ""; }), LogLevel::Full,
          "C:\\App\\old.dll (100; 2.2.2002) is deleted"},
         {"deleted, unreadable facts",
-         Deleted([](FileItem& it) { it.targetVersionText = it.targetDetails = "- get error -"; }), LogLevel::Full,
+         Deleted([](FileItem& it) { ShowTargetFacts(it, FileFacts{}, "", false); }), LogLevel::Full,
          "C:\\App\\old.dll (- get error -; - get error -) is deleted"},
         {"short, by rule", Replaced(), LogLevel::Short, "Updated C:\\App\\core.dll (6.1.2.7; 640; 5.12.2006) [By rule]"},
         {"short, by user", userChecked, LogLevel::Short, "Updated C:\\App\\core.dll (6.1.2.7; 640; 5.12.2006) [By user checked]"},

@@ -17,6 +17,7 @@
 #include "engine/install_context.h"
 #include "engine/install_phases_win32.h"
 #include "items/files/file_items.h"
+#include "items/files/file_texts.h"
 #include "items/files/result_line.h"
 #include "items/files/file_operations.h"
 #include "model/install_script.h"
@@ -45,29 +46,34 @@ struct Scene {
     }
     std::string Log() const { return ReadFileText(script.logPath); }
 
+    // The facts of a file of this size dated 1 January of the year.
+    static FileFacts Dated(size_t size, int year) {
+        FileFacts f;
+        f.factsOk = 1;
+        f.size = size;
+        f.lastWriteTime = test::FileTimeOf(year, 1, 1);
+        return f;
+    }
+
     FileItem& Add(const std::string& name) {
         FileItem& it = script.fileList.items.emplace_back();
         it.rowKey = script.fileList.count() - 1;
-        it.targetName = name;
         it.targetPath = app + name;
-        it.targetVersionText = "- not found -";
+        it.targetShown = static_cast<uint8_t>(FileShown::kNotFound);
         it.needsUpdate = it.selected = 1;
         return it;
     }
     // An install item as the install sections record it (over `old` when given).
     FileItem& Install(const std::string& name, const std::string& data, std::optional<std::string> old = {}) {
         FileItem& it = Add(name);
-        it.sourceName = name;
         it.sourcePath = pkg + name;
         test::WriteFileText(it.sourcePath, data);
         it.sourceExists = 1;
-        it.sourceVersionText = "1.1.2024";
-        it.sourceDetails = std::to_string(data.size()) + "; 1.1.2024";
+        ShowSourceFacts(it, Dated(data.size(), 2024), "", true);
         if (old) {
             test::WriteFileText(it.targetPath, *old);
             it.targetExists = 1;
-            it.targetVersionText = "1.1.2023";
-            it.targetDetails = std::to_string(old->size()) + "; 1.1.2023";
+            ShowTargetFacts(it, Dated(old->size(), 2023), "", true);
         }
         return it;
     }
@@ -75,13 +81,12 @@ struct Scene {
     void Delete(const std::string& name, bool exists) {
         FileItem& it = Add(name);
         it.deleteItem = 1;
-        it.sourcePath = it.sourceVersionText = it.sourceDetails = " ";
-        it.sourceName = "- need to be deleted -";
+        it.sourcePath = " ";
+        it.sourceShown = static_cast<uint8_t>(FileShown::kBlank);
         if (exists) {
             test::WriteFileText(it.targetPath, "old");
             it.targetExists = 1;
-            it.targetVersionText = "1.1.2020";
-            it.targetDetails = "3; 1.1.2020";
+            ShowTargetFacts(it, Dated(3, 2020), "", true);
         }
     }
 };

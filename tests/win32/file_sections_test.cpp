@@ -11,6 +11,7 @@
 
 #include "base/run_flags.h"
 #include "items/files/file_facts.h"
+#include "items/files/file_texts.h"
 #include "items/files/version_resource.h"
 #include "support/pe_image_builder.h"
 #include "test_support.h"
@@ -154,10 +155,10 @@ TEST_F(FileSections, ReadingAheadDecidesAsReadingInTurn) {
             const FileItem& a = ahead.items[i];
             const FileItem& b = inTurn.items[i];
             SCOPED_TRACE(b.targetPath);
-            EXPECT_EQ(std::tie(a.targetPath, a.sourcePath, a.targetVersionText, a.sourceVersionText, a.targetDetails,
-                               a.sourceDetails),
-                      std::tie(b.targetPath, b.sourcePath, b.targetVersionText, b.sourceVersionText, b.targetDetails,
-                               b.sourceDetails));
+            EXPECT_EQ(std::make_tuple(a.targetPath, a.sourcePath, TargetVersionText(a), SourceVersionText(a),
+                                      TargetDetails(a), SourceDetails(a)),
+                      std::make_tuple(b.targetPath, b.sourcePath, TargetVersionText(b), SourceVersionText(b),
+                                      TargetDetails(b), SourceDetails(b)));
             EXPECT_EQ(std::tie(a.targetExists, a.sourceExists, a.updateRule, a.needsUpdate, a.always),
                       std::tie(b.targetExists, b.sourceExists, b.updateRule, b.needsUpdate, b.always));
             EXPECT_EQ(a.heldSource ? a.heldSource->bytes : "-", b.heldSource ? b.heldSource->bytes : "-");

@@ -13,6 +13,7 @@
 #include "base/path_policy.h"
 #include "items/com/com_registration.h"
 #include "items/files/file_items.h"
+#include "items/files/file_texts.h"
 #include "items/rollback/journal_win32.h"
 #include "test_support.h"
 
@@ -89,8 +90,8 @@ TEST(QuietCopies, FactsReadByTheCopyLogAndInstallTheSame) {
             SCOPED_TRACE(it.targetPath);
             EXPECT_EQ(it.sourceFactsAtCopy, 0);
             const FileItem& same = read.step.files.items[static_cast<size_t>(it.rowKey)];
-            EXPECT_EQ(it.sourceVersionText, same.sourceVersionText);
-            EXPECT_EQ(it.sourceDetails, same.sourceDetails);
+            EXPECT_EQ(SourceVersionText(it), SourceVersionText(same));
+            EXPECT_EQ(SourceDetails(it), SourceDetails(same));
             EXPECT_EQ(it.sourceFacts.lastWriteTime, same.sourceFacts.lastWriteTime);
             EXPECT_FALSE(it.heldSource);
         }

@@ -23,13 +23,12 @@ struct FileFactTexts {
 int ReadFileFacts(const std::string& path, FileFacts& facts, FileFactTexts& texts,
                   std::string& errorText, std::shared_ptr<const HeldContent>* wholeFile = nullptr);
 
-// Facts and texts of one file, as an item shows them: the version text (or
-// the date text without a version resource) and "size; date"; both texts
-// tell an error when the facts cannot be read (error then holds the system's
-// code). Returns whether they were read. With wholeFile, a small file's
-// bytes come back there.
-bool ReadShownFacts(const std::string& path, FileFacts& facts, std::string& versionText, std::string& details,
-                    uint32_t& error, std::shared_ptr<const HeldContent>* wholeFile = nullptr);
+// The facts of one file and, with a version resource, its FileVersion text
+// (else empty), as an item keeps them. Returns whether they were read (else
+// error holds the system's code). With wholeFile, a small file's bytes come
+// back there.
+bool ReadShownFacts(const std::string& path, FileFacts& facts, std::string& version, uint32_t& error,
+                    std::shared_ptr<const HeldContent>* wholeFile = nullptr);
 
 // Version resources are read straight from plain executable images, and
 // through the system's version library for everything else. With true, every

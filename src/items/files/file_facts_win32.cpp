@@ -183,6 +183,7 @@ int ReadFileFacts(const std::string& path, FileFacts& facts, FileFactTexts& text
         }
     }
     const uint64_t size = (static_cast<uint64_t>(high) << 32) | low;
+    facts.size = size;
     texts.sizeText = FormatFileSize(size);
     facts.factsOk = 1;
     if (wholeFile && headRead && size == head.size())
@@ -191,20 +192,14 @@ int ReadFileFacts(const std::string& path, FileFacts& facts, FileFactTexts& text
     return 1;
 }
 
-bool ReadShownFacts(const std::string& path, FileFacts& facts, std::string& versionText, std::string& details,
-                    uint32_t& error, std::shared_ptr<const HeldContent>* wholeFile) {
+bool ReadShownFacts(const std::string& path, FileFacts& facts, std::string& version, uint32_t& error,
+                    std::shared_ptr<const HeldContent>* wholeFile) {
     FileFactTexts texts;
     std::string errorText;
-    error = 0;
-    if (ReadFileFacts(path, facts, texts, errorText, wholeFile)) {
-        versionText = facts.hasVersion ? texts.versionText : texts.dateText;
-        details = FormatFileDetails(texts.sizeText, texts.dateText);
-        return true;
-    }
-    error = texts.errorCode;
-    versionText = kGetErrorText;
-    details = kGetErrorText;
-    return false;
+    const bool read = ReadFileFacts(path, facts, texts, errorText, wholeFile) != 0;
+    error = read ? 0 : texts.errorCode;
+    version = read && facts.hasVersion ? std::move(texts.versionText) : std::string();
+    return read;
 }
 
 void SetVersionLibraryOnly(bool libraryOnly) { g_libraryOnly = libraryOnly; }

@@ -20,6 +20,7 @@
 #include "base/text.h"
 #include "items/files/file_facts.h"
 #include "items/files/file_items.h"
+#include "items/files/file_texts.h"
 #include "items/files/file_operations.h"
 #include "items/files/result_line.h"
 #include "items/files/update_rule.h"
@@ -158,7 +159,9 @@ private:
 void ReadFactsLeftToTheCopy(FileItem& it, std::shared_ptr<const HeldContent>& held, CopyDetails& details) {
     if (!it.sourceFactsAtCopy) return;
     uint32_t error = 0;
-    ReadShownFacts(it.sourcePath, it.sourceFacts, it.sourceVersionText, it.sourceDetails, error, &held);
+    std::string version;
+    const bool read = ReadShownFacts(it.sourcePath, it.sourceFacts, version, error, &held);
+    ShowSourceFacts(it, it.sourceFacts, std::move(version), read);
     it.sourceFactsAtCopy = 0;
     // Without the package file's attributes the copy looks at them.
     details.heldJustRead = held != nullptr && held->attributes != 0;
@@ -327,7 +330,7 @@ public:
     PlanRow Describe() const override {
         const FileItem& it = files_.items[index_];
         if (Unreadable(it))
-            return FileItemRow("unreadable", it, "facts unreadable: " + it.unreadablePath + ": " + ErrorWords(it.factsError));
+            return FileItemRow("unreadable", it, "facts unreadable: " + UnreadablePath(it) + ": " + ErrorWords(it.factsError));
         const char* action = !it.sourceExists ? "missing source"
                              : !it.selected   ? "keep"
                              : it.targetExists ? "replace"
@@ -372,7 +375,7 @@ private:
         // A file whose facts could not be read (held open by another program
         // without sharing, say) was not decided on: not installed, and told.
         if (Unreadable(it))
-            return ItemResult::Failed(it.factsError, FormatLogMessage(it.factsError, kMsgFactsUnreadable, it.unreadablePath),
+            return ItemResult::Failed(it.factsError, FormatLogMessage(it.factsError, kMsgFactsUnreadable, UnreadablePath(it)),
                                       Report::kLog);
         // Up to date, or left out by the user; a missing source is a file
         // this run could not install (the reading told it already).

@@ -28,6 +28,7 @@ class VariableTable;
 // What was found out about one file when its line was read.
 struct FileFacts {
     uint64_t lastWriteTime = 0;  // FILETIME as a 64-bit number (UTC)
+    uint64_t size = 0;
     uint32_t versionMS = 0;
     uint32_t versionLS = 0;
     int32_t hasVersion = 0;
@@ -43,6 +44,20 @@ struct HeldContent {
     uint32_t attributes = 0;  // the file's attributes then
 };
 
+// What an item shows of one of its files (the module selection, the result
+// lines, the plan): the texts are made from the facts when they are asked for.
+enum class FileShown : uint8_t {
+    kNothing,        // no texts: the file was not looked at (yet)
+    kFacts,          // its version text (the date without a version resource) and "size; date"
+    kGetError,       // its facts could not be read: "- get error -" for both
+    kNotFound,       // an installed file that is not there: "- not found -" and no details
+    kSourceMissing,  // a package file that is not there: the message "Not found" and no details
+    kBlank,          // the package side of a delete item: " " for both
+};
+
+// One line of a file section. It keeps what the line needs: its two paths,
+// the facts of its files and the text of a version resource where a file
+// has one; names and shown texts are made from these (file_texts.h).
 struct FileItem {
     int32_t rowKey = 0;
     uint8_t selected = 0;
@@ -64,19 +79,19 @@ struct FileItem {
     // and archive clear) after its last write: nothing is left for the end
     // phase to clear.
     uint8_t finished = 0;
-    // With the rule FactsUnreadable: the file whose facts could not be read
-    // and the system's code of the failed step.
+    uint8_t targetShown = 0;  // FileShown
+    uint8_t sourceShown = 0;
+    // With the rule FactsUnreadable: whose facts could not be read (the
+    // installed file's, else the package file's) and the system's code of
+    // the failed step.
+    uint8_t unreadableTarget = 0;
     uint32_t factsError = 0;
-    std::string unreadablePath;
     std::string targetPath;
     std::string sourcePath;
-    std::string targetName;
-    std::string sourceName;
-    std::string targetVersionText;
-    std::string sourceVersionText;
-    std::string targetDetails;
-    std::string sourceDetails;
-    // The facts those texts were made from (factsOk 0 when none were read).
+    // The FileVersion text of a file with a version resource (else empty).
+    std::string targetVersion;
+    std::string sourceVersion;
+    // The facts the texts are made from (factsOk 0 when none were read).
     FileFacts targetFacts;
     FileFacts sourceFacts;
     // The package file's bytes, for an item to install in a quiet run (none

@@ -12,6 +12,7 @@
 #include "base/text.h"
 #include "items/files/file_facts.h"
 #include "items/files/file_list.h"
+#include "items/files/file_texts.h"
 #include "items/files/update_rule.h"
 #include "log/error_messages.h"
 #include "log/message_box.h"
@@ -32,19 +33,25 @@ std::string CompletePathField(std::string field, VariableTable& variables,
     return CompleteFilePath(field, programDirectory);
 }
 
-// Existence, facts and texts of an installed file, as its item shows them,
-// and its last-write time as the system tells it without opening the file.
-bool GatherTarget(const std::string& path, FileFacts& facts, std::string& versionText, std::string& details,
-                  uint32_t& error, uint64_t& lastWriteTime) {
+// Existence and facts of an installed file (with its version text; read
+// tells whether they could be read), and its last-write time as the system
+// tells it without opening the file.
+bool GatherTarget(const std::string& path, FileFacts& facts, std::string& version, bool& read, uint32_t& error,
+                  uint64_t& lastWriteTime) {
     facts = FileFacts{};
     error = 0;
-    if (!FileExists(path, lastWriteTime)) {
-        versionText = kNotFoundText;
-        details.clear();
-        return false;
-    }
-    ReadShownFacts(path, facts, versionText, details, error);
+    read = false;
+    if (!FileExists(path, lastWriteTime)) return false;
+    read = ReadShownFacts(path, facts, version, error);
     return true;
+}
+
+// What an item shows of its installed file after GatherTarget.
+void ShowGatheredTarget(FileItem& item, bool exists, const FileFacts& facts, std::string version, bool read) {
+    if (exists)
+        ShowTargetFacts(item, facts, std::move(version), read);
+    else
+        item.targetShown = static_cast<uint8_t>(FileShown::kNotFound);
 }
 
 // The facts of what one install line names, read in the line's turn or
@@ -56,14 +63,15 @@ struct LineFacts {
     // exists, with its last-write time (targetLooked).
     bool targetLooked = false;
     bool targetExists = false;
+    bool targetRead = false;
     FileFacts targetFacts;
-    std::string targetVersionText, targetDetails;
+    std::string targetVersion;
     uint32_t targetError = 0;
     uint64_t targetTime = 0;
     // The package file.
     bool sourceRead = false;
     FileFacts sourceFacts;
-    std::string sourceVersionText, sourceDetails;
+    std::string sourceVersion;
     uint32_t sourceError = 0;
     std::shared_ptr<const HeldContent> whole;
     // Found, its facts left to the copy (the target is missing).
@@ -84,8 +92,8 @@ struct LineReading {
 void ReadLineFacts(LineFacts& line, const LineReading& how) {
     line.read = true;
     if (how.everyTarget) {
-        line.targetExists = GatherTarget(line.targetPath, line.targetFacts, line.targetVersionText,
-                                         line.targetDetails, line.targetError, line.targetTime);
+        line.targetExists = GatherTarget(line.targetPath, line.targetFacts, line.targetVersion, line.targetRead,
+                                         line.targetError, line.targetTime);
     } else if (how.factsAtCopy) {
         line.targetLooked = true;
         line.targetExists = FileExists(line.targetPath, line.targetTime);
@@ -94,8 +102,8 @@ void ReadLineFacts(LineFacts& line, const LineReading& how) {
             return;
         }
     }
-    line.sourceRead = ReadShownFacts(line.sourcePath, line.sourceFacts, line.sourceVersionText, line.sourceDetails,
-                                     line.sourceError, how.holdWhole ? &line.whole : nullptr);
+    line.sourceRead = ReadShownFacts(line.sourcePath, line.sourceFacts, line.sourceVersion, line.sourceError,
+                                     how.holdWhole ? &line.whole : nullptr);
 }
 
 // What a field will name once its line is read, or "" when its variables
@@ -195,13 +203,11 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
         if (parts.always) item.always = 1;
 
         item.targetPath = CompletePathField(parts.target, variables, programDirectory);
-        item.targetName = FileNamePart(item.targetPath);
         ShowProgressLine(item.targetPath, kItemLine);
         PollStop(++done, total, stop);
         if (stop == 1) return 0;
         item.sourcePath = CompletePathField(parts.source, variables, programDirectory);
         ShowProgressLine(item.sourcePath, kItemLine);
-        item.sourceName = FileNamePart(item.sourcePath);
 
         LineFacts facts;
         if (early && early->read && early->targetPath == item.targetPath && early->sourcePath == item.sourcePath) {
@@ -218,16 +224,17 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
         uint32_t targetError = facts.targetError;
         if (readEveryTarget) {
             item.targetExists = facts.targetExists ? 1 : 0;
-            item.targetVersionText = std::move(facts.targetVersionText);
-            item.targetDetails = std::move(facts.targetDetails);
+            ShowGatheredTarget(item, facts.targetExists, facts.targetFacts, std::move(facts.targetVersion),
+                               facts.targetRead);
         } else if (!(item.targetExists = facts.targetLooked ? facts.targetExists
                                                             : FileExists(item.targetPath, targetTime))) {
-            item.targetVersionText = kNotFoundText;
+            item.targetShown = static_cast<uint8_t>(FileShown::kNotFound);
         }
         const FileFacts& sourceFacts = facts.sourceFacts;
         std::shared_ptr<const HeldContent>& whole = facts.whole;
-        item.sourceVersionText = std::move(facts.sourceVersionText);
-        item.sourceDetails = std::move(facts.sourceDetails);
+        // (A package file left to the copy shows nothing until then.)
+        if (!facts.sourceForCopy)
+            ShowSourceFacts(item, sourceFacts, std::move(facts.sourceVersion), facts.sourceRead);
         // A package file is usually there: its facts are read first, and only
         // when that fails is it looked for. With the target missing, the copy
         // may read them.
@@ -238,8 +245,7 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
         const bool sourceRefused = CheckPath(item.sourcePath) != 0;
         const bool refused = sourceRefused || CheckPath(item.targetPath) != 0;
         if (!item.sourceExists) {
-            item.sourceVersionText = LoadMessage(kMsgNotFound);
-            item.sourceDetails.clear();
+            item.sourceShown = static_cast<uint8_t>(FileShown::kSourceMissing);
             if (!sourceRefused && UserChoosesToFinish(item.sourcePath)) return 0;
         }
 
@@ -247,14 +253,17 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
         // package file's facts alone keep is kept, also when its own facts
         // cannot be read: the decision does not need them.
         const bool keptUnread = item.targetExists && KeptWhateverTargetFacts(item, sourceFacts, targetTime);
-        if (!readEveryTarget && item.targetExists && !keptUnread)
-            ReadShownFacts(item.targetPath, targetFacts, item.targetVersionText, item.targetDetails, targetError);
+        if (!readEveryTarget && item.targetExists && !keptUnread) {
+            std::string version;
+            const bool read = ReadShownFacts(item.targetPath, targetFacts, version, targetError);
+            ShowTargetFacts(item, targetFacts, std::move(version), read);
+        }
         const UpdateRule rule = keptUnread ? UpdateRule::SameOrOlder : DecideUpdate(item, targetFacts, sourceFacts);
         item.updateRule = static_cast<uint8_t>(rule);
         if (rule == UpdateRule::FactsUnreadable) {
             // Neither kept nor installed unseen: the copy item reports it.
             const bool targetUnread = !targetFacts.factsOk;
-            item.unreadablePath = targetUnread ? item.targetPath : item.sourcePath;
+            item.unreadableTarget = targetUnread ? 1 : 0;
             item.factsError = targetUnread ? targetError : facts.sourceError;
         }
         item.needsUpdate = refused || RuleInstalls(rule) ? 1 : 0;
@@ -288,9 +297,7 @@ int FileList::ParseDeleteSection(const std::string& section, int registerFile, i
         FileItem item;
         item.rowKey = count();
         item.sourcePath = " ";
-        item.sourceVersionText = " ";
-        item.sourceDetails = " ";
-        item.sourceName = kNeedToBeDeletedText;
+        item.sourceShown = static_cast<uint8_t>(FileShown::kBlank);
         item.sourceExists = 0;
         item.font = static_cast<uint8_t>(font ? 1 : 0);
         item.registerFile = static_cast<uint8_t>(registerFile ? 1 : 0);
@@ -301,11 +308,14 @@ int FileList::ParseDeleteSection(const std::string& section, int registerFile, i
         item.system = 0;
 
         item.targetPath = CompletePathField(std::string(line), variables, variables.programDirectory);
-        item.targetName = FileNamePart(item.targetPath);
         uint32_t error = 0;
         uint64_t time = 0;
-        item.targetExists =
-            GatherTarget(item.targetPath, item.targetFacts, item.targetVersionText, item.targetDetails, error, time);
+        FileFacts facts;
+        std::string version;
+        bool read = false;
+        const bool exists = GatherTarget(item.targetPath, facts, version, read, error, time);
+        item.targetExists = exists ? 1 : 0;
+        ShowGatheredTarget(item, exists, facts, std::move(version), read);
         items.push_back(std::move(item));
     }
     return 1;

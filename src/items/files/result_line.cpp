@@ -5,6 +5,7 @@
 #include "base/system_text.h"
 #include "items/files/file_operations.h"
 #include "items/files/file_list.h"
+#include "items/files/file_texts.h"
 #include "items/files/update_rule.h"
 #include "resources/message_ids.h"
 
@@ -32,13 +33,9 @@ std::string ResultReason(const FileItem& item) {
     return "[By user checked]";
 }
 
-std::string SourceGroup(const FileItem& item) {
-    return Group(item.sourceVersionText, item.sourceDetails);
-}
+std::string SourceGroup(const FileItem& item) { return Group(SourceVersionText(item), SourceDetails(item)); }
 
-std::string TargetGroup(const FileItem& item) {
-    return Group(item.targetVersionText, item.targetDetails);
-}
+std::string TargetGroup(const FileItem& item) { return Group(TargetVersionText(item), TargetDetails(item)); }
 
 std::string FormatResultLine(const FileList& list, LogLevel logLevel, int item) {
     if (logLevel == LogLevel::None || item < 0 || item >= list.count()) return "";
@@ -105,10 +102,10 @@ void FileColumns(const std::string& versionText, const std::string& details, con
 
 PlanRow FileItemRow(const char* action, const FileItem& it, const std::string& reason) {
     PlanRow row{"", action, it.targetPath, it.deleteItem ? std::string() : it.sourcePath};
-    FileColumns(it.targetVersionText, it.targetDetails, it.targetFacts, row.targetVersion, row.targetSize,
+    FileColumns(TargetVersionText(it), TargetDetails(it), it.targetFacts, row.targetVersion, row.targetSize,
                 row.targetDate);
     if (!it.deleteItem)
-        FileColumns(it.sourceVersionText, it.sourceDetails, it.sourceFacts, row.sourceVersion, row.sourceSize,
+        FileColumns(SourceVersionText(it), SourceDetails(it), it.sourceFacts, row.sourceVersion, row.sourceSize,
                     row.sourceDate);
     row.reason = reason;
     return row;
