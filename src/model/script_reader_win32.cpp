@@ -102,7 +102,12 @@ int InstallScript::ReadScript(const std::string& scriptPath) {
         int result = 0;
         GuardOutcome outcome = RunGuarded(
             [&] {
-                ExtractSection(*this, row.header, buffers->section, buffers->text);
+                // The check of a script maps lines to the whole text: it
+                // keeps it; any other reading holds a large section once.
+                if (observer)
+                    ExtractSection(*this, row.header, buffers->section, buffers->text);
+                else
+                    TakeSection(*this, row.header, buffers->section, buffers->text);
                 return row.parse(*this, buffers->section);
             },
             result);

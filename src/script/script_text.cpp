@@ -131,23 +131,48 @@ void RemoveEmptyLines(std::string& text, LineOrigins* origins) {
         RemoveEmptyLinesTracked<false>(text, lines);
 }
 
-bool FindSectionText(std::string_view text, std::string_view header, std::string& section) {
-    section.clear();
-    size_t at = text.find(header);
+namespace {
+
+// Where the body of the section with this header lies in the text: from
+// right after the header's first occurrence to the next "[" that is not
+// followed by "HKEY_", or to the end. False when the header does not occur.
+bool FindSectionBody(std::string_view text, std::string_view header, size_t& begin, size_t& end) {
+    const size_t at = text.find(header);
     if (at == std::string_view::npos) return false;
-    size_t begin = at + header.size();
-    size_t end = begin;
+    begin = at + header.size();
+    end = begin;
     for (;;) {
         end = text.find('[', end);
         if (end == std::string_view::npos) {
             end = text.size();
-            break;
+            return true;
         }
-        if (text.compare(end + 1, 5, "HKEY_") != 0) break;
+        if (text.compare(end + 1, 5, "HKEY_") != 0) return true;
         ++end;
     }
+}
+
+}  // namespace
+
+bool FindSectionText(std::string_view text, std::string_view header, std::string& section) {
+    section.clear();
+    size_t begin = 0, end = 0;
+    if (!FindSectionBody(text, header, begin, end)) return false;
     section.assign(text.substr(begin, end - begin));
     SectionTrim(section);
+    return true;
+}
+
+bool TakeSection(ReportingBase& reporter, std::string_view header, std::string& section, std::string& text) {
+    if (!ExtractSection(reporter, header, section, text)) return false;
+    size_t begin = 0, end = 0;
+    FindSectionBody(text, header, begin, end);
+    // A body holds no "[" that could begin a header: the headers after it
+    // are found as before.
+    if (end - begin >= kTakenSectionSize) {
+        text.erase(begin, end - begin);
+        text.shrink_to_fit();
+    }
     return true;
 }
 

@@ -50,6 +50,12 @@ bool FindSectionText(std::string_view text, std::string_view header, std::string
 // window's section line.
 bool ExtractSection(ReportingBase& reporter, std::string_view header, std::string& section,
                     std::string_view text);
+// ExtractSection that then takes a large section's body (kTakenSectionSize
+// bytes or more) out of the text, its header left in place: the headers
+// are found in the rest as before (a body holds no header), and the section
+// is held once, not twice. For a reading that needs no section twice.
+constexpr size_t kTakenSectionSize = size_t{64} << 10;
+bool TakeSection(ReportingBase& reporter, std::string_view header, std::string& section, std::string& text);
 
 // The trims: each removes characters of its set at the end of the text, then
 // at its beginning, in place, and returns the text.

@@ -174,6 +174,32 @@ TEST(ScriptText, ExtractShowsOnlyFoundHeaders) {
     EXPECT_EQ(sink.events, std::vector<std::string>{"1:[Strings]"});
 }
 
+// Taking a large section out of the text leaves every other section (and its
+// own header, and a second copy of it) found as before; a small one stays.
+TEST(ScriptText, TakenSectionsLeaveTheOthersAsTheyWere) {
+    ReportingBase reporter;
+    std::string big;
+    for (int i = 0; big.size() < kTakenSectionSize; ++i) big += "C:\\t\\f" + std::to_string(i) + "=[HKEY_x]\r\n";
+    const std::string text = "[Parameters]\r\nLOGLEVEL=FULL\r\n[InstallFiles]\r\n" + big +
+                             "[Strings]\r\nA=1\r\n[InstallFiles]\r\nsecond\r\n[RunFileEnd]\r\nx=y";
+    const char* headers[] = {"[InstallFiles]", "[Parameters]", "[Strings]", "[RunFileEnd]", "[DeleteFilesEnd]"};
+    std::string taken = text;
+    for (const char* header : headers) {
+        SCOPED_TRACE(header);
+        std::string expected, section;
+        const bool found = FindSectionText(text, header, expected);
+        EXPECT_EQ(TakeSection(reporter, header, section, taken), found);
+        EXPECT_EQ(section, expected);
+        if (std::string(header) == "[InstallFiles]") EXPECT_LT(taken.size(), 200u);
+    }
+    // Only the large body went.
+    std::string again;
+    EXPECT_TRUE(FindSectionText(taken, "[InstallFiles]", again));
+    EXPECT_EQ(again, "");
+    EXPECT_EQ(taken, "[Parameters]\r\nLOGLEVEL=FULL\r\n[InstallFiles][Strings]\r\nA=1\r\n[InstallFiles]\r\nsecond\r\n"
+                     "[RunFileEnd]\r\nx=y");
+}
+
 TEST(ScriptText, TrimsAndNumbers) {
     const struct {
         std::string& (*trim)(std::string&);

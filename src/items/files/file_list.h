@@ -88,9 +88,12 @@ struct FileItem {
     uint32_t factsError = 0;
     std::string targetPath;
     std::string sourcePath;
-    // The FileVersion text of a file with a version resource (else empty).
-    std::string targetVersion;
-    std::string sourceVersion;
+    // The FileVersion texts of its files that have a version resource (none
+    // when neither has one: most files).
+    struct VersionTexts {
+        std::string target, source;
+    };
+    std::shared_ptr<const VersionTexts> versions;
     // The facts the texts are made from (factsOk 0 when none were read).
     FileFacts targetFacts;
     FileFacts sourceFacts;

@@ -166,8 +166,8 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
                                   int system, int font, VariableTable& variables,
                                   const std::string& programDirectory) {
     int32_t stop = stopRequested.load();
-    std::string text = section;
-    VariableTrim(text);
+    // (VariableTrim's characters, without a copy of a section that may be large.)
+    const std::string_view text = TrimView(section, " \n\r");
     if (text.empty()) return stop == 1 ? 0 : 1;
 
     const std::vector<std::string_view> lines = SplitLines(text);
@@ -283,8 +283,7 @@ int FileList::ParseInstallSection(const std::string& section, int always, int re
 
 int FileList::ParseDeleteSection(const std::string& section, int registerFile, int font,
                                  VariableTable& variables) {
-    std::string text = section;
-    VariableTrim(text);
+    const std::string_view text = TrimView(section, " \n\r");
     if (text.empty()) return 1;
 
     const std::vector<std::string_view> lines = SplitLines(text);
