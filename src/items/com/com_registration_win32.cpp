@@ -294,21 +294,32 @@ int ReadSavedList(const char* name, std::vector<std::string>& paths) {
         ShowKeyError(rc, kRootName + listPath);
         return 0;
     }
+    // The values are read several at a time, each into its own entry.
+    struct Entry {
+        bool read = false;
+        std::string name, data;
+    };
+    std::vector<Entry> entries(count);
+    ParallelFor(count, kFileCallThreads, [&](size_t i) {
+        Entry& entry = entries[i];
+        entry.data.assign(static_cast<size_t>(longest) + 1, '\0');
+        char valueName[kLongestValueName + 1];
+        DWORD nameSize = sizeof valueName;
+        DWORD dataSize = longest;
+        entry.read = RegEnumValueA(list.get(), static_cast<DWORD>(i), valueName, &nameSize, nullptr, nullptr,
+                                   reinterpret_cast<BYTE*>(entry.data.data()), &dataSize) == ERROR_SUCCESS;
+        if (!entry.read) return;
+        entry.name.assign(valueName, nameSize);
+        entry.data.resize(dataSize);
+    });
     // Each entry goes to the place of its number, so that the paths come out
     // in the order they were saved, whatever order the values are listed in.
     std::vector<std::string> slots(count);
     std::vector<bool> filled(count, false);
-    std::string data(static_cast<size_t>(longest) + 1, '\0');
-    for (DWORD i = 0; i < count; ++i) {
-        char valueName[kLongestValueName + 1];
-        DWORD nameSize = sizeof valueName;
-        DWORD dataSize = longest;
-        if (RegEnumValueA(list.get(), i, valueName, &nameSize, nullptr, nullptr,
-                          reinterpret_cast<BYTE*>(data.data()), &dataSize) != ERROR_SUCCESS)
-            continue;
+    for (const Entry& entry : entries) {
         size_t index = 0;
-        if (!ParseListIndex(std::string(valueName, nameSize), count, index)) continue;
-        slots[index] = PathFromStoredData(data.substr(0, dataSize));
+        if (!entry.read || !ParseListIndex(entry.name, count, index)) continue;
+        slots[index] = PathFromStoredData(entry.data);
         filled[index] = true;
     }
     for (size_t i = 0; i < slots.size(); ++i)
