@@ -14,7 +14,9 @@ benchmark's copyfiles.cpp, built here.
 Cells (every figure a median of --runs runs; ratios are within the cell, whose
 runs alternate A B B A ...):
   start     deployator -QUIET with an empty script and with no script, beside
-            the loop program's start (copyfiles.exe --noop)
+            the loop program's start (copyfiles.exe --noop: a bare Win32
+            program) and a program that imports what deployator.exe imports
+            and does nothing (start_floor.c)
   fresh     quiet install into an empty target folder never used before,
             beside the loop copying the same payload into one; the cell's
             folders are removed after it
@@ -256,8 +258,12 @@ def cell_start(a, results):
     sides = {
         "deployator -QUIET, empty script": lambda r: ["wine", a.exe, "-QUIET", "-C=" + winpath(empty)],
         "deployator -QUIET, no script": lambda r: ["wine", a.exe, "-QUIET"],
+        "same imports, doing nothing": lambda r: ["wine", a.floor],
         "loop program, --noop": lambda r: ["wine", a.loop, "--noop"],
     }
+    # Wine's own services settle after the server's start: a few rounds first.
+    time.sleep(5)
+    alternate(sides, 3)
     res = alternate(sides, max(a.runs, 20))
     results["start"] = res
     base = res["loop program, --noop"]["median"]
@@ -360,6 +366,16 @@ def cell_rollback(a, n, results):
             % (n, name, p["median"], r["median"], r["median"] / p["median"], p["rc"], r["rc"]))
 
 
+def build_floor():
+    out = os.path.join(ROOT, "build", "start_floor.exe")
+    src = os.path.join(HERE, "start_floor.c")
+    if not os.path.exists(out) or os.path.getmtime(out) < os.path.getmtime(src):
+        os.makedirs(os.path.dirname(out), exist_ok=True)
+        subprocess.run(["i686-w64-mingw32-gcc", "-O2", "-s", "-o", out, src, "-lshell32", "-lshlwapi", "-lgdi32",
+                        "-luser32", "-ladvapi32"], check=True)
+    return out
+
+
 def build_loop():
     out = os.path.join(ROOT, "build", "copyfiles.exe")
     src = os.path.join(PEERS_DIR, "copyfiles.cpp")
@@ -383,6 +399,7 @@ def main():
     for d in ("work", "t", "results"):
         os.makedirs(os.path.join(ROOT, d), exist_ok=True)
     a.loop = build_loop()
+    a.floor = build_floor()
     a.exe = os.path.abspath(a.exe)
     for n in sizes:
         payload(n)
