@@ -324,6 +324,10 @@ int RestoreSavedList(const char* name, bool present, const std::vector<std::stri
     return 1;
 }
 
+bool CallComServerWithin(const std::string& path, bool registering, uint32_t limitMs) {
+    return CallServer(path, registering ? kRegister : kUnregister, limitMs).empty();
+}
+
 bool RegisterComServer(std::FILE* log, const std::string& path) {
     const Failure failure = CallServer(path, kRegister);
     ReportFailure(log, failure);

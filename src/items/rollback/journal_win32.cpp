@@ -370,9 +370,9 @@ Status Undo(const JournalRecord& r, std::string& what, bool& undoable) {
     if (r.kind == kServer) {
         const bool registered = r.field(1) == "registered";
         what = "COM server " + path + (registered ? " unregistered" : " registered again");
-        return Status((registered ? UnregisterComServer(nullptr, path) : RegisterComServer(nullptr, path))
-                          ? 0u
-                          : static_cast<uint32_t>(ERROR_GEN_FAILURE));
+        constexpr uint32_t kServerLimitMs = 60000;
+        return Status(CallComServerWithin(path, !registered, kServerLimitMs) ? 0u
+                                                                            : static_cast<uint32_t>(ERROR_GEN_FAILURE));
     }
     if (r.kind == kList) {
         what = "list " + path + " restored";
@@ -440,6 +440,8 @@ std::unique_ptr<Journal> Journal::Continue(const std::string& folder, Status& st
     status = Status();
     return std::unique_ptr<Journal>(new Journal(std::move(file), folder, contents.records.size()));
 }
+
+Journal::~Journal() { (void)Flush(); }
 
 Status Journal::Record(const JournalRecord& record, bool flush) {
     pending_ += EncodeJournalRecord(record);

@@ -30,6 +30,10 @@ public:
                                           const std::string& logPath, Status& status);
     // Goes on with the journal of the run before the reboot.
     static std::unique_ptr<Journal> Continue(const std::string& folder, Status& status);
+    // What is not flushed yet reaches the disk when the journal is closed.
+    ~Journal();
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
 
     // Appends a record; with `flush`, on disk before this returns (a record
     // of a change that destroys something is always flushed).
