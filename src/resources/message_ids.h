@@ -85,5 +85,6 @@ constexpr int kMsgRegisterFunctionFailed = 230;        // "Error of registration
 constexpr int kMsgUnregisterFunctionFailed = 231;      // "Error of unregistration function of module"
 constexpr int kMsgRegister64Failed = 232;              // "Error of 64-bit registration of module"
 constexpr int kMsgUnregister64Failed = 233;            // "Error of 64-bit unregistration of module"
+constexpr int kMsgNeeds64BitWindows = 240;             // "This installation needs 64-bit Windows; ..."
 
 }  // namespace dp

@@ -180,6 +180,10 @@ void ApplyParameterLine(std::string_view key, std::string_view value, ParameterT
     // would empty the log at the end of every phase.
     if (has(key, "LOGSIZE"))
         if (const std::optional<int32_t> size = ParseWholeDecimal(value)) targets.logSizeKB = *size;
+    if (has(key, "ARCHITECTURE")) {
+        if (has(value, "X64")) targets.sixtyFourBit = true;
+        if (has(value, "X86")) targets.sixtyFourBit = false;
+    }
 }
 
 }  // namespace dp

@@ -70,13 +70,15 @@ struct ParameterTargets {
     LogLevel& logLevel;
     std::string& logPath;
     int32_t& logSizeKB;
+    bool& sixtyFourBit;  // ARCHITECTURE: X64 true, X86 false
 };
 
 // Applies one "key=value" line of [Parameters]. The tests are substring
 // tests in this order and several may apply: INSTALLTYPE/TESTINSTALL,
 // LOG/FULL then LOG/NONE, LOGFILE (the whole value, VariableTrim), LOGSIZE
 // (ParseWholeDecimal: a value that is no number changes nothing; a negative
-// one means no limit).
+// one means no limit), ARCHITECTURE/X64 then ARCHITECTURE/X86 (a later line
+// overrides an earlier one; any other value changes nothing).
 void ApplyParameterLine(std::string_view key, std::string_view value, ParameterTargets targets);
 
 }  // namespace dp

@@ -72,6 +72,12 @@ void AddProgramRuns(const RunFileList& list, int phase, WorkItems& items);
 std::string UnambiguousCommandLine(const std::string& command,
                                    const std::function<bool(const std::string& path)>& isFile);
 
+// The command line with its program (the quoted text at its start, else the
+// text up to its first blank) replaced by map(program); the arguments stay
+// as written. A 64-bit run starts a program of the 64-bit system folder
+// through the folder's alias this way.
+std::string WithProgramPath(const std::string& commandLine, const std::function<std::string(const std::string&)>& map);
+
 // The box and log text of a waited program that ended with another code than
 // the script expected (message 166 filled in; no period at the end).
 std::string WrongReturnCodeText(const std::string& command, int32_t expected, int32_t received);

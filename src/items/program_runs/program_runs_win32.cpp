@@ -26,7 +26,7 @@ bool IsExistingFile(const std::string& path) {
 // Starts the command as a process with the installer's environment and
 // current directory.
 Status StartProcess(const std::string& command, StartedProcess& started) {
-    std::string line = UnambiguousCommandLine(command, &IsExistingFile);
+    std::string line = WithProgramPath(UnambiguousCommandLine(command, &IsExistingFile), &ReachablePath);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
@@ -52,7 +52,7 @@ Status WaitForExitCode(HANDLE process, int32_t& code) {
 intptr_t OpenWithShell(const std::string& document) {
     const ComLibrary com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     return reinterpret_cast<intptr_t>(
-        ShellExecuteA(nullptr, nullptr, document.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        ShellExecuteA(nullptr, nullptr, ReachablePath(document).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
 }
 
 std::string ErrorCaption(uint32_t code) { return code ? LoadMessage(kMsgErrorCaption) : std::string(); }

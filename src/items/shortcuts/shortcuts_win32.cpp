@@ -106,7 +106,9 @@ public:
         // A folder that cannot be created makes the save fail, which tells.
         (void)CreateShortcutFolder(linkPath_);
         uint32_t error = 0;
-        if (const HRESULT result = link.get()->SetPath(target_.c_str()); FAILED(result))
+        // The shell that follows the link knows the 64-bit system folder by
+        // its real name only.
+        if (const HRESULT result = link.get()->SetPath(RealSystemPath(target_).c_str()); FAILED(result))
             error = ErrorOfResult(result);
         else
             error = SaveLink(link.get(), linkPath_ + ".lnk");
@@ -134,7 +136,7 @@ private:
         UniqueCom<IShellLinkA> link;
         if (FAILED(com.result()) || FAILED(CreateShellLink(link))) return Check::NotChecked("no shell link object");
         const std::string found = ReadLinkTarget(link.get(), linkPath_ + ".lnk");
-        if (EqualNoCase(found, target_)) return Check::Matches();
+        if (EqualNoCase(found, RealSystemPath(target_))) return Check::Matches();
         return Check::Differs(expected, found.empty() ? "a link that cannot be read" : "a shortcut to " + found);
     }
 
