@@ -28,8 +28,8 @@ REGSAM TargetView(HKEY root, std::string_view subkey);
 // The 64-bit system folder by its real name (GetSystemDirectory:
 // "C:\Windows\System32", which this process's calls would take to the 32-bit
 // folder), and by the alias under which a 32-bit process reaches it
-// ("C:\Windows\Sysnative"), without final backslashes; empty on a 32-bit system (and when
-// the system cannot tell).
+// ("C:\Windows\Sysnative"), without final backslashes; empty on a 32-bit
+// system (and when the system cannot tell).
 struct NativeSystemFolder {
     std::string real, alias;
     std::u16string realWide, aliasWide;

@@ -1,7 +1,7 @@
 // A 64-bit run in parts: the refusal on a 32-bit system (through the seam
-// that tells the system's bitness), the folders of both architectures, the
-// file calls on the 64-bit system folder, and key trees deleted in the
-// 64-bit view. The whole run on Wine's 64-bit prefix is shown end to end by
+// that tells the system's bitness), the folders of both architectures, and
+// key trees deleted in the 64-bit view. The whole run on Wine's 64-bit prefix
+// (file calls on the 64-bit system folder among it) is shown end to end by
 // sixty_four_bit.scn and sixty_four_bit_reboot.scn.
 #include <windows.h>
 
@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "app/driver_win32.h"
-#include "base/file_system_win32.h"
 #include "base/registry_win32.h"
 #include "base/target_architecture_win32.h"
 #include "model/script_check.h"
@@ -35,13 +34,6 @@ std::string Windows() {
 // The system as a 32-bit one while it lives.
 class ThirtyTwoBitSystem {
     Replaced<SystemBitnessFunction> bitness_{SetSystemBitnessForTesting, [] { return false; }};
-};
-
-// The run is a 64-bit one while it lives.
-class SixtyFourBitRun {
-public:
-    SixtyFourBitRun() { SetSixtyFourBitTargets(true); }
-    ~SixtyFourBitRun() { SetSixtyFourBitTargets(false); }
 };
 
 // A script that asks for a 64-bit install, with a file and a value that a
@@ -133,40 +125,6 @@ TEST(SixtyFourBit, FoldersOfBothArchitectures) {
     EXPECT_EQ(table.values[kProgramFilesX64Entry], table.values[kProgramFilesEntry]);
     EXPECT_EQ(table.values[kWindowsSystemX86Entry], table.values[kWindowsSystemEntry]);
     EXPECT_EQ(table.values[kWindowsSystemX64Entry], table.values[kWindowsSystemEntry]);
-}
-
-// In a 64-bit run every file call on the system folder reaches the 64-bit
-// one, and the paths handed back keep the real name; in a 32-bit run the
-// same path is the 32-bit folder's.
-TEST(SixtyFourBit, FileCallsOnTheSystemFolder) {
-    ScratchDir dir;
-    WriteFileText(dir / "src.txt", "sixty-four");
-    const std::string system = SystemDirectory(), windows = Windows();
-    const std::string target = system + "\\dp64unit.txt";
-    const std::string native = windows + "\\Sysnative\\dp64unit.txt", wow64 = windows + "\\SysWOW64\\dp64unit.txt";
-    DeleteFileA(native.c_str());
-    DeleteFileA(wow64.c_str());
-    {
-        const SixtyFourBitRun run;
-        ASSERT_EQ(CopyFileAt(dir / "src.txt", target, true), 0u);
-        EXPECT_EQ(ReadFileText(native), "sixty-four");
-        EXPECT_FALSE(Exists(wow64));
-        EXPECT_TRUE(PathExists(target));
-        std::string full;
-        EXPECT_EQ(FullPathName(target, full), 0u);
-        EXPECT_TRUE(EqualNoCase(full, target)) << full;
-        EXPECT_TRUE(EqualNoCase(ReachablePath(target), native));
-        EXPECT_TRUE(EqualNoCase(RealSystemPath(native), target));
-        EXPECT_EQ(ReachablePath(dir / "src.txt"), dir / "src.txt");
-        EXPECT_EQ(DeleteFileAt(target), 0u);
-        EXPECT_FALSE(Exists(native));
-    }
-    ASSERT_EQ(CopyFileAt(dir / "src.txt", target, true), 0u);
-    EXPECT_TRUE(Exists(wow64));
-    EXPECT_FALSE(Exists(native));
-    EXPECT_EQ(ReachablePath(target), target);
-    EXPECT_TRUE(EqualNoCase(RealSystemPath(native), target));  // the alias means nothing elsewhere
-    DeleteFileA(wow64.c_str());
 }
 
 // A key tree deleted in the 64-bit view goes with every level of it; the key
