@@ -123,7 +123,8 @@ Failure CallInProcess(const std::string& path, const ServerCall& call) {
 // 64-bit regsvr32 does it, silently, waited for with a bound.
 Failure CallThroughNativeTool(const std::string& path, const ServerCall& call, DWORD limitMs) {
     const std::string tool = NativeSystemFilePath("regsvr32.exe");
-    std::string commandLine = "\"" + tool + "\" " + call.switches + " \"" + path + "\"";
+    // The 64-bit tool knows the 64-bit system folder by its real name only.
+    std::string commandLine = "\"" + tool + "\" " + call.switches + " \"" + RealSystemPath(path) + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     StartedProcess started;
