@@ -200,7 +200,7 @@ public:
         if (step.journal) {
             const char* state = &call_ == &kRegister ? "registered" : "unregistered";
             if (const Status noted = step.journal->Record({journal::kServer, {path_, state}}); !noted.ok())
-                return ItemResult::Failed(noted.code(), "", Report::kNone);
+                return ItemResult::Failed(noted.code(), JournalFailureText(noted.code()), Report::kLog);
         }
         Failure failure = CallServer(path_, call_, step.runTimeoutMs);
         if (failure.empty()) return ItemResult::Done();

@@ -156,7 +156,7 @@ public:
             const HKEY root = RootKeyFromPath(keyPath);
             const Status noted =
                 step.journal->NoteValue(root, keyPath, open.subkey, name, TargetView(root, open.subkey));
-            if (!noted.ok()) return ItemResult::Failed(noted.code(), "", Report::kNone);
+            if (!noted.ok()) return ItemResult::Failed(noted.code(), JournalFailureText(noted.code()), Report::kLog);
         }
         const LONG rc = WriteValue(open.key.get(), name, entries_.types[index_], data);
         if (rc == ERROR_SUCCESS) return ItemResult::Done();

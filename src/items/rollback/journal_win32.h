@@ -14,11 +14,14 @@
 #include "base/handles_win32.h"
 #include "base/status.h"
 #include "items/rollback/journal_text.h"
+#include "items/work_item.h"
 
 namespace dp {
 
-// The machine's journal folder: "Deployator\Rollback" in the common
-// application data folder (one run at a time holds the machine).
+// The journal folder: "Deployator\Rollback" in the program files folder for
+// an administrator's runs (which other users cannot write), in the local
+// application data folder for a user's own (one run at a time holds the
+// machine).
 std::string JournalFolder();
 std::string JournalFilePath(const std::string& folder);
 
@@ -62,13 +65,14 @@ public:
     Status SaveKeyTree(HKEY root, const std::string& keyPath, const std::string& subkey, REGSAM view);
 
 private:
-    Journal(UniqueFile file, std::string folder, size_t records);
+    Journal(UniqueFile file, std::string folder, size_t records, std::string runId);
     std::string SavedPath();
 
     UniqueFile file_;
     std::string folder_;
     size_t records_;  // records in the journal, the header left out
-    std::string pending_;  // records written but not yet flushed
+    std::string pending_;  // records not yet handed to the system
+    std::string runId_;    // names the folder of what this run moved aside
 };
 
 // What a rollback did, for the log and the summary.
@@ -76,6 +80,7 @@ struct RollbackReport {
     int undone = 0;
     int notUndone = 0;  // programs that ran, and changes that could not be undone
     bool journalUnreadable = false;
+    bool keepSaved = false;  // something stays where it was kept (the log names the folder)
 };
 
 // Undoes every change of the journal in the folder not yet undone, latest
@@ -83,8 +88,13 @@ struct RollbackReport {
 // removes the journal and its folder. A rollback that is itself killed is
 // finished by the next one (each change undone is recorded).
 RollbackReport RollBack(const std::string& folder, std::FILE* log);
-// Removes the journal and what it kept aside (the run succeeded).
-void DiscardJournal(const std::string& folder);
+// Removes the journal and what its run kept aside; after a run that
+// succeeded also the folders it deleted (renamed beside themselves).
+void DiscardJournal(const std::string& folder, bool succeeded = true);
+
+// The result of an item whose undo could not be recorded: it is not carried
+// out, and the log says why.
+std::string JournalFailureText(uint32_t code);
 
 enum class JournalState { kNone, kUnfinished, kWaitsForReboot, kUnreadable };
 // What the journal in the folder says, and the log of its run (BEGIN).

@@ -258,7 +258,7 @@ public:
             if (ListFolder(folder_, [&empty](const std::string&, DWORD) { empty = false; }) != 0 || !empty)
                 return ItemResult::UpToDate();  // gone already, or it holds other things
             if (const Status noted = step.journal->Record({journal::kFolderGone, {folder_}}); !noted.ok())
-                return ItemResult::Failed(noted.code(), "", Report::kNone);
+                return ItemResult::Failed(noted.code(), JournalFailureText(noted.code()), Report::kLog);
         }
         const uint32_t error = RemoveFolder(folder_);
         if (error == 0) return ItemResult::Done();
