@@ -551,6 +551,8 @@ int RunProgram(HINSTANCE instance, char* commandLine) {
             return kExitInvalidCommandLine;
         return RunCheck(*OptionValueAsWritten(commandLine, asWritten, "-CHECK="));
     }
+    // A report needs a path to go to.
+    if ((mode.plan && mode.plan->empty()) || (mode.verify && mode.verify->empty())) return kExitInvalidCommandLine;
     if (mode.plan) return RunPlan(commandLine, *mode.plan);
     if (mode.verify) return RunVerify(commandLine, *mode.verify);
     if (mode.quiet) {

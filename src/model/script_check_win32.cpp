@@ -19,6 +19,7 @@
 #include "base/system_text.h"
 #include "base/text.h"
 #include "items/directories/directories.h"
+#include "items/files/file_list.h"
 #include "items/files/update_rule.h"
 #include "items/program_runs/program_runs.h"
 #include "items/registry/protected_keys.h"
@@ -58,8 +59,9 @@ struct LineRecord {
 
 bool IsInstallSection(std::string_view header) {
     for (std::string_view install :
-         {"[InstallFiles]", "[InstallSystemFiles]", "[InstallSystemRegisterFiles]", "[InstallFonts]",
-          "[AlwaysInstallFonts]", "[AlwaysInstallFiles]", "[InstallRegisterFiles]", "[AlwaysInstallRegisterFiles]"})
+         {kInstallFilesSection, kInstallSystemFilesSection, kInstallSystemRegisterFilesSection, kInstallFontsSection,
+          kAlwaysInstallFontsSection, kAlwaysInstallFilesSection, kInstallRegisterFilesSection,
+          kAlwaysInstallRegisterFilesSection})
         if (header == install) return true;
     return false;
 }
