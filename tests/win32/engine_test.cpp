@@ -95,8 +95,9 @@ struct FakeCopyPlan {
     int calls = 0;
 } g_plan;
 
-uint32_t FakeCopy(const std::string& source, const std::string& target, int32_t& scheduled, const HeldContent* held) {
-    if (++g_plan.calls != g_plan.failOn) return CopyPackageFile(source, target, scheduled, held);
+uint32_t FakeCopy(const std::string& source, const std::string& target, int32_t& scheduled, const HeldContent* held,
+                  bool replace) {
+    if (++g_plan.calls != g_plan.failOn) return CopyPackageFile(source, target, scheduled, held, replace);
     scheduled = g_plan.scheduled;
     return g_plan.code;
 }

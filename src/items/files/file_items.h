@@ -25,7 +25,7 @@ void AddEndFileDeletions(const std::vector<std::string>& paths, WorkItems& items
 // Tests replace it to produce failures a real disk cannot easily give; an
 // empty function restores the real one. Returns the previous function.
 using CopyFunction = std::function<uint32_t(const std::string& source, const std::string& target,
-                                            int32_t& scheduled, const HeldContent* held)>;
+                                            int32_t& scheduled, const HeldContent* held, bool replace)>;
 CopyFunction SetCopyFunctionForTesting(CopyFunction copy);
 
 }  // namespace dp

@@ -28,7 +28,7 @@ constexpr uint32_t kErrorFileNotFound = 2;
 constexpr uint32_t kErrorPathNotFound = 3;
 constexpr uint32_t kErrorInvalidName = 123;
 
-Seam<uint32_t(const std::string&, const std::string&, int32_t&, const HeldContent*)> g_copy(&CopyPackageFile);
+Seam<uint32_t(const std::string&, const std::string&, int32_t&, const HeldContent*, bool)> g_copy(&CopyPackageFile);
 
 void ShowPaths(StepContext& c, const FileItem& it) {
     if (c.progress) c.progress->ShowPaths(it.sourcePath, it.targetPath);
@@ -66,11 +66,14 @@ uint32_t DeleteThroughJournal(Journal& journal, const std::string& path) {
 }
 
 // Before a copy in a transactional run: the file it replaces moved aside (a
-// file in use kept as a copy, for the replacement at the reboot), or the new
-// file noted. 0, or why the copy must not go on.
-Status PrepareCopy(Journal& journal, const std::string& target) {
-    if (!PathExists(target)) return journal.NoteNewFile(target);
+// file in use kept as a copy, for the replacement at the reboot), or, for a
+// target the reading found missing, the new file noted (the copy then never
+// replaces a file that came meanwhile: it says so and this is done first).
+// 0, or why the copy must not go on.
+Status PrepareCopy(Journal& journal, const std::string& target, bool knownMissing) {
+    if (knownMissing) return journal.NoteNewFile(target);
     const Status moved = journal.MoveAside(target, false);
+    if (moved.notFound()) return journal.NoteNewFile(target);
     if (moved.ok() || !InUse(moved)) return moved;
     return journal.KeepCopyForReboot(target);
 }
@@ -218,17 +221,24 @@ private:
             return ItemResult::Failed(kErrorFileNotFound, MissingSourceText(it.sourcePath), Report::kLog);
 
         // A transactional run keeps what the copy replaces.
-        if (c.journal) {
-            if (const Status prepared = PrepareCopy(*c.journal, it.targetPath); !prepared.ok()) {
-                if (c.logging()) WriteLogText(c.log, CopyResultText(line, prepared.code(), false));
+        auto prepare = [&](bool knownMissing) {
+            const Status prepared = PrepareCopy(*c.journal, it.targetPath, knownMissing);
+            if (!prepared.ok() && c.logging()) WriteLogText(c.log, CopyResultText(line, prepared.code(), false));
+            return prepared;
+        };
+        if (c.journal)
+            if (const Status prepared = prepare(!it.targetExists); !prepared.ok())
                 return ItemResult{Outcome::kFailed, prepared.code()};
-            }
-        }
         // A source the policy refused was never looked for: its copy fails
         // with the policy's code. The scheduling flag is the copy's own, so
         // that only this copy's scheduling counts.
         int32_t scheduled = 0;
-        const uint32_t code = g_copy(it.sourcePath, it.targetPath, scheduled, it.heldSource.get());
+        uint32_t code = g_copy(it.sourcePath, it.targetPath, scheduled, it.heldSource.get(), !c.journal || it.targetExists);
+        if (c.journal && !it.targetExists && code == ERROR_FILE_EXISTS) {
+            // A target that came after the reading is kept before it is replaced.
+            if (const Status prepared = prepare(false); !prepared.ok()) return ItemResult{Outcome::kFailed, prepared.code()};
+            code = g_copy(it.sourcePath, it.targetPath, scheduled, it.heldSource.get(), true);
+        }
         if (scheduled) {
             c.rebootRequired = 1;
             const std::string note = InUseCopyText(it.sourcePath, it.targetPath, code);

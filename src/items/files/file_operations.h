@@ -26,8 +26,10 @@ constexpr uint32_t kErrorNotAFile = 336;
 // With held bytes of the package file (the item's heldSource) that still
 // stand for it (same size and last-write time), these are written instead of
 // opening the file again; the result is the same file.
+// With replace false, a target that is there already is left alone and the
+// result is ERROR_FILE_EXISTS (80): a transactional run keeps it first.
 uint32_t CopyPackageFile(const std::string& source, const std::string& target, int32_t& scheduled,
-                         const HeldContent* held = nullptr);
+                         const HeldContent* held = nullptr, bool replace = true);
 // Why a path cannot be deleted, before anything is asked of the file: the
 // path policy's code, kErrorNotAFile for a path with an empty last part, or 0.
 uint32_t DeletionRefusal(const std::string& path);

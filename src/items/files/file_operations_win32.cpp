@@ -263,7 +263,7 @@ RebootDeletionFunction SetRebootDeletionFunction(RebootDeletionFunction function
 }
 
 uint32_t CopyPackageFile(const std::string& source, const std::string& target, int32_t& scheduled,
-                         const HeldContent* held) {
+                         const HeldContent* held, bool replace) {
     if (source.empty()) return 0;
     // A path the policy refuses is never handed to a file call.
     if (const uint32_t refused = CheckPath(source)) return refused;
@@ -280,6 +280,7 @@ uint32_t CopyPackageFile(const std::string& source, const std::string& target, i
         folderMade = MakeTargetFolder(target);
         error = CopyToNewTarget(package, target);
     }
+    if (IsNameTaken(error) && !replace) return ERROR_FILE_EXISTS;
     if (IsNameTaken(error)) error = ReplaceTarget(package, target, scheduled, attributesCopied);
     if (error == 0) {
         // Held bytes were written without the read-only attribute.

@@ -521,11 +521,14 @@ std::unique_ptr<Journal> Journal::Continue(const std::string& folder, Status& st
 Journal::~Journal() { (void)Flush(); }
 
 Status Journal::Record(const JournalRecord& record, bool flush) {
-    // Written at once (a killed process loses nothing the system holds);
-    // flushed to the disk (which a lost power needs) before a change that
-    // destroys something.
+    // A record of a change that destroys something is written and flushed to
+    // the disk before the change. Records of things this run creates are
+    // handed to the system a few at a time (a killed run leaves at most those
+    // few new files behind; it loses nothing).
     pending_ += EncodeJournalRecord(record);
     ++records_;
+    if (!flush && ++unwritten_ < kRecordsHeldBack) return Status();
+    unwritten_ = 0;
     DWORD written = 0;
     if (!WriteFile(file_.get(), pending_.data(), static_cast<DWORD>(pending_.size()), &written, nullptr) ||
         written != pending_.size())
@@ -584,6 +587,9 @@ Status Journal::KeepCopyForReboot(const std::string& path) {
 }
 
 Status Journal::NoteNewFolders(const std::string& folder) {
+    // Files of one folder come one after another: its levels are looked at once.
+    if (!lastFolder_.empty() && EqualNoCase(folder, lastFolder_)) return Status();
+    lastFolder_ = folder;
     // The levels that do not exist yet, outermost first.
     std::vector<std::string> missing;
     for (std::string level = folder; !level.empty() && !PathExists(level); level = ParentFolder(level))

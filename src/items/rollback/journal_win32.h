@@ -73,6 +73,9 @@ private:
     size_t records_;  // records in the journal, the header left out
     std::string pending_;  // records not yet handed to the system
     std::string runId_;    // names the folder of what this run moved aside
+    std::string lastFolder_;  // the folder whose new levels were noted last
+    int unwritten_ = 0;       // records of new things not yet written
+    static constexpr int kRecordsHeldBack = 32;
 };
 
 // What a rollback did, for the log and the summary.
