@@ -622,20 +622,16 @@ Status Journal::NoteNewKeys(HKEY root, const std::string& subkey, REGSAM view) {
 
 Status Journal::NoteValue(HKEY root, const std::string& keyPath, const std::string& subkey, const std::string& name,
                           REGSAM view) {
-    const std::string rootName = RootName(root);
-    const std::string fullKey = rootName + (subkey.empty() ? "" : "\\" + subkey);
-    // The keys of the path that are not there yet go again, outermost last.
+    const std::string fullKey = RootName(root) + (subkey.empty() ? "" : "\\" + subkey);
+    // The keys of the path that are not there yet go again.
+    UniqueKey probe;
+    const bool keyThere = RegOpenKeyExA(root, subkey.c_str(), 0, KEY_QUERY_VALUE | view, probe.put()) == ERROR_SUCCESS;
+    probe.reset();
     std::vector<std::string> missing;
-    for (std::string level = subkey; !level.empty();) {
-        UniqueKey probe;
-        if (RegOpenKeyExA(root, level.c_str(), 0, KEY_QUERY_VALUE | view, probe.put()) == ERROR_SUCCESS) break;
-        missing.push_back(level);
-        const size_t slash = level.rfind('\\');
-        level = slash == std::string::npos ? std::string() : level.substr(0, slash);
+    if (!keyThere) {
+        missing.push_back(subkey);
+        if (const Status s = NoteNewKeys(root, subkey, view); !s.ok()) return s;
     }
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it)
-        if (const Status s = Record({journal::kKeyNew, {rootName + "\\" + *it, ViewText(view)}}, false); !s.ok())
-            return s;
     DWORD type = 0;
     std::string data;
     bool present = false;
