@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
                     GetFileAttributesA(dir.c_str()) == INVALID_FILE_ATTRIBUTES ? "" : "  (tree left!)");
     };
     tree("recursive FindFirstFileA loop", [](const std::string& dir) { dp::bench::RemoveFolder(dir); });
-    tree("DeleteDirectoryTree", [](const std::string& dir) { dp::DeleteDirectoryTree(dir); });
+    tree("DeleteDirectoryTree", [](const std::string& dir) { (void)dp::DeleteDirectoryTree(dir); });
 
     const std::string helper = root + "\\run helper.exe";
     CopyFileA((dp::ProgramDirectory() + "runhelper.exe").c_str(), helper.c_str(), FALSE);

@@ -78,7 +78,7 @@ if ($verify -ne 1) {
     exit $verify
 }
 
-$code = Invoke-Deployator "-C=$Package\setup.ini -QUIET -LF=$Log"
+$code = Invoke-Deployator "-C=$Package\setup.ini -QUIET -ROLLBACK -LF=$Log"
 $summary = ''
 if (Test-Path -LiteralPath $Log) {
     $last = Select-String -LiteralPath $Log -Pattern '^Summary: ' | Select-Object -Last 1

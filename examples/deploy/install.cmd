@@ -16,5 +16,5 @@ robocopy "%~dp0." "%KEEP%" /MIR /R:2 /W:5 /NP /NJH /NJS /NFL /NDL >nul
 if errorlevel 8 exit /b 1603
 
 rem No quotes around option values: a value runs to the next " -".
-start "" /wait "%KEEP%\deployator.exe" -C=%KEEP%\setup.ini -QUIET -LF=%LOGS%\%APP%.log
+start "" /wait "%KEEP%\deployator.exe" -C=%KEEP%\setup.ini -QUIET -ROLLBACK -LF=%LOGS%\%APP%.log
 exit /b %ERRORLEVEL%

@@ -133,7 +133,7 @@ DWORD WINAPI ScriptThreadProc(LPVOID parameter) {
     currentScript->fileList.readAhead = start.quiet || start.planOnly;
     currentScript->fileList.sourceFactsAtCopy = start.quiet;
     if (!currentScript->ReadScript(path)) {
-        if (stopRequested.load() != 1) ShowError(0, kMsgErrorReadingIni, kBoxOk);
+        if (stopRequested.load() != 1 && !currentScript->architectureRefused) ShowError(0, kMsgErrorReadingIni, kBoxOk);
         return 0;
     }
     return 1;
@@ -304,6 +304,16 @@ bool WriteReport(const std::string& path, const std::string& text) {
     return std::fclose(file) == 0 && written;
 }
 
+// The exit code of a plan or a verification whose reading failed: the
+// system does not take the script (a 64-bit install on a 32-bit system), or
+// a failure. The model that was built goes (unless a processor fault may
+// have left it half changed).
+int ReadingFailure() {
+    if (ProcessorFaultOccurred()) return kExitFailure;
+    const ScriptOwner failed(currentScript);
+    return failed && failed->architectureRefused ? kExitPlatformUnsupported : kExitFailure;
+}
+
 // -PLAN=: the script is read as an ordinary run reads it (no window, no log),
 // and the plan of what the run would do is written to the file; nothing else
 // on the machine changes. The boxes the reading shows become rows of the plan
@@ -320,10 +330,7 @@ int RunPlan(char* commandLine, const std::string& planPath) {
         });
     const RunStart start{commandLine, IsAfterRebootRun(commandLine), true};
     ScriptOwner script(ReadOnWorker(start, nullptr));
-    if (!script) {
-        if (!ProcessorFaultOccurred()) ScriptOwner failed(currentScript);
-        return kExitFailure;
-    }
+    if (!script) return ReadingFailure();
     ApplyOptions(*script, commandLine);
     if (script->rollback)
         messages.push_back({"[Parameters]", "rollback", "", "", "", "", "", "", "", "",
@@ -375,10 +382,7 @@ int RunVerify(char* commandLine, const std::string& reportPath) {
         });
     const RunStart start{commandLine, IsAfterRebootRun(commandLine), true};
     ScriptOwner script(ReadOnWorker(start, nullptr));
-    if (!script) {
-        if (!ProcessorFaultOccurred()) ScriptOwner failed(currentScript);
-        return kExitFailure;
-    }
+    if (!script) return ReadingFailure();
     for (VerifyRow& row : VerifyWorkPhase(BuildInstallPhase(*script))) rows.push_back(std::move(row));
     for (VerifyRow& row : VerifyWorkPhase(BuildEndPhase(*script))) rows.push_back(std::move(row));
     if (const std::optional<std::string> pending = PendingRunOnce())
@@ -479,7 +483,7 @@ int RunQuiet(char* commandLine, const RunStart& start) {
         if (!ProcessorFaultOccurred() && currentScript) {
             // The reading failed: the model tells where its log is.
             ScriptOwner failed(currentScript);
-            return WithSummary(*failed, kExitFailure);
+            return WithSummary(*failed, failed->architectureRefused ? kExitPlatformUnsupported : kExitFailure);
         }
         return kExitFailure;
     }
@@ -556,6 +560,8 @@ int RunProgram(HINSTANCE instance, char* commandLine) {
             return kExitInvalidCommandLine;
         return RunCheck(*OptionValueAsWritten(commandLine, asWritten, "-CHECK="));
     }
+    // A report needs a path to go to.
+    if ((mode.plan && mode.plan->empty()) || (mode.verify && mode.verify->empty())) return kExitInvalidCommandLine;
     if (mode.plan) return RunPlan(commandLine, *mode.plan);
     if (mode.verify) return RunVerify(commandLine, *mode.verify);
     if (mode.quiet) {

@@ -16,6 +16,7 @@ constexpr int kExitSuccess = 0;
 constexpr int kExitRebootRequired = 3010;   // done, but files wait for the reboot
 constexpr int kExitFailure = 1603;          // the script, the reading or an item failed
 constexpr int kExitAnotherRun = 1618;       // another run holds the machine
+constexpr int kExitPlatformUnsupported = 1633;  // a 64-bit install on a 32-bit system: nothing changed
 constexpr int kExitInvalidCommandLine = 1639;
 // -VERIFY: the machine is not as the script leaves it.
 constexpr int kExitDiffers = 1;

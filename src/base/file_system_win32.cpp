@@ -4,6 +4,7 @@
 
 #include "base/program_win32.h"
 #include "base/system_text.h"
+#include "base/target_architecture_win32.h"
 
 namespace dp {
 namespace {
@@ -47,13 +48,39 @@ uint32_t FullPath(const std::wstring& given, std::wstring& full) {
     return error ? error : ERROR_INVALID_NAME;
 }
 
+std::u16string_view U16(const std::wstring& text) {
+    return {reinterpret_cast<const char16_t*>(text.data()), text.size()};
+}
+
+std::wstring FromU16(const std::u16string& text) {
+    return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
+}
+
+// The 64-bit system folder in the "\\?\" form: by its real name and by its
+// alias (empty when the system cannot tell).
+struct LongFolderNames {
+    std::u16string real, alias;
+};
+const LongFolderNames& LongFolders() {
+    static const LongFolderNames names = [] {
+        const NativeSystemFolder& folder = NativeSystemFolderNames();
+        LongFolderNames n;
+        if (folder.realWide.empty() || folder.aliasWide.empty()) return n;
+        n.real = LongPathForm(folder.realWide);
+        n.alias = LongPathForm(folder.aliasWide);
+        return n;
+    }();
+    return names;
+}
+
 DWORD Attributes(const SystemPath& p) {
     return p.wide ? GetFileAttributesW(p.w.c_str()) : GetFileAttributesA(p.a.c_str());
 }
 
-}  // namespace
-
-SystemPath MakeSystemPath(const std::string& path) {
+// The policy; `reach` takes a path in the 64-bit system folder through its
+// alias in a 64-bit run (the form of every call), without it the path keeps
+// its real name (the form handed back).
+SystemPath MakeSystemPathAs(const std::string& path, bool reach) {
     SystemPath p;
     if (const uint32_t refused = CheckPathText(path)) {
         Refuse(p, refused);
@@ -89,8 +116,10 @@ SystemPath MakeSystemPath(const std::string& path) {
         Refuse(p, error);
         return p;
     }
-    const std::u16string form =
+    std::u16string form =
         LongPathForm(std::u16string_view(reinterpret_cast<const char16_t*>(full.data()), full.size()));
+    if (reach && SixtyFourBitTargets() && !form.empty() && !LongFolders().real.empty())
+        form = ReplaceLeadingFolder(form, LongFolders().real, LongFolders().alias);
     if (form.empty() || IsReservedDeviceName(LastPathPart(form))) {
         Refuse(p, kErrorInvalidName);
         return p;
@@ -101,6 +130,21 @@ SystemPath MakeSystemPath(const std::string& path) {
     }
     p.w.assign(reinterpret_cast<const wchar_t*>(form.data()), form.size());
     return p;
+}
+
+}  // namespace
+
+SystemPath MakeSystemPath(const std::string& path) { return MakeSystemPathAs(path, true); }
+
+std::string ReachablePath(const std::string& path) {
+    if (!SixtyFourBitTargets()) return path;
+    const NativeSystemFolder& folder = NativeSystemFolderNames();
+    return folder.real.empty() ? path : ReplaceLeadingFolder(path, folder.real, folder.alias);
+}
+
+std::string RealSystemPath(const std::string& path) {
+    const NativeSystemFolder& folder = NativeSystemFolderNames();
+    return folder.alias.empty() ? path : ReplaceLeadingFolder(path, folder.alias, folder.real);
 }
 
 uint32_t CheckPath(const std::string& path) { return MakeSystemPath(path).error; }
@@ -172,7 +216,7 @@ std::FILE* OpenStreamAt(const std::string& path, const char* mode) {
 uint32_t FullPathName(const std::string& path, std::string& full) {
     full.clear();
     if (path.empty()) return ERROR_INVALID_NAME;
-    const SystemPath p = MakeSystemPath(path);
+    const SystemPath p = MakeSystemPathAs(path, false);
     if (p.error) return p.error;
     if (!p.wide) {
         full = GrowingText([&](char* buffer, size_t size) {
@@ -312,8 +356,9 @@ uint32_t LoadLibraryAt(const std::string& path, DWORD flags, HMODULE& module) {
     // A path the ANSI loader can hold is given to it as it is (it derives the
     // library's own folder for the search from it); only a longer one, on
     // the NT family, goes through the "\\?\" form.
-    module = path.size() < MAX_PATH || !p.wide ? LoadLibraryExA(path.c_str(), nullptr, flags)
-                                               : LoadLibraryExW(p.w.c_str(), nullptr, flags);
+    const std::string reached = ReachablePath(path);
+    module = reached.size() < MAX_PATH || !p.wide ? LoadLibraryExA(reached.c_str(), nullptr, flags)
+                                                  : LoadLibraryExW(p.w.c_str(), nullptr, flags);
     return module ? 0 : GetLastError();
 }
 
@@ -358,6 +403,30 @@ uint32_t MoveFileAt(const std::string& from, const std::string& to, DWORD flags)
     if (!to.empty()) {
         target = MakeSystemPath(to);
         if (target.error) return target.error;
+    }
+    if (source.wide && (flags & MOVEFILE_DELAY_UNTIL_REBOOT) && !LongFolders().alias.empty()) {
+        // The list is carried out at the next start by the system, which
+        // knows no alias. Paths through it get the folder's real name, which
+        // this process may only use with redirection off; a path still named
+        // by the real name means the redirected folder and stays as it is.
+        const LongFolderNames& folders = LongFolders();
+        const bool aliased = IsInFolder(U16(source.w), folders.alias) ||
+                             (!to.empty() && IsInFolder(U16(target.w), folders.alias));
+        const bool redirected = IsInFolder(U16(source.w), folders.real) ||
+                                (!to.empty() && IsInFolder(U16(target.w), folders.real));
+        if (aliased && !redirected) {
+            const std::wstring realSource = FromU16(ReplaceLeadingFolder(U16(source.w), folders.alias, folders.real));
+            const std::wstring realTarget =
+                to.empty() ? std::wstring() : FromU16(ReplaceLeadingFolder(U16(target.w), folders.alias, folders.real));
+            BOOL moved = FALSE;
+            DWORD error = 0;
+            {
+                const RedirectionOff off;
+                moved = MoveFileExW(realSource.c_str(), to.empty() ? nullptr : realTarget.c_str(), flags);
+                if (!moved) error = GetLastError();
+            }
+            return moved ? 0 : error;
+        }
     }
     if (source.wide)
         return ErrorUnless(MoveFileExW(source.w.c_str(), to.empty() ? nullptr : target.w.c_str(), flags));

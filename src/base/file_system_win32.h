@@ -12,6 +12,10 @@
 // - on the 9x family, which has no wide file functions, through the ANSI
 //   functions with the path as given, which must then be shorter than
 //   MAX_PATH (else 206).
+// In a 64-bit run (base/target_architecture.h) a path in the 64-bit system
+// folder is taken there through the folder's alias ("C:\Windows\System32\x"
+// is reached as "C:\Windows\Sysnative\x"), for every call made here; the
+// paths these functions hand back (FullPathName) keep the real name.
 #include <windows.h>
 
 #include <cstdint>
@@ -31,8 +35,20 @@ struct SystemPath {
     std::wstring w;
     std::string a;
 };
-// Applies the policy (CheckPath is its verdict alone).
+// Applies the policy (CheckPath is its verdict alone), with the path in the
+// 64-bit system folder reached through its alias in a 64-bit run.
 SystemPath MakeSystemPath(const std::string& path);
+
+// The path by which this run reaches a file, for the calls that take a path
+// without going through these functions (starting a program, opening a
+// document): in a 64-bit run a path in the 64-bit system folder through the
+// folder's alias; any other path as it is.
+std::string ReachablePath(const std::string& path);
+// A path through the alias of the 64-bit system folder by the folder's real
+// name, for where the alias means nothing: a shortcut's target (the shell
+// that follows it is a 64-bit one), a 64-bit program's argument. Any other
+// path as it is; on a 32-bit system every path as it is.
+std::string RealSystemPath(const std::string& path);
 
 // Whether anything (a file or a folder) exists under the path.
 bool PathExists(const std::string& path);
@@ -111,7 +127,9 @@ std::FILE* OpenStreamAt(const std::string& path, const char* mode);
 // CopyFile. 0, or the system's error.
 uint32_t CopyFileAt(const std::string& source, const std::string& target, bool failIfExists);
 // MoveFileEx with its flags; an empty `to` is no new name (a deletion at the
-// next reboot). 0, or the system's error.
+// next reboot). 0, or the system's error. A rename at the next start names
+// the 64-bit system folder by its real name (the system knows no alias when
+// it carries the list out), with redirection off around the call.
 uint32_t MoveFileAt(const std::string& from, const std::string& to, DWORD flags);
 // What the system tells of a file or folder without opening it
 // (GetFileAttributesEx): attributes, times and size. 0, or the system's error.

@@ -32,6 +32,34 @@ bool IsDeviceName(std::basic_string_view<Char> name) {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
+template <typename Char>
+std::basic_string_view<Char> WithoutFinalBackslashes(std::basic_string_view<Char> folder) {
+    while (!folder.empty() && folder.back() == Char('\\')) folder.remove_suffix(1);
+    return folder;
+}
+
+// The length of the folder's part at the start of the path, or npos when the
+// path is not in the folder.
+template <typename Char>
+size_t FolderPrefix(std::basic_string_view<Char> path, std::basic_string_view<Char> folder) {
+    folder = WithoutFinalBackslashes(folder);
+    if (folder.empty() || path.size() < folder.size()) return std::basic_string_view<Char>::npos;
+    for (size_t i = 0; i < folder.size(); ++i)
+        if (Upper(path[i]) != Upper(folder[i])) return std::basic_string_view<Char>::npos;
+    if (path.size() > folder.size() && path[folder.size()] != Char('\\')) return std::basic_string_view<Char>::npos;
+    return folder.size();
+}
+
+template <typename Char>
+std::basic_string<Char> ReplaceLeading(std::basic_string_view<Char> path, std::basic_string_view<Char> from,
+                                       std::basic_string_view<Char> to) {
+    const size_t prefix = FolderPrefix(path, from);
+    if (prefix == std::basic_string_view<Char>::npos) return std::basic_string<Char>(path);
+    std::basic_string<Char> result(WithoutFinalBackslashes(to));
+    result.append(path.substr(prefix));
+    return result;
+}
+
 }  // namespace
 
 std::string_view LastPathPart(std::string_view path) { return LastPart(path); }
@@ -44,6 +72,19 @@ bool NamesDevice(std::string_view path) {
     const bool deviceNamespace = path.size() >= 4 && IsSeparator(path[0]) && IsSeparator(path[1]) &&
                                  path[2] == '.' && IsSeparator(path[3]);
     return deviceNamespace || IsReservedDeviceName(LastPathPart(path));
+}
+
+std::string ReplaceLeadingFolder(std::string_view path, std::string_view from, std::string_view to) {
+    return ReplaceLeading(path, from, to);
+}
+std::u16string ReplaceLeadingFolder(std::u16string_view path, std::u16string_view from, std::u16string_view to) {
+    return ReplaceLeading(path, from, to);
+}
+bool IsInFolder(std::string_view path, std::string_view folder) {
+    return FolderPrefix(path, folder) != std::string_view::npos;
+}
+bool IsInFolder(std::u16string_view path, std::u16string_view folder) {
+    return FolderPrefix(path, folder) != std::u16string_view::npos;
 }
 
 uint32_t CheckPathText(std::string_view path) {

@@ -49,6 +49,18 @@ uint32_t CheckPathText(std::string_view path);
 // in the device namespace).
 std::u16string LongPathForm(std::u16string_view fullPath);
 
+// The path with its leading folder `from` replaced by `to`, when the path is
+// that folder or lies in it (whole parts only, ASCII letters compared
+// without regard to case, final backslashes of the folders ignored); the
+// path unchanged otherwise. A 64-bit run reaches the 64-bit system folder by
+// its alias this way, and names it again by its real name where the alias
+// means nothing (a rename at the next start, a shortcut's target).
+std::string ReplaceLeadingFolder(std::string_view path, std::string_view from, std::string_view to);
+std::u16string ReplaceLeadingFolder(std::u16string_view path, std::u16string_view from, std::u16string_view to);
+// Whether the path is the folder or lies in it (as ReplaceLeadingFolder sees it).
+bool IsInFolder(std::string_view path, std::string_view folder);
+bool IsInFolder(std::u16string_view path, std::u16string_view folder);
+
 // The whole policy: 0 when a path may be used, else the code it is refused
 // with (kErrorInvalidName, kErrorNameTooLong, or the system's error from
 // making its full path). On Windows with the system's normalisation

@@ -14,4 +14,13 @@ namespace dp {
 // exists but is closed to this access is not mistaken for a missing one.
 Status CreateAndOpenKey(HKEY parent, const std::string& subkey, REGSAM access, UniqueKey& key);
 
+// Deletes the subkey with everything below it. `view` is 0 (the process's
+// own view, through the shell's deletion) or KEY_WOW64_64KEY /
+// KEY_WOW64_32KEY, which every open and deletion of the tree then names.
+// The system's code (ERROR_SUCCESS when deleted).
+LONG DeleteKeyTree(HKEY root, const std::string& subkey, REGSAM view);
+// Deletes the subkey when it has no subkeys of its own (its values are the
+// caller's to look at first), in the view as above.
+LONG DeleteKeyWithoutSubkeys(HKEY root, const std::string& subkey, REGSAM view);
+
 }  // namespace dp

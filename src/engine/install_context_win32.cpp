@@ -145,7 +145,15 @@ int InstallContext::RunInstallPhase() {
     }
     if (s.rebootRequired) {
         if (journal) (void)journal->Record(RunOnceState());
-        WriteRunOnceEntry(s.commandLine);
+        const bool registered = WriteRunOnceEntry(s.commandLine);
+        if (journal && !registered) {
+            // Nothing would go on after the reboot: the run is undone now.
+            journal.reset();
+            RollBackRun(s, log.get());
+            CloseAndLimitLog(log, s);
+            CloseProgressDialog();
+            return 0;
+        }
         // The journal stays for the run after the reboot, which goes on with it.
         if (journal) (void)journal->Record({journal::kRebootWait, {}});
         CloseAndLimitLog(log, s);

@@ -26,9 +26,9 @@ struct LogHeaderFacts {
 // FULL or SHORT, the level line. Each line is flushed. Nothing when log is null.
 void WriteLogHeader(std::FILE* log, const LogHeaderFacts& facts, LogLevel logLevel);
 
-// "%s = %s\n" for the first fifteen names and values (the predefined
+// "%s = %s\n" for the first nineteen names and values (the predefined
 // variables; fewer when there are fewer). Each line is flushed.
-constexpr size_t kPredefinedVariableLines = 15;
+constexpr size_t kPredefinedVariableLines = 19;
 void WritePredefinedVariables(std::FILE* log, const std::vector<std::string>& names,
                               const std::vector<std::string>& values);
 

@@ -1,6 +1,8 @@
 // The parts of the model that need nothing from the system.
 #include "model/install_script.h"
 
+#include "base/target_architecture.h"
+
 namespace dp {
 
 InstallScript* currentScript = nullptr;
@@ -12,6 +14,8 @@ InstallScript::InstallScript(const std::string& programDir)
 }
 
 // The lists go in the reverse of their declaration order, as members do.
-InstallScript::~InstallScript() = default;
+InstallScript::~InstallScript() {
+    if (tookSixtyFourBit_) SetSixtyFourBitTargets(false);
+}
 
 }  // namespace dp

@@ -58,6 +58,13 @@ public:
     int ParseParameters(const std::string& section);
     // Creates the log's directories and writes the run's header (Windows only).
     int OpenLog();
+    // After [Parameters]: a script that asks for a 64-bit install makes, on a
+    // 64-bit system, the rest of the run a 64-bit one (its folders, its file
+    // calls, its registry view; base/target_architecture.h) (Windows only).
+    void TakeArchitecture();
+    // Whether the script asks for a 64-bit install that this system cannot
+    // take (a 32-bit system) (Windows only).
+    bool NeedsOtherArchitecture() const;
 
     uint8_t afterReboot = 0;
     // The run only writes a plan: nothing on the machine changes, not even the log.
@@ -72,6 +79,11 @@ public:
     // [Parameters] RUNTIMEOUT: the longest wait for a waited program or a COM
     // server's registration, in seconds; 0: no limit.
     int32_t runTimeoutSeconds = 0;
+    // [Parameters] ARCHITECTURE=X64: the script installs a 64-bit product.
+    bool sixtyFourBit = false;
+    // The reading refused the script: it needs 64-bit Windows and the system
+    // is a 32-bit one. Nothing was changed.
+    bool architectureRefused = false;
     DeleteShortcutList deleteShortcutList;
     std::string commandLine;
     std::string programDirectory;
@@ -100,6 +112,10 @@ public:
     bool rolledBack = false;
     // Follows the reading when the script is only checked (-CHECK=); not owned.
     ReadingObserver* observer = nullptr;
+
+private:
+    // This model made the run a 64-bit one: the run is over with the model.
+    bool tookSixtyFourBit_ = false;
 };
 
 // The one model of the run; set by the script-reading thread right after

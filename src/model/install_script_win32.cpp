@@ -9,6 +9,8 @@
 #include "base/program_win32.h"
 #include "base/file_system_win32.h"
 #include "base/handles_win32.h"
+#include "base/log_text.h"
+#include "base/target_architecture_win32.h"
 #include "items/com/com_registration.h"
 #include "log/error_messages.h"
 #include "log/log_file.h"
@@ -18,6 +20,9 @@
 #include "script/placement_text.h"
 
 namespace dp {
+
+static_assert(kPredefinedVariableLines == kPredefinedCount, "the log header shows every predefined folder");
+
 namespace {
 
 // The placement texts are read into 260 bytes; a longer value counts as
@@ -86,9 +91,19 @@ int InstallScript::OpenLog() {
         return 0;
     }
     WriteLogHeader(log, logLevel);
+    if (tookSixtyFourBit_) WriteLogText(log, "ARCHITECTURE = X64\n");
     if (variables) WritePredefinedVariables(log, variables->names, variables->values);
     std::fclose(log);
     return 1;
 }
+
+void InstallScript::TakeArchitecture() {
+    if (!sixtyFourBit || tookSixtyFourBit_ || !SystemIsSixtyFourBit()) return;
+    if (variables) variables->UseSixtyFourBitFolders();
+    SetSixtyFourBitTargets(true);
+    tookSixtyFourBit_ = true;
+}
+
+bool InstallScript::NeedsOtherArchitecture() const { return sixtyFourBit && !SystemIsSixtyFourBit(); }
 
 }  // namespace dp

@@ -11,7 +11,7 @@ namespace dp {
 int InstallScript::ParseParameters(const std::string& section) {
     if (section.empty()) return stopRequested.load() ? 0 : 1;
 
-    ParameterTargets targets{testInstall, logLevel, logPath, logSizeKB, rollback, runTimeoutSeconds};
+    ParameterTargets targets{testInstall, logLevel, logPath, logSizeKB, rollback, runTimeoutSeconds, sixtyFourBit};
     SectionWalk walk(*this, section);
     for (std::string_view line : walk.lines()) {
         NoteSectionLine(line);

@@ -19,6 +19,7 @@
 #include "base/system_text.h"
 #include "base/text.h"
 #include "items/directories/directories.h"
+#include "items/files/file_list.h"
 #include "items/files/update_rule.h"
 #include "items/program_runs/program_runs.h"
 #include "items/registry/protected_keys.h"
@@ -58,8 +59,9 @@ struct LineRecord {
 
 bool IsInstallSection(std::string_view header) {
     for (std::string_view install :
-         {"[InstallFiles]", "[InstallSystemFiles]", "[InstallSystemRegisterFiles]", "[InstallFonts]",
-          "[AlwaysInstallFonts]", "[AlwaysInstallFiles]", "[InstallRegisterFiles]", "[AlwaysInstallRegisterFiles]"})
+         {kInstallFilesSection, kInstallSystemFilesSection, kInstallSystemRegisterFilesSection, kInstallFontsSection,
+          kAlwaysInstallFontsSection, kAlwaysInstallFilesSection, kInstallRegisterFilesSection,
+          kAlwaysInstallRegisterFilesSection})
         if (header == install) return true;
     return false;
 }
@@ -347,10 +349,14 @@ private:
             if (r.section == "[Parameters]") {
                 const size_t equals = r.text.find('=');
                 if (equals == std::string::npos) continue;
-                if (std::optional<LineFinding> f =
-                        CheckParameterLine(std::string_view(r.text).substr(0, equals),
-                                           std::string_view(r.text).substr(equals + 1)))
+                const std::string_view key = std::string_view(r.text).substr(0, equals);
+                const std::string_view value = std::string_view(r.text).substr(equals + 1);
+                if (std::optional<LineFinding> f = CheckParameterLine(key, value))
                     Add(shownPath_, r.line, f->severity, f->text);
+                if (key.find("ARCHITECTURE") != std::string_view::npos &&
+                    value.find("X64") != std::string_view::npos && script_.NeedsOtherArchitecture())
+                    Add(shownPath_, r.line, Severity::Warning,
+                        "this system is a 32-bit one: a run here refuses the script, which needs 64-bit Windows");
             } else if (IsInstallSection(r.section)) {
                 InstallLine parts;
                 if (!SplitInstallLine(r.text, parts)) continue;

@@ -131,6 +131,7 @@ int InstallScript::ReadScript(const std::string& scriptPath) {
             return 0;
         }
 
+        if (IsParameters(row)) TakeArchitecture();
         if (IsStrings(row)) {
             if (observer) observer->Turning(kLogPathStep);
             int ignored = 0;
@@ -142,6 +143,14 @@ int InstallScript::ReadScript(const std::string& scriptPath) {
                 ignored);
             if (logOutcome != GuardOutcome::kCompleted) {
                 if (logOutcome == GuardOutcome::kProcessorFault) (void)buffers.release();
+                return 0;
+            }
+            // A 64-bit product on a 32-bit system: refused before any item is
+            // read, once the log can tell it. The check of a script reads on
+            // (it tells this itself).
+            if (!observer && NeedsOtherArchitecture()) {
+                architectureRefused = true;
+                ShowError(0, kMsgNeeds64BitWindows, kBoxOk);
                 return 0;
             }
         }

@@ -96,5 +96,6 @@ constexpr int kMsgNoKnownSection = 262;                // "No known section (suc
 constexpr int kMsgFactsUnreadable = 263;               // "Not installed, the facts of the file cannot be read:"
 constexpr int kMsgLeftRunningCancelled = 264;          // "Program left running, the installation was cancelled:"
 constexpr int kMsgLeftRunningTimedOut = 265;           // "Program left running, it did not end within the RUNTIMEOUT limit:"
+constexpr int kMsgNeeds64BitWindows = 240;             // "This installation needs 64-bit Windows; ..."
 
 }  // namespace dp

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "base/handles_win32.h"
+#include "base/target_architecture_win32.h"
 #include "script/registry_text_win32.h"
 
 namespace dp {
@@ -21,7 +22,8 @@ HKEY PredefinedKey(RegistryRoot root) {
 bool PlatformReadRegistryText(RegistryRoot root, const std::string& subkey,
                               const std::string& valueName, std::string& out) {
     UniqueKey key;
-    if (RegOpenKeyExA(PredefinedKey(root), subkey.c_str(), 0, KEY_QUERY_VALUE, key.put()) !=
+    const HKEY predefined = PredefinedKey(root);
+    if (RegOpenKeyExA(predefined, subkey.c_str(), 0, KEY_QUERY_VALUE | TargetView(predefined, subkey), key.put()) !=
         ERROR_SUCCESS)
         return false;
     char buf[kRegistryTextBuffer] = {};

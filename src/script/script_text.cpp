@@ -209,6 +209,10 @@ void ApplyParameterLine(std::string_view key, std::string_view value, ParameterT
     if (has(key, "RUNTIMEOUT"))
         if (const std::optional<int32_t> seconds = ParseWholeDecimal(value))
             targets.runTimeoutSeconds = *seconds > 0 ? *seconds : 0;
+    if (has(key, "ARCHITECTURE")) {
+        if (has(value, "X64")) targets.sixtyFourBit = true;
+        if (has(value, "X86")) targets.sixtyFourBit = false;
+    }
 }
 
 }  // namespace dp

@@ -78,6 +78,7 @@ struct ParameterTargets {
     int32_t& logSizeKB;
     bool& rollback;
     int32_t& runTimeoutSeconds;
+    bool& sixtyFourBit;  // ARCHITECTURE: X64 true, X86 false
 };
 
 // Applies one "key=value" line of [Parameters]. The tests are substring
@@ -86,7 +87,9 @@ struct ParameterTargets {
 // LOG/FULL then LOG/NONE, LOGFILE (the whole value, VariableTrim), LOGSIZE
 // (ParseWholeDecimal: a value that is no number changes nothing; a negative
 // one means no limit), RUNTIMEOUT (ParseWholeDecimal: the longest wait for a
-// program or a COM server in seconds; 0 or less: none; no number: unchanged).
+// program or a COM server in seconds; 0 or less: none; no number: unchanged),
+// ARCHITECTURE/X64 then ARCHITECTURE/X86 (a later line overrides an earlier
+// one; any other value changes nothing).
 void ApplyParameterLine(std::string_view key, std::string_view value, ParameterTargets targets);
 
 }  // namespace dp

@@ -45,7 +45,14 @@ const char* const kPredefinedNames[kPredefinedCount] = {
     "USER_TEMP_PATH", "DESKTOP",             "USER_DESKTOP",        "START_MENU",
     "USER_START_MENU", "FONTS_PATH",         "USER_TEMPLATES_PATH", "TEMPLATES_PATH",
     "USER_MENU_PROGRAMS", "COMMON_MENU_PROGRAMS", "COMMON_APPDATA",
+    "PROGRAM_FILES_X86_PATH", "PROGRAM_FILES_X64_PATH", "WINDOWS_SYSTEM_X86_PATH", "WINDOWS_SYSTEM_X64_PATH",
 };
+
+void VariableTable::UseSixtyFourBitFolders() {
+    if (count() < kPredefinedCount) return;
+    values[kWindowsSystemX64Entry] = values[kWindowsSystemEntry];
+    values[kProgramFilesEntry] = values[kProgramFilesX64Entry];
+}
 
 void VariableTable::Clear() {
     names.clear();

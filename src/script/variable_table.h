@@ -1,6 +1,6 @@
 #pragma once
-// Named text values a script can refer to as %NAME%: fifteen predefined folder
-// variables and the entries of [Strings].
+// Named text values a script can refer to as %NAME%: nineteen predefined
+// folder variables and the entries of [Strings].
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,7 +13,7 @@
 
 namespace dp {
 
-constexpr int kPredefinedCount = 15;
+constexpr int kPredefinedCount = 19;
 
 // The memory of the reading is bounded: a text after its variables are
 // expanded (an item's line, a [Strings] value) holds at most
@@ -23,18 +23,33 @@ constexpr int kPredefinedCount = 15;
 constexpr size_t kMaxExpandedText = size_t{4} << 20;
 constexpr size_t kMaxExpansionGrowth = size_t{64} << 20;
 
-// Names of the predefined variables, entries 0 to 14 in this order.
+// Names of the predefined variables, entries 0 to 18 in this order: the
+// fifteen folders of every run, then the 32-bit and the 64-bit Program Files
+// and system folders, which a script can name whichever architecture it
+// installs for (on a 32-bit system each 64-bit one is the 32-bit one).
 extern const char* const kPredefinedNames[kPredefinedCount];
+constexpr int kWindowsSystemEntry = 1;        // WINDOWS_SYSTEM_PATH
+constexpr int kProgramFilesEntry = 2;         // PROGRAM_FILES_PATH
+constexpr int kProgramFilesX86Entry = 15;     // PROGRAM_FILES_X86_PATH
+constexpr int kProgramFilesX64Entry = 16;     // PROGRAM_FILES_X64_PATH
+constexpr int kWindowsSystemX86Entry = 17;    // WINDOWS_SYSTEM_X86_PATH
+constexpr int kWindowsSystemX64Entry = 18;    // WINDOWS_SYSTEM_X64_PATH
 
 class VariableTable : public ReportingBase {
 public:
-    // An empty table (no entries). InitPredefined fills the fifteen folders.
+    // An empty table (no entries). InitPredefined fills the predefined folders.
     VariableTable() = default;
     ~VariableTable() override = default;
 
-    // Computes programDirectory and the fifteen predefined entries from the
-    // running system (Windows only).
+    // Computes programDirectory and the predefined entries from the running
+    // system (Windows only).
     void InitPredefined();
+    // A 64-bit run on a 64-bit system: PROGRAM_FILES_PATH becomes the 64-bit
+    // Program Files, and WINDOWS_SYSTEM_X64_PATH the system folder by its
+    // real name (WINDOWS_SYSTEM_PATH's; the run's file calls reach the 64-bit
+    // folder by it). Before, a 32-bit run reaches that folder through its
+    // alias only. Nothing happens to a table without the predefined entries.
+    void UseSixtyFourBitFolders();
 
     int32_t count() const { return static_cast<int32_t>(names.size()); }
 

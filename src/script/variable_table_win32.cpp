@@ -7,6 +7,7 @@
 
 #include "base/program_win32.h"
 #include "base/handles_win32.h"
+#include "base/target_architecture_win32.h"
 #include "base/version_library_win32.h"
 
 namespace dp {
@@ -23,9 +24,9 @@ std::string TempPath() {
 
 // A text value of a key opened for reading; false when the key or value is
 // missing. The text ends at its first zero byte.
-bool RegistryText(HKEY root, const char* subkey, const char* value, std::string& out) {
+bool RegistryText(HKEY root, const char* subkey, const char* value, std::string& out, REGSAM view = 0) {
     UniqueKey key;
-    if (RegOpenKeyExA(root, subkey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExA(root, subkey, 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) return false;
     std::vector<char> buf(kValueBlock);
     for (int tries = 0; tries < 4; ++tries) {
         DWORD size = static_cast<DWORD>(buf.size());
@@ -64,6 +65,15 @@ std::string ShellFolder(ShellFolderFunction shell, int folder, BOOL create = TRU
     return text;
 }
 
+// The system's folder for 32-bit system files on a 64-bit system
+// (GetSystemWow64DirectoryA, which older systems do not have); "" without one.
+std::string SystemWow64Directory() {
+    using Get = UINT(WINAPI*)(LPSTR, UINT);
+    const Get get = ProcAddress<Get>(GetModuleHandleA("kernel32.dll"), "GetSystemWow64DirectoryA");
+    if (!get) return {};
+    return GrowingText([get](char* buffer, size_t size) { return get(buffer, static_cast<UINT>(size)); });
+}
+
 }  // namespace
 
 void FillPredefined(VariableTable& table, const PredefinedSystem& system) {
@@ -80,6 +90,20 @@ void FillPredefined(VariableTable& table, const PredefinedSystem& system) {
     v[kSystem] = SystemDirectory();
     RegistryText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
                  "ProgramFilesDir", v[kProgramFiles]);
+    // The two architectures' folders: the same ones on a 32-bit system.
+    v[kProgramFilesX86Entry] = v[kProgramFiles];
+    v[kProgramFilesX64Entry] = v[kProgramFiles];
+    v[kWindowsSystemX86Entry] = v[kSystem];
+    v[kWindowsSystemX64Entry] = v[kSystem];
+    if (system.sixtyFourBit) {
+        if (!RegistryText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
+                          v[kProgramFilesX64Entry], KEY_WOW64_64KEY))
+            v[kProgramFilesX64Entry] = EnvironmentText("ProgramW6432");
+        const std::string wow64 = SystemWow64Directory();
+        if (!wow64.empty()) v[kWindowsSystemX86Entry] = wow64;
+        const NativeSystemFolder& native = NativeSystemFolderNames();
+        if (!native.alias.empty()) v[kWindowsSystemX64Entry] = native.alias;
+    }
     v[kTemp] = EnvironmentText("TEMP");
     v[kUserTemp] = TempPath();
 
@@ -161,6 +185,7 @@ PredefinedSystem DetectPredefinedSystem() {
         if (!GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info))) info = OSVERSIONINFOEXA{};
     }
     system.nt = info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+    system.sixtyFourBit = SystemIsSixtyFourBit();
 
     int minor = 0;
     int major = 0;

@@ -74,6 +74,14 @@ set_target_properties(runhelper PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${DP_DATA_OU
 target_link_options(runhelper PRIVATE -static-libgcc)
 list(APPEND DP_DATA_TARGETS runhelper)
 
+# The same program built for x86-64: a 64-bit program to install, start and
+# link to from a 64-bit run.
+add_custom_command(OUTPUT ${DP_DATA_OUT}/runhelper64.exe
+  COMMAND ${DP_CC64} -O2 -mwindows -static-libgcc -o ${DP_DATA_OUT}/runhelper64.exe ${DP_DATA_DIR}/runhelper.c
+  DEPENDS ${DP_DATA_DIR}/runhelper.c VERBATIM)
+add_custom_target(runhelper64 DEPENDS ${DP_DATA_OUT}/runhelper64.exe)
+list(APPEND DP_DATA_TARGETS runhelper64)
+
 configure_file(${DP_DATA_DIR}/tmpfs_drive.sh ${DP_DATA_OUT}/tmpfs_drive.sh COPYONLY
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
                WORLD_READ WORLD_EXECUTE)

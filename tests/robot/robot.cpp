@@ -50,6 +50,7 @@
 //   spawn ARGS / expect-spawn-exit CODE  a second instance of EXE started
 //                                 beside the current one / its exit code
 //   wait-file PATH                a file exists
+//   kill                          ends the program at once (TerminateProcess)
 //   sleep MS, screenshot LABEL, timeout SECONDS
 #include <windows.h>
 #include <commctrl.h>
@@ -513,6 +514,13 @@ bool Robot::Execute(const std::string& rawLine, int lineNo) {
             GetExitCodeProcess(spawned_, &code) && static_cast<int>(code) == number(1))
             return true;
         return Fail("the second instance did not end with %s (%lu)", arg(1).c_str(), code);
+    }
+    if (cmd == "kill") {
+        // Ends the program at once, as a crash or a lost power would: no
+        // clean-up code of its own runs.
+        if (!process_ || !TerminateProcess(process_, 255)) return Fail("kill: no program to end");
+        WaitForSingleObject(process_, 5000);
+        return true;
     }
     if (cmd == "wait-file") {
         if (WaitFor(timeout, [&] { return GetFileAttributesA(arg(1).c_str()) != INVALID_FILE_ATTRIBUTES; }))

@@ -159,6 +159,28 @@ TEST(Parameters, EachKeyAndItsSubstringRules) {
     stopRequested = 0;
 }
 
+// ARCHITECTURE is searched as the other keys are: substrings, case-sensitive,
+// the last line that names an architecture wins.
+TEST(Parameters, ArchitectureLines) {
+    const std::pair<std::string, bool> cases[] = {
+        {"", false},
+        {"ARCHITECTURE=X64", true},
+        {"ARCHITECTURE = X64 ", true},
+        {"ARCHITECTURE=X86", false},
+        {"ARCHITECTURE=X64\r\nARCHITECTURE=X86", false},
+        {"ARCHITECTURE=X86\r\nARCHITECTURE=X64", true},
+        {"ARCHITECTURE=X64\r\nARCHITECTURE=ARM64", true},  // an unknown value changes nothing
+        {"ARCHITECTURE=x64", false},                         // values are case-sensitive
+        {"architecture=X64", false},
+        {"LOGFILE=C:\\X64\\setup.log", false},            // only the ARCHITECTURE key
+    };
+    for (const auto& [section, sixtyFourBit] : cases) {
+        InstallScript script("C:\\Setup\\");
+        EXPECT_EQ(script.ParseParameters(section), 1) << section;
+        EXPECT_EQ(script.sixtyFourBit, sixtyFourBit) << section;
+    }
+}
+
 TEST(Parameters, ProgressPerLineAndAConfirmedStop) {
     {
         test::ProgressRecorder sink;

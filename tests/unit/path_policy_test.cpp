@@ -49,5 +49,31 @@ TEST(PathPolicy, LongPathForm) {
     for (const auto& c : cases) EXPECT_EQ(LongPathForm(c.full), c.form);
 }
 
+// The leading folder of a path, replaced: whole parts only, ASCII letters
+// without regard to case, final backslashes of the folders ignored.
+TEST(PathPolicy, ReplaceLeadingFolder) {
+    const std::string sys = "C:\\Windows\\System32", alias = "C:\\Windows\\Sysnative\\";
+    const std::pair<std::string, std::string> cases[] = {
+        {"C:\\Windows\\System32\\x.dll", "C:\\Windows\\Sysnative\\x.dll"},
+        {"c:\\WINDOWS\\system32\\drivers\\x.sys", "C:\\Windows\\Sysnative\\drivers\\x.sys"},
+        {"C:\\Windows\\System32", "C:\\Windows\\Sysnative"},
+        {"C:\\Windows\\System32\\", "C:\\Windows\\Sysnative\\"},
+        {"C:\\Windows\\System320\\x.dll", "C:\\Windows\\System320\\x.dll"},  // another folder
+        {"C:\\Windows\\System3", "C:\\Windows\\System3"},
+        {"D:\\Windows\\System32\\x", "D:\\Windows\\System32\\x"},
+        {"C:\\Windows\\SysWOW64\\x", "C:\\Windows\\SysWOW64\\x"},
+        {"", ""},
+    };
+    for (const auto& [path, want] : cases) {
+        EXPECT_EQ(ReplaceLeadingFolder(path, sys, alias), want) << path;
+        EXPECT_EQ(IsInFolder(path, sys), want != path) << path;
+    }
+    EXPECT_EQ(ReplaceLeadingFolder(std::u16string_view(u"\\\\?\\C:\\windows\\sysnative\\x"), u"\\\\?\\C:\\Windows\\Sysnative",
+                                   u"\\\\?\\C:\\Windows\\System32"),
+              u"\\\\?\\C:\\Windows\\System32\\x");
+    EXPECT_FALSE(IsInFolder(std::u16string_view(u"\\\\?\\C:\\x"), u""));  // no folder is no prefix
+    EXPECT_EQ(ReplaceLeadingFolder("C:\\x", "", "D:"), "C:\\x");
+}
+
 }  // namespace
 }  // namespace dp

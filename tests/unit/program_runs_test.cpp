@@ -149,6 +149,21 @@ TEST(WithShortProgramPath, OnlyLongProgramsTakeTheirShortForm) {
     EXPECT_EQ(ProgramOfCommandLine("a.exe\tb"), "a.exe");
 }
 
+// Only the program part of a command line is mapped; the arguments stay.
+TEST(WithProgramPath, MapsTheProgramOnly) {
+    const auto map = [](const std::string& p) { return "<" + p + ">"; };
+    const std::pair<std::string, std::string> cases[] = {
+        {"\"C:\\P F\\t.exe\" /s \"x y\"", "\"<C:\\P F\\t.exe>\" /s \"x y\""},
+        {"C:\\t.exe /s C:\\t.exe", "<C:\\t.exe> /s C:\\t.exe"},
+        {"C:\\t.exe\t/s", "<C:\\t.exe>\t/s"},
+        {"C:\\t.exe", "<C:\\t.exe>"},
+        {"\"C:\\t.exe\"", "\"<C:\\t.exe>\""},
+        {"\"C:\\unclosed /s", "\"C:\\unclosed /s"},  // left to the system as written
+        {"", "<>"},
+    };
+    for (const auto& [line, want] : cases) EXPECT_EQ(WithProgramPath(line, map), want) << line;
+}
+
 TEST(ProgramRunTexts, CommandsAreNeverReadAsFormats) {
     EXPECT_EQ(WrongReturnCodeText("C:\\t %s %i %%.exe", 0, -3),
               "C:\\t %s %i %%.exe has wrong return code (expected - 0, received - -3).\n"

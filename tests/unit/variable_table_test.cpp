@@ -14,7 +14,7 @@ namespace {
 
 using Entries = std::vector<std::pair<std::string, std::string>>;
 
-// The fifteen predefined names (made-up folders) and the given entries.
+// The predefined names (made-up folders) and the given entries.
 VariableTable MakeTable(const Entries& extra = {}) {
     VariableTable table;
     for (int i = 0; i < kPredefinedCount; ++i)
@@ -172,6 +172,34 @@ TEST(VariableTable, LookupAndPredefinedFolders) {
     EXPECT_EQ(table.IsPredefinedFolder("C:\\F14\\"), 1);
     EXPECT_EQ(table.IsPredefinedFolder("C:\\WINDOWS"), 0);  // the final backslash counts
     EXPECT_EQ(table.IsPredefinedFolder("first"), 0);        // [Strings] entries do not
+}
+
+// A 64-bit run takes the 64-bit Program Files for PROGRAM_FILES_PATH and
+// names the 64-bit system folder by the system folder's real name; every
+// other entry, and the 32-bit folders, stay.
+TEST(VariableTable, SixtyFourBitFolders) {
+    VariableTable table = MakeTable({{"APP", "%PROGRAM_FILES_PATH%App"}});
+    table.values[kWindowsSystemEntry] = "C:\\W\\System32\\";
+    table.values[kProgramFilesEntry] = "C:\\Program Files (x86)\\";
+    table.values[kProgramFilesX86Entry] = "C:\\Program Files (x86)\\";
+    table.values[kProgramFilesX64Entry] = "C:\\Program Files\\";
+    table.values[kWindowsSystemX86Entry] = "C:\\W\\SysWOW64\\";
+    table.values[kWindowsSystemX64Entry] = "C:\\W\\Sysnative\\";
+    const std::vector<std::string> before = table.values;
+    table.UseSixtyFourBitFolders();
+    std::vector<std::string> want = before;
+    want[kProgramFilesEntry] = "C:\\Program Files\\";
+    want[kWindowsSystemX64Entry] = "C:\\W\\System32\\";
+    EXPECT_EQ(table.values, want);
+    std::string text = "%PROGRAM_FILES_PATH%App|%PROGRAM_FILES_X86_PATH%|%WINDOWS_SYSTEM_X64_PATH%";
+    EXPECT_EQ(table.ExpandVariables(text, false), 1);
+    EXPECT_EQ(text, "C:\\Program Files\\App|C:\\Program Files (x86)\\|C:\\W\\System32\\");
+    // Every new folder is a predefined one (a directory deletion leaves it).
+    EXPECT_EQ(table.IsPredefinedFolder("c:\\w\\syswow64\\"), 1);
+
+    VariableTable empty;
+    empty.UseSixtyFourBitFolders();  // no predefined entries: nothing to take
+    EXPECT_EQ(empty.count(), 0);
 }
 
 TEST(StringsSection, EntriesInLineOrderAndFailures) {

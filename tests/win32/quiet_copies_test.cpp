@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,20 @@ using test::WriteFileText;
 
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
     for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size()) text.replace(at, from.size(), to);
+    return text;
+}
+
+// A journal's text with every run's name ("saved-<run>", and the BEGIN
+// record's) made the same.
+std::string WithoutRunIds(std::string text) {
+    for (size_t at = 0; (at = text.find("saved-", at)) != std::string::npos;) {
+        at += 6;
+        const size_t end = text.find_first_of("\\\t\n", at);
+        text.replace(at, end - at, "R");
+    }
+    const size_t begin = text.find("BEGIN\t");
+    const size_t line = begin == std::string::npos ? begin : text.find('\n', begin);
+    if (line != std::string::npos) text.erase(begin, line - begin);
     return text;
 }
 
@@ -282,13 +297,59 @@ TEST(CopyAhead, JournalRecordsInTheOrderOfTheTurns) {
         ASSERT_TRUE(journal->Flush().ok());
         journal.reset();
         logs[ahead] = Replaced(step.Log(), d + t + "\\", d + "T\\");
-        // (The journal doubles every backslash.)
-        journals[ahead] = Replaced(Replaced(test::ReadFileText(JournalFilePath(folder)), "\\\\" + t + "\\\\", "\\\\T\\\\"),
-                                   "journal-" + t, "J");
+        // (The journal doubles every backslash; each run names its own
+        // folder of what it saved.)
+        journals[ahead] = WithoutRunIds(Replaced(
+            Replaced(test::ReadFileText(JournalFilePath(folder)), "\\\\" + t + "\\\\", "\\\\T\\\\"), "journal-" + t, "J"));
     }
     EXPECT_EQ(logs[1], logs[0]);
     EXPECT_EQ(journals[1], journals[0]);
     EXPECT_GT(std::count(journals[0].begin(), journals[0].end(), '\n'), 40) << journals[0];
+}
+
+// A file that another program puts at a target between the reading (which
+// found it missing) and its copy is not this run's: a transactional run keeps
+// it before replacing it, and its rollback puts it back instead of deleting
+// it, whether the copy went ahead or not.
+TEST(CopyAhead, FileThatCameMeanwhileIsPutBackByTheRollback) {
+    test::ScratchDir scratch;
+    const std::string d = scratch.path() + "\\";
+    CreateDirectoryA((d + "src").c_str(), nullptr);
+    for (int i = 0; i < 6; ++i) WriteFileText(d + "src\\f" + std::to_string(i), "package " + std::to_string(i));
+    static std::atomic<int> planted{0};
+    const test::Replaced<CopyFunction> plantFirst(
+        SetCopyFunctionForTesting, [](const std::string& source, const std::string& target, int32_t& scheduled,
+                                      const HeldContent* held, CopyDetails* details) -> uint32_t {
+            if (target.ends_with("\\f3") && planted.exchange(1) == 0) WriteFileText(target, "theirs");
+            return CopyPackageFile(source, target, scheduled, held, details);
+        });
+    for (int ahead = 0; ahead < 2; ++ahead) {
+        SCOPED_TRACE(ahead);
+        planted = 0;
+        const std::string t = d + (ahead ? "b" : "a"), folder = t + "-journal";
+        CreateDirectoryA(t.c_str(), nullptr);
+        std::string section;
+        for (int i = 0; i < 6; ++i) section += t + "\\f" + std::to_string(i) + "=" + d + "src\\f" + std::to_string(i) + "\n";
+        Status status;
+        std::unique_ptr<Journal> journal = Journal::Begin(folder, "run", "log", status);
+        ASSERT_TRUE(journal) << status.code();
+        test::Step step;
+        step.context.workAhead = ahead != 0;
+        step.context.journal = journal.get();
+        step.files.readEveryTarget = false;
+        step.files.sourceFactsAtCopy = true;
+        ASSERT_EQ(step.files.ParseInstallSection(section, 0, 0, 0, 0, step.variables, d), 1);
+        WorkItems items;
+        AddFileCopies(step.files, items);
+        EXPECT_TRUE(step.Run(std::move(items)));
+        EXPECT_EQ(test::ReadFileText(t + "\\f3"), "package 3");
+        journal.reset();
+        const RollbackReport report = RollBack(folder, nullptr);
+        EXPECT_EQ(report.notUndone, 0);
+        std::vector<std::string> left;
+        ListTree(t, "", left);
+        EXPECT_EQ(left, std::vector<std::string>{"\\f3=theirs"});
+    }
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ std::string WindowsDir() {
     return buf;
 }
 
-// The five folders that come from the same calls on every path.
+// The folders that come from the same calls on every path.
 std::vector<std::string> CommonValues() {
     char buf[MAX_PATH + 1] = {};
     std::vector<std::string> v(kPredefinedCount);
@@ -42,18 +42,25 @@ std::vector<std::string> CommonValues() {
     v[3] = WithBackslash(buf);
     GetTempPathA(sizeof buf, buf);
     v[4] = WithBackslash(buf);
+    // Both architectures' folders, as a 64-bit system (the prefix) has them.
+    v[kProgramFilesX86Entry] = v[2];
+    v[kProgramFilesX64Entry] = WithBackslash(
+        test::RegText(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", KEY_WOW64_64KEY));
+    GetSystemWow64DirectoryA(buf, sizeof buf);
+    v[kWindowsSystemX86Entry] = WithBackslash(buf);
+    v[kWindowsSystemX64Entry] = WithBackslash(WindowsDir()) + "Sysnative\\";
     return v;
 }
 
-// Entries 5 to 14 as the shell function gives them; on 9x the per-user
-// folders stand for the common ones.
+// Entries 5 to 14 as the shell function gives them (the others as
+// CommonValues); on 9x the per-user folders stand for the common ones.
 std::vector<std::string> ShellValues(bool nt) {
     const int ids[] = {nt ? CSIDL_COMMON_DESKTOPDIRECTORY : CSIDL_DESKTOPDIRECTORY, CSIDL_DESKTOPDIRECTORY,
                        nt ? CSIDL_COMMON_STARTMENU : CSIDL_STARTMENU, CSIDL_STARTMENU, CSIDL_FONTS,
                        CSIDL_TEMPLATES, nt ? CSIDL_COMMON_TEMPLATES : CSIDL_TEMPLATES, CSIDL_PROGRAMS,
                        nt ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS, CSIDL_COMMON_APPDATA};
     std::vector<std::string> v = CommonValues();
-    for (int i = 5; i < kPredefinedCount; ++i) {
+    for (int i = 5; i < 15; ++i) {
         char buf[MAX_PATH + 2] = {};
         SHGetSpecialFolderPathA(nullptr, buf, ids[i - 5], i != 11);  // common templates: not created
         v[i] = WithBackslash(buf);
@@ -84,7 +91,7 @@ TEST(PredefinedVariables, TheRunningSystemWithTheShellFunction) {
 TEST(PredefinedVariables, RegistryFallbacksGiveWhatTheShellGives) {
     for (bool nt : {true, false}) {
         VariableTable table;
-        FillPredefined(table, PredefinedSystem{nt, nullptr});
+        FillPredefined(table, PredefinedSystem{nt, nullptr, true});
         ExpectValues(table, ShellValues(nt));
     }
 }
@@ -99,8 +106,8 @@ TEST(PredefinedVariables, LastFallbacksWhenShellFoldersLackAValue) {
     ASSERT_NE(profile[0], 0);
 
     VariableTable nt, nine;
-    FillPredefined(nt, PredefinedSystem{true, nullptr});
-    FillPredefined(nine, PredefinedSystem{false, nullptr});
+    FillPredefined(nt, PredefinedSystem{true, nullptr, true});
+    FillPredefined(nine, PredefinedSystem{false, nullptr, true});
     EXPECT_EQ(std::vector<std::string>(nt.values.begin() + 9, nt.values.begin() + 12),
               (std::vector<std::string>{windows + "\\FONTS\\", std::string(profile) + "\\Templates\\",
                                         windows + "\\ShellNew\\"}));

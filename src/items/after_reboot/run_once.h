@@ -15,6 +15,7 @@ std::string ComposeRunOnceCommand(const std::string& exePath, const std::string&
 
 // Writes the value under HKEY_LOCAL_MACHINE (Windows only). A key that does
 // not open or a value that cannot be written is reported in a box "Error".
-void WriteRunOnceEntry(const std::string& commandLine);
+// True when it was written.
+bool WriteRunOnceEntry(const std::string& commandLine);
 
 }  // namespace dp

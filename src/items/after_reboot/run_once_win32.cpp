@@ -9,14 +9,14 @@
 #include "resources/message_ids.h"
 
 namespace dp {
-void WriteRunOnceEntry(const std::string& commandLine) {
+bool WriteRunOnceEntry(const std::string& commandLine) {
     const std::string keyName = std::string("HKEY_LOCAL_MACHINE\\") + kRunOnceKeyPath;
     const std::string data = ComposeRunOnceCommand(ExecutablePath(), commandLine);
     UniqueKey key;
     LONG rc = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunOnceKeyPath, 0, KEY_WRITE, key.put());
     if (rc != ERROR_SUCCESS) {
         ShowErrorDetail(static_cast<uint32_t>(rc), kMsgErrorOpeningKeyOfRegistry, keyName, kBoxOk);
-        return;
+        return false;
     }
     rc = RegSetValueExA(key.get(), kRunOnceValueName, 0, REG_SZ,
                         reinterpret_cast<const BYTE*>(data.c_str()),
@@ -24,7 +24,9 @@ void WriteRunOnceEntry(const std::string& commandLine) {
     if (rc != ERROR_SUCCESS) {
         ShowErrorDetail(static_cast<uint32_t>(rc), kMsgErrorWritingRegistryValue,
                         keyName + " " + kRunOnceValueName + "=" + data, kBoxOk);
+        return false;
     }
+    return true;
 }
 
 }  // namespace dp

@@ -65,6 +65,10 @@ std::string ComposeComFailure(const std::string& message, const std::string& det
 // when one is open, else into a box "Error". True when it succeeded.
 bool RegisterComServer(std::FILE* log, const std::string& path);
 bool UnregisterComServer(std::FILE* log, const std::string& path);
+// Either, reporting nothing, with a bound on the wait for the server (a
+// server that does not answer is left on its thread): for a rollback, which
+// must end.
+bool CallComServerWithin(const std::string& path, bool registering, uint32_t limitMs);
 
 // A work item per COM server among the marked delete items that exist (the
 // deletion that follows removes them): unregistered.

@@ -123,7 +123,8 @@ Failure CallInProcess(const std::string& path, const ServerCall& call) {
 // 64-bit regsvr32 does it, silently, waited for with a bound.
 Failure CallThroughNativeTool(const std::string& path, const ServerCall& call, DWORD limitMs) {
     const std::string tool = NativeSystemFilePath("regsvr32.exe");
-    std::string commandLine = "\"" + tool + "\" " + call.switches + " \"" + path + "\"";
+    // The 64-bit tool knows the 64-bit system folder by its real name only.
+    std::string commandLine = "\"" + tool + "\" " + call.switches + " \"" + RealSystemPath(path) + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     StartedProcess started;
@@ -199,7 +200,7 @@ public:
         if (step.journal) {
             const char* state = &call_ == &kRegister ? "registered" : "unregistered";
             if (const Status noted = step.journal->Record({journal::kServer, {path_, state}}); !noted.ok())
-                return ItemResult::Failed(noted.code(), "", Report::kNone);
+                return ItemResult::Failed(noted.code(), JournalFailureText(noted.code()), Report::kLog);
         }
         Failure failure = CallServer(path_, call_, step.runTimeoutMs);
         if (failure.empty()) return ItemResult::Done();
@@ -333,6 +334,10 @@ int RestoreSavedList(const char* name, bool present, const std::vector<std::stri
     if (RegOpenKeyExA(g_root(), kProgramKeyPath, 0, KEY_ALL_ACCESS, program.put()) == ERROR_SUCCESS)
         RegDeleteKeyA(program.get(), name);
     return 1;
+}
+
+bool CallComServerWithin(const std::string& path, bool registering, uint32_t limitMs) {
+    return CallServer(path, registering ? kRegister : kUnregister, limitMs).empty();
 }
 
 bool RegisterComServer(std::FILE* log, const std::string& path) {

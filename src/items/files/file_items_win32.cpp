@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/fault_guard_win32.h"
 #include "base/file_system_win32.h"
 #include "base/install_progress.h"
 #include "base/log_text.h"
@@ -35,6 +36,8 @@ namespace {
 constexpr uint32_t kErrorFileNotFound = 2;
 constexpr uint32_t kErrorPathNotFound = 3;
 constexpr uint32_t kErrorInvalidName = 123;
+// No record of the journal notes a file as new.
+constexpr size_t kNotNoted = static_cast<size_t>(-1);
 
 Seam<uint32_t(const std::string&, const std::string&, int32_t&, const HeldContent*, CopyDetails*)> g_copy(
     &CopyPackageFile);
@@ -75,11 +78,15 @@ uint32_t DeleteThroughJournal(Journal& journal, const std::string& path) {
 }
 
 // Before a copy in a transactional run: the file it replaces moved aside (a
-// file in use kept as a copy, for the replacement at the reboot), or the new
-// file noted. 0, or why the copy must not go on.
-Status PrepareCopy(Journal& journal, const std::string& target) {
-    if (!PathExists(target)) return journal.NoteNewFile(target);
+// file in use kept as a copy, for the replacement at the reboot), or, for a
+// target the reading found missing, the new file noted (the copy then never
+// replaces a file that came meanwhile: it says so and this is done first).
+// 0, or why the copy must not go on.
+// `noted` receives the number of a new file's record.
+Status PrepareCopy(Journal& journal, const std::string& target, bool knownMissing, size_t* noted) {
+    if (knownMissing) return journal.NoteNewFile(target, noted);
     const Status moved = journal.MoveAside(target, false);
+    if (moved.notFound()) return journal.NoteNewFile(target, noted);
     if (moved.ok() || !InUse(moved)) return moved;
     return journal.KeepCopyForReboot(target);
 }
@@ -155,14 +162,34 @@ private:
 
 // Reads the package file's facts that an item left to its copy, with its
 // bytes when small (one opening of the file for both). details tells the
-// copy whether these bytes can be taken as they are.
+// copy whether these bytes can be taken as they are. As in the reading, the
+// facts are read aside under a guard: a fault in a damaged file's version
+// resource abandons what it was filling, and the facts count as unreadable.
 void ReadFactsLeftToTheCopy(FileItem& it, std::shared_ptr<const HeldContent>& held, CopyDetails& details) {
     if (!it.sourceFactsAtCopy) return;
-    uint32_t error = 0;
-    std::string version;
-    const bool read = ReadShownFacts(it.sourcePath, it.sourceFacts, version, error, &held);
-    ShowSourceFacts(it, it.sourceFacts, std::move(version), read);
     it.sourceFactsAtCopy = 0;
+    struct Read {
+        FileFacts facts;
+        std::string version;
+        std::shared_ptr<const HeldContent> whole;
+        uint32_t error = 0;
+        bool read = false;
+    };
+    auto aside = std::make_unique<Read>();
+    int done = 0;
+    const GuardOutcome outcome = RunGuarded(
+        [&] {
+            aside->read = ReadShownFacts(it.sourcePath, aside->facts, aside->version, aside->error, &aside->whole);
+            return 1;
+        },
+        done);
+    if (outcome != GuardOutcome::kCompleted) {
+        if (outcome == GuardOutcome::kProcessorFault) (void)aside.release();
+        ShowSourceFacts(it, FileFacts{}, std::string(), false);
+        return;
+    }
+    ShowSourceFacts(it, aside->facts, std::move(aside->version), aside->read);
+    held = std::move(aside->whole);
     // Without the package file's attributes the copy looks at them.
     details.heldJustRead = held != nullptr && held->attributes != 0;
 }
@@ -203,7 +230,7 @@ public:
         order_.push_back(index);
         made_.push_back(0);
         finished_.push_back(0);
-        noted_.push_back(0);
+        noted_.push_back(kNotNoted);
         return order_.size() - 1;
     }
 
@@ -215,15 +242,25 @@ public:
         preparedEnd_ = end;
         std::vector<size_t> chosen = Choose(position, end, journal != nullptr);
         if (journal) {
+            // Each target was missing at the reading: it is noted as new (a
+            // copy ahead never replaces a file that came meanwhile; its turn
+            // withdraws the note and keeps that file first).
             size_t noted = 0;
-            for (const size_t at : chosen) {
+            std::string folderMade;
+            for (; noted < chosen.size(); ++noted) {
+                const size_t at = chosen[noted];
                 const std::string& target = files_.items[order_[at]].targetPath;
-                if (PathExists(target) || !journal->NoteNewFile(target).ok()) break;
-                noted_[at] = 1;
+                if (!journal->NoteNewFile(target, &noted_[at]).ok()) {
+                    noted_[at] = kNotNoted;
+                    break;
+                }
                 // Made now, as the copy in its turn would make it: the next
-                // record finds it there.
-                MakeTargetFolder(target);
-                ++noted;
+                // record finds it there (once for the items of one folder).
+                const std::string folder = target.substr(0, target.find_last_of('\\') + 1);
+                if (folder != folderMade) {
+                    MakeTargetFolder(target);
+                    folderMade = folder;
+                }
             }
             chosen.resize(noted);
             preparedEnd_ = noted ? chosen.back() + 1 : position + 1;
@@ -260,7 +297,8 @@ public:
         return true;
     }
     // Whether the journal recorded the copy of the item at `position` ahead.
-    bool Noted(size_t position) const { return position < noted_.size() && noted_[position]; }
+    // The number of its record, or kNotNoted.
+    size_t NotedAt(size_t position) const { return position < noted_.size() ? noted_[position] : kNotNoted; }
 
 private:
     static constexpr size_t kStretch = 256;
@@ -312,7 +350,7 @@ private:
     std::vector<size_t> order_;     // the file list's index of each copy item, in turn
     std::vector<uint8_t> made_;     // made ahead and not yet taken by its turn
     std::vector<uint8_t> finished_; // made with its final attributes
-    std::vector<uint8_t> noted_;    // recorded in the journal ahead
+    std::vector<size_t> noted_;     // recorded in the journal ahead: the record's number
     std::vector<std::string> folders_;  // made ahead for a copy
     size_t preparedEnd_ = 0;
 };
@@ -399,18 +437,42 @@ private:
             return ItemResult::Failed(kErrorFileNotFound, MissingSourceText(it.sourcePath), Report::kLog);
 
         // A transactional run keeps what the copy replaces (recorded already
-        // for a copy that went ahead).
-        if (c.journal && !ahead_->Noted(position_)) {
-            if (const Status prepared = PrepareCopy(*c.journal, it.targetPath); !prepared.ok()) {
-                if (c.logging()) WriteLogText(c.log, CopyResultText(line, prepared.code(), false));
+        // for a copy that went ahead). A target the reading found missing is
+        // only noted as new.
+        size_t notedAt = ahead_->NotedAt(position_);
+        auto prepare = [&](bool knownMissing) {
+            const Status prepared = PrepareCopy(*c.journal, it.targetPath, knownMissing, &notedAt);
+            if (!prepared.ok() && c.logging()) WriteLogText(c.log, CopyResultText(line, prepared.code(), false));
+            return prepared;
+        };
+        if (c.journal && notedAt == kNotNoted)
+            if (const Status prepared = prepare(!it.targetExists); !prepared.ok())
                 return ItemResult{Outcome::kFailed, prepared.code()};
-            }
-        }
         // A source the policy refused was never looked for: its copy fails
         // with the policy's code. The scheduling flag is the copy's own, so
         // that only this copy's scheduling counts.
         int32_t scheduled = 0;
-        const uint32_t code = madeAhead ? 0 : g_copy(it.sourcePath, it.targetPath, scheduled, held.get(), &details);
+        uint32_t code = 0;
+        if (!madeAhead) {
+            // What was only noted as new is never replaced unseen.
+            details.newTargetOnly = c.journal && !it.targetExists;
+            code = g_copy(it.sourcePath, it.targetPath, scheduled, held.get(), &details);
+            if (details.newTargetOnly && code == ERROR_FILE_EXISTS) {
+                // A target that came after the reading is not this run's:
+                // the note of it as new is withdrawn, and it is kept before
+                // it is replaced.
+                if (notedAt != kNotNoted) {
+                    if (const Status withdrawn = c.journal->WithdrawNote(notedAt); !withdrawn.ok()) {
+                        if (c.logging()) WriteLogText(c.log, CopyResultText(line, withdrawn.code(), false));
+                        return ItemResult{Outcome::kFailed, withdrawn.code()};
+                    }
+                }
+                if (const Status prepared = prepare(false); !prepared.ok())
+                    return ItemResult{Outcome::kFailed, prepared.code()};
+                details.newTargetOnly = false;
+                code = g_copy(it.sourcePath, it.targetPath, scheduled, held.get(), &details);
+            }
+        }
         // Held bytes are not needed any more.
         held.reset();
         it.heldSource.reset();

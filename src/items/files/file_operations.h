@@ -31,8 +31,9 @@ constexpr uint32_t kErrorNotAFile = 336;
 // newTargetOnly copies only to a target that does not exist (creating its
 // missing last folder level), leaving anything that exists as it is and,
 // when the copy fails, removing the folder it made (ERROR_FILE_EXISTS for an
-// existing target). finished tells that the copy made the target with its
-// final attributes (read-only and archive clear, after its last write):
+// existing target, whatever the system answered: a transactional run keeps
+// it first). finished tells that the copy made the target with its final
+// attributes (read-only and archive clear, after its last write):
 // nothing is left for the end phase to clear; folderMade that it created the
 // target's folder.
 struct CopyDetails {

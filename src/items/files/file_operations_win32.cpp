@@ -316,6 +316,7 @@ uint32_t CopyPackageFile(const std::string& source, const std::string& target, i
         error = CopyToNewTarget(package, target);
     }
     if (details && details->newTargetOnly) {
+        if (IsNameTaken(error)) error = ERROR_FILE_EXISTS;
         // Nothing that was there is changed: on failure the folder made for
         // the copy goes again.
         details->folderMade = folderMade && error == 0;

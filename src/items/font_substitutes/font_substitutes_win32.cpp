@@ -57,7 +57,7 @@ public:
             const std::optional<std::string> old = g_read(name_);
             if (const Status noted = step.journal->Record({journal::kSubstitute, {name_, old ? "1" : "0", old.value_or("")}});
                 !noted.ok())
-                return ItemResult::Failed(noted.code(), "", Report::kNone);
+                return ItemResult::Failed(noted.code(), JournalFailureText(noted.code()), Report::kLog);
         }
         const uint32_t error = g_write(name_, value_);
         if (error == 0) return ItemResult::Done();

@@ -124,7 +124,7 @@ ItemResult UnregisterFont(const FontItem& font, StepContext& step) {
             if (!NamesFont(data, font)) return ItemResult::Done();  // another file's registration stays
             if (step.journal) {
                 const Status noted = step.journal->NoteValue(HKEY_LOCAL_MACHINE, "", FontsKeyPath(), valueName, SystemView());
-                if (!noted.ok()) return ItemResult::Failed(noted.code(), "", Report::kNone);
+                if (!noted.ok()) return ItemResult::Failed(noted.code(), JournalFailureText(noted.code()), Report::kLog);
             }
             rc = RegDeleteValueA(key.get(), valueName.c_str());
         }

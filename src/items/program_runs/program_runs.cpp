@@ -162,6 +162,17 @@ std::string WithShortProgramPath(const std::string& line,
     return (quoted ? "\"" + shorter + "\"" : shorter) + line.substr(rest);
 }
 
+std::string WithProgramPath(const std::string& commandLine, const std::function<std::string(const std::string&)>& map) {
+    if (!commandLine.empty() && commandLine[0] == '"') {
+        const size_t close = commandLine.find('"', 1);
+        if (close == std::string::npos) return commandLine;  // left to the system as written
+        return "\"" + map(commandLine.substr(1, close - 1)) + commandLine.substr(close);
+    }
+    const size_t blank = commandLine.find_first_of(" \t");
+    if (blank == std::string::npos) return map(commandLine);
+    return map(commandLine.substr(0, blank)) + commandLine.substr(blank);
+}
+
 std::string WrongReturnCodeText(const std::string& command, int32_t expected, int32_t received) {
     return FillMessage(LoadMessage(kMsgWrongReturnCode),
                        {command, std::to_string(expected), std::to_string(received)});

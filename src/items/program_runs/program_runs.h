@@ -89,6 +89,11 @@ constexpr size_t kMaxProgramPath = 260;
 // as it is. A quoted program stays quoted.
 std::string WithShortProgramPath(const std::string& line,
                                  const std::function<std::string(const std::string& path)>& shortForm);
+// The command line with its program (the quoted text at its start, else the
+// text up to its first blank) replaced by map(program); the arguments stay
+// as written. A 64-bit run starts a program of the 64-bit system folder
+// through the folder's alias this way.
+std::string WithProgramPath(const std::string& commandLine, const std::function<std::string(const std::string&)>& map);
 
 // The box and log text of a waited program that ended with another code than
 // the script expected (message 166 filled in; no period at the end).

@@ -66,7 +66,7 @@ Status StartLongPathProcess(const std::string& line, const std::string& program,
 // Starts the command as a process with the installer's environment and
 // current directory.
 Status StartProcess(const std::string& command, StartedProcess& started) {
-    std::string line = UnambiguousCommandLine(command, &IsExistingFile);
+    std::string line = WithProgramPath(UnambiguousCommandLine(command, &IsExistingFile), &ReachablePath);
     const std::string program = ProgramOfCommandLine(line);
     if (program.size() >= kMaxProgramPath && RunsOnNtFamily()) return StartLongPathProcess(line, program, started);
     STARTUPINFOA startup{};
@@ -98,7 +98,7 @@ Status WaitForExitCode(HANDLE process, const StepContext& step, WaitEnd& end, in
 intptr_t OpenWithShell(const std::string& document) {
     const ComLibrary com(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     return reinterpret_cast<intptr_t>(
-        ShellExecuteA(nullptr, nullptr, document.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        ShellExecuteA(nullptr, nullptr, ReachablePath(document).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
 }
 
 std::string ErrorCaption(uint32_t code) { return code ? LoadMessage(kMsgErrorCaption) : std::string(); }

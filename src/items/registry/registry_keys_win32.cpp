@@ -1,7 +1,6 @@
 // Writing the values of the registration files and deleting the keys of the
 // key files. Successes are silent; failures get a box or a log line.
 #include <windows.h>
-#include <shlwapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -9,6 +8,7 @@
 
 #include "base/handles_win32.h"
 #include "base/registry_win32.h"
+#include "base/target_architecture_win32.h"
 #include "base/log_text.h"
 #include "base/system_text.h"
 #include "base/text.h"
@@ -57,7 +57,7 @@ Status OpenForWriting(const std::string& keyPath, OpenKey& open, std::string& wh
     const HKEY predefined = RootKeyFromPath(keyPath);
     if (!predefined) return Status(kUnknownRootError);
     if (!open.subkey.empty()) where += "\\" + open.subkey;
-    return CreateAndOpenKey(predefined, open.subkey, KEY_WRITE, open.key);
+    return CreateAndOpenKey(predefined, open.subkey, KEY_WRITE | TargetView(predefined, open.subkey), open.key);
 }
 
 LONG WriteValue(HKEY key, const std::string& name, uint32_t type, const std::string& data) {
@@ -142,7 +142,8 @@ public:
                 // The keys this run creates are noted before they are made.
                 const KeyPathParts parts = SplitKeyPath(keyPath);
                 if (const HKEY root = RootKeyFromPath(keyPath))
-                    (void)step.journal->NoteNewKeys(root, std::string(parts.subkey), 0);
+                    (void)step.journal->NoteNewKeys(root, std::string(parts.subkey),
+                                                    TargetView(root, std::string(parts.subkey)));
             }
             std::string where;
             if (const Status status = OpenForWriting(keyPath, open, where); !status.ok())
@@ -152,8 +153,10 @@ public:
         const std::string& data = entries_.data[index_];
         if (step.journal) {
             // The value's old state first (the key exists now: it was opened).
-            const Status noted = step.journal->NoteValue(RootKeyFromPath(keyPath), keyPath, open.subkey, name, 0);
-            if (!noted.ok()) return ItemResult::Failed(noted.code(), "", Report::kNone);
+            const HKEY root = RootKeyFromPath(keyPath);
+            const Status noted =
+                step.journal->NoteValue(root, keyPath, open.subkey, name, TargetView(root, open.subkey));
+            if (!noted.ok()) return ItemResult::Failed(noted.code(), JournalFailureText(noted.code()), Report::kLog);
         }
         const LONG rc = WriteValue(open.key.get(), name, entries_.types[index_], data);
         if (rc == ERROR_SUCCESS) return ItemResult::Done();
@@ -179,7 +182,8 @@ public:
         const HKEY root = RootKeyFromPath(entries_.keyPaths[index_]);
         if (!root) return Check::NotChecked("the key's root is not known");
         UniqueKey key;
-        if (RegOpenKeyExA(root, std::string(parts.subkey).c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+        if (RegOpenKeyExA(root, std::string(parts.subkey).c_str(), 0, KEY_QUERY_VALUE | TargetView(root, parts.subkey),
+                          key.put()) != ERROR_SUCCESS)
             return Check::Differs(expected, "no key");
         const std::string& name = entries_.names[index_];
         DWORD foundType = 0, size = 0;
@@ -204,13 +208,14 @@ private:
 // shell's own test does not look at values everywhere). Protected keys stay.
 void DeleteIfEmpty(HKEY root, std::string_view rootName, const std::string& subkey) {
     if (IsProtectedRegistryKey(std::string(rootName) + "\\" + subkey)) return;
+    const REGSAM view = TargetView(root, subkey);
     UniqueKey key;
-    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS) return;
     DWORD subkeys = 0, values = 0;
     const LONG rc = RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
                                      &values, nullptr, nullptr, nullptr, nullptr);
     key.reset();
-    if (rc == ERROR_SUCCESS && subkeys == 0 && values == 0) SHDeleteEmptyKeyA(root, subkey.c_str());
+    if (rc == ERROR_SUCCESS && subkeys == 0 && values == 0) DeleteKeyWithoutSubkeys(root, subkey, view);
 }
 
 // A deletion's trouble goes to the log when there is one, else to a box.
@@ -242,16 +247,17 @@ public:
         const HKEY root = RootKeyFromPath(path_);
         const std::string subkey(parts.subkey);
         ItemResult result = ItemResult::Done();
+        const REGSAM view = TargetView(root, subkey);
         UniqueKey probe;
-        const LONG opened = RegOpenKeyExA(root, subkey.c_str(), 0, KEY_ALL_ACCESS, probe.put());
+        const LONG opened = RegOpenKeyExA(root, subkey.c_str(), 0, KEY_ALL_ACCESS | view, probe.put());
         probe.reset();
         LONG rc = opened;
         if (opened == ERROR_SUCCESS && step.journal) {
             // The whole tree is kept before it goes.
-            if (const Status saved = step.journal->SaveKeyTree(root, path_, subkey, 0); !saved.ok())
+            if (const Status saved = step.journal->SaveKeyTree(root, path_, subkey, view); !saved.ok())
                 rc = static_cast<LONG>(saved.code());
         }
-        if (rc == ERROR_SUCCESS) rc = SHDeleteKeyA(root, subkey.c_str());
+        if (rc == ERROR_SUCCESS) rc = DeleteKeyTree(root, subkey, view);
         if (opened == ERROR_FILE_NOT_FOUND) {
             result = ItemResult::UpToDate();  // nothing to delete
         } else if (rc != ERROR_SUCCESS) {
@@ -268,8 +274,9 @@ public:
     Check Verify() const override {
         if (refused_) return Check::NotChecked("refused: a shared or system key");
         UniqueKey key;
-        const LONG rc = RegOpenKeyExA(RootKeyFromPath(path_), std::string(SplitKeyPath(path_).subkey).c_str(), 0,
-                                      KEY_QUERY_VALUE, key.put());
+        const HKEY root = RootKeyFromPath(path_);
+        const std::string subkey(SplitKeyPath(path_).subkey);
+        const LONG rc = RegOpenKeyExA(root, subkey.c_str(), 0, KEY_QUERY_VALUE | TargetView(root, subkey), key.put());
         return Check::Absent(rc != ERROR_FILE_NOT_FOUND, rc == ERROR_SUCCESS ? "present" : "cannot be opened");
     }
 

@@ -1,6 +1,7 @@
 // The rollback journal on disk, and the undoing of its records.
 #include "items/rollback/journal_win32.h"
 
+#include <sddl.h>
 #include <shlwapi.h>
 
 #include <algorithm>
@@ -11,11 +12,14 @@
 #include "base/program_win32.h"
 #include "base/registry_win32.h"
 #include "base/system_text.h"
+#include "base/target_architecture.h"
 #include "base/text.h"
 #include "items/after_reboot/run_once.h"
 #include "items/com/com_registration.h"
 #include "items/com/com_registration_win32.h"
+#include "items/directories/directories.h"
 #include "items/files/file_operations.h"
+#include "resources/message_ids.h"
 
 namespace dp {
 namespace {
@@ -23,6 +27,17 @@ namespace {
 constexpr char kJournalName[] = "journal.txt";
 constexpr char kSessionManager[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 constexpr char kPendingRenames[] = "PendingFileRenameOperations";
+
+// A decimal field; `fallback` when it is none.
+unsigned long NumberField(const std::string& text, unsigned long fallback) {
+    if (text.empty() || text.size() > 9) return fallback;
+    unsigned long n = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return fallback;
+        n = n * 10 + static_cast<unsigned long>(c - '0');
+    }
+    return n;
+}
 
 std::string ViewText(REGSAM view) {
     return view & KEY_WOW64_64KEY ? "64" : view & KEY_WOW64_32KEY ? "32" : "";
@@ -56,9 +71,30 @@ HKEY RootOf(const std::string& keyPath, std::string& subkey) {
         if (root == r.name) return r.key;
     return nullptr;
 }
+// The current user's hive by its name under HKEY_USERS: a rollback started by
+// another account must reach this user's keys, not its own.
+std::string CurrentUserHive() {
+    static const std::string hive = [] {
+        HANDLE token = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return std::string("HKEY_CURRENT_USER");
+        UniqueHandle owned(token);
+        DWORD size = 0;
+        GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        std::vector<char> buffer(size ? size : 1);
+        char* text = nullptr;
+        if (!GetTokenInformation(token, TokenUser, buffer.data(), size, &size) ||
+            !ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
+            return std::string("HKEY_CURRENT_USER");
+        std::string name = std::string("HKEY_USERS\\") + text;
+        LocalFree(text);
+        return name;
+    }();
+    return hive;
+}
+
 std::string RootName(HKEY root) {
     if (root == HKEY_CLASSES_ROOT) return "HKEY_CLASSES_ROOT";
-    if (root == HKEY_CURRENT_USER) return "HKEY_CURRENT_USER";
+    if (root == HKEY_CURRENT_USER) return CurrentUserHive();
     if (root == HKEY_LOCAL_MACHINE) return "HKEY_LOCAL_MACHINE";
     if (root == HKEY_USERS) return "HKEY_USERS";
     if (root == HKEY_CURRENT_CONFIG) return "HKEY_CURRENT_CONFIG";
@@ -147,7 +183,12 @@ int RemovePendingRenames(const std::string& path) {
     int removed = 0;
     for (size_t i = 0; i + 1 < parts.size(); i += 2) {
         const std::string source = plain(parts[i]), target = plain(parts[i + 1]);
-        const bool ours = EqualNoCase(target, full) || (target.empty() && EqualNoCase(source, full));
+        // This run's own: the replacement of the path by a temporary copy the
+        // copy made beside it ("~dp...tmp"), or the path's deletion.
+        const std::string sourceName = source.substr(source.find_last_of('\\') + 1);
+        const bool ourCopy = EqualNoCase(target, full) && sourceName.rfind("~dp", 0) == 0 &&
+                             EqualNoCase(ParentFolder(source), ParentFolder(full));
+        const bool ours = ourCopy || (target.empty() && EqualNoCase(source, full));
         if (parts[i].empty() && parts[i + 1].empty()) continue;
         if (ours) {
             ++removed;
@@ -167,13 +208,18 @@ int RemovePendingRenames(const std::string& path) {
     return removed;
 }
 
+// An undo the next reboot finishes.
+constexpr uint32_t kDeferred = 0xfffffffeu;
+
 // Puts a saved file back in its place (over what is there now); a place in
 // use takes it at the next reboot.
 Status PutBack(const std::string& saved, const std::string& path) {
     if (!PathExists(saved)) return Status();  // never moved: nothing to put back
-    uint32_t error = MoveFileAt(saved, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
-    if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
+    uint32_t error = MoveFileAt(saved, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH);
+    if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) {
         error = MoveFileAt(saved, path, MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING);
+        if (error == 0) return Status(kDeferred);
+    }
     return Status(error);
 }
 
@@ -194,7 +240,7 @@ Status WriteValueBack(const JournalRecord& r) {
     if (!BytesOfHex(r.field(5), data)) return Status(ERROR_INVALID_DATA);
     if (const Status s = CreateAndOpenKey(root, subkey, KEY_SET_VALUE | view, key); !s.ok()) return s;
     return Status(static_cast<uint32_t>(RegSetValueExA(key.get(), r.field(1).c_str(), 0,
-                                                       static_cast<DWORD>(std::stoul("0" + r.field(4))),
+                                                       static_cast<DWORD>(NumberField(r.field(4), REG_BINARY)),
                                                        reinterpret_cast<const BYTE*>(data.data()),
                                                        static_cast<DWORD>(data.size()))));
 }
@@ -262,7 +308,7 @@ Status ImportTree(const JournalRecord& r) {
             std::string data;
             if (BytesOfHex(fields[4], data))
                 s = Status(static_cast<uint32_t>(
-                    RegSetValueExA(key.get(), fields[2].c_str(), 0, static_cast<DWORD>(std::stoul("0" + fields[3])),
+                    RegSetValueExA(key.get(), fields[2].c_str(), 0, static_cast<DWORD>(NumberField(fields[3], REG_BINARY)),
                                    reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()))));
         }
         if (first.ok() && !s.ok()) first = s;
@@ -370,9 +416,9 @@ Status Undo(const JournalRecord& r, std::string& what, bool& undoable) {
     if (r.kind == kServer) {
         const bool registered = r.field(1) == "registered";
         what = "COM server " + path + (registered ? " unregistered" : " registered again");
-        return Status((registered ? UnregisterComServer(nullptr, path) : RegisterComServer(nullptr, path))
-                          ? 0u
-                          : static_cast<uint32_t>(ERROR_GEN_FAILURE));
+        constexpr uint32_t kServerLimitMs = 60000;
+        return Status(CallComServerWithin(path, !registered, kServerLimitMs) ? 0u
+                                                                            : static_cast<uint32_t>(ERROR_GEN_FAILURE));
     }
     if (r.kind == kList) {
         what = "list " + path + " restored";
@@ -392,33 +438,61 @@ Status Undo(const JournalRecord& r, std::string& what, bool& undoable) {
 
 }  // namespace
 
+// Whether the program runs with the rights of an administrator.
+bool RunsAsAdministrator() {
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    if (!AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
+                                  &administrators))
+        return false;
+    BOOL member = FALSE;
+    if (!CheckTokenMembership(nullptr, administrators, &member)) member = FALSE;
+    FreeSid(administrators);
+    return member != FALSE;
+}
+
 std::string JournalFolder() {
-    std::string base = EnvironmentText("ProgramData");
-    if (base.empty()) base = EnvironmentText("ALLUSERSPROFILE");
+    // Where only those who may undo what a run did can write: a journal is
+    // trusted with deleting and restoring files and keys. An administrator's
+    // runs keep it under the program files folder, which other users cannot
+    // write; a user's own runs in the user's local application data.
+    std::string base = RunsAsAdministrator() ? EnvironmentText("ProgramFiles") : EnvironmentText("LOCALAPPDATA");
     if (base.empty()) base = WindowsDirectory();
     return base + "\\Deployator\\Rollback";
 }
 
+std::string JournalFailureText(uint32_t code) {
+    return FormatLogMessage(code, kMsgJournalNotWritten, JournalFilePath(JournalFolder()));
+}
+
 std::string JournalFilePath(const std::string& folder) { return folder + "\\" + kJournalName; }
 
-Journal::Journal(UniqueFile file, std::string folder, size_t records)
-    : file_(std::move(file)), folder_(std::move(folder)), records_(records) {}
+Journal::Journal(UniqueFile file, std::string folder, size_t records, std::string runId)
+    : file_(std::move(file)), folder_(std::move(folder)), records_(records), runId_(std::move(runId)) {}
 
 std::unique_ptr<Journal> Journal::Begin(const std::string& folder, const std::string& commandLine,
                                         const std::string& logPath, Status& status) {
     for (size_t length = 3; length <= folder.size(); ++length)
         if (length == folder.size() || folder[length] == '\\') (void)CreateFolderIfMissing(folder.substr(0, length));
-    (void)CreateFolderIfMissing(folder + "\\saved");
+    // Each run keeps what it moves aside in a folder of its own: nothing an
+    // earlier run left there can be taken for this run's.
+    const std::string runId = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
+    if (const uint32_t error = CreateFolderIfMissing(folder + "\\saved-" + runId)) {
+        status = Status(error);
+        return nullptr;
+    }
     uint32_t error = 0;
-    UniqueFile file = OpenFileAt(JournalFilePath(folder), GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS,
+    // A journal already there (one that could not be rolled back) is never
+    // written over.
+    UniqueFile file = OpenFileAt(JournalFilePath(folder), GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, error);
     if (!file) {
         status = Status(error);
         return nullptr;
     }
-    std::unique_ptr<Journal> journal(new Journal(std::move(file), folder, 0));
+    std::unique_ptr<Journal> journal(new Journal(std::move(file), folder, 0, runId));
     journal->pending_ = std::string(kJournalHeader) + "\n";
-    status = journal->Record({journal::kBegin, {commandLine, logPath}});
+    status = journal->Record({journal::kBegin, {commandLine, logPath, runId, SixtyFourBitTargets() ? "64" : ""}});
     if (!status.ok()) return nullptr;
     return journal;
 }
@@ -438,42 +512,84 @@ std::unique_ptr<Journal> Journal::Continue(const std::string& folder, Status& st
         return nullptr;
     }
     status = Status();
-    return std::unique_ptr<Journal>(new Journal(std::move(file), folder, contents.records.size()));
+    std::string runId;
+    for (const JournalRecord& r : contents.records)
+        if (r.kind == journal::kBegin) runId = r.field(2);
+    return std::unique_ptr<Journal>(new Journal(std::move(file), folder, contents.records.size(), runId));
 }
+
+Journal::~Journal() { (void)Flush(); }
 
 Status Journal::Record(const JournalRecord& record, bool flush) {
+    // A record of a change that destroys something is written and flushed to
+    // the disk before the change. Records of things this run creates are
+    // handed to the system a few at a time (a killed run leaves at most those
+    // few new files behind; it loses nothing).
     pending_ += EncodeJournalRecord(record);
     ++records_;
-    return flush ? Flush() : Status();
-}
-
-Status Journal::Flush() {
-    if (pending_.empty()) return Status();
+    if (!flush && ++unwritten_ < kRecordsHeldBack) return Status();
+    unwritten_ = 0;
     DWORD written = 0;
     if (!WriteFile(file_.get(), pending_.data(), static_cast<DWORD>(pending_.size()), &written, nullptr) ||
         written != pending_.size())
         return Status(GetLastError());
     pending_.clear();
+    return flush ? Flush() : Status();
+}
+
+Status Journal::Flush() {
+    if (!pending_.empty()) {
+        DWORD written = 0;
+        if (!WriteFile(file_.get(), pending_.data(), static_cast<DWORD>(pending_.size()), &written, nullptr) ||
+            written != pending_.size())
+            return Status(GetLastError());
+        pending_.clear();
+    }
     return Status(FlushFileBuffers(file_.get()) ? 0u : GetLastError());
 }
 
-std::string Journal::SavedPath() { return folder_ + "\\saved\\" + std::to_string(records_); }
+std::string Journal::SavedPath() { return folder_ + "\\saved-" + runId_ + "\\" + std::to_string(records_); }
+
+namespace {
+
+// A copy that is whole or not there: written under a temporary name, on the
+// disk, then renamed (a rename in one folder cannot be half done).
+Status CopyWhole(const std::string& from, const std::string& to) {
+    const std::string partial = to + ".partial";
+    if (const uint32_t error = CopyFileAt(from, partial, false)) return Status(error);
+    {
+        uint32_t error = 0;
+        UniqueFile file = OpenFileAt(partial, GENERIC_WRITE, 0, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, error);
+        if (!file || !FlushFileBuffers(file.get())) return Status(file ? GetLastError() : error);
+    }
+    return Status(MoveFileAt(partial, to, MOVEFILE_REPLACE_EXISTING));
+}
+
+}  // namespace
 
 Status Journal::MoveAside(const std::string& path, bool folder) {
     // A folder is renamed beside itself: a rename is possible on its own volume only.
     const std::string saved = folder ? path + ".deployator-rollback-" + std::to_string(records_) : SavedPath();
     if (const Status s = Record({folder ? journal::kFolderSaved : journal::kFileSaved, {path, saved}}); !s.ok())
         return s;
-    return Status(MoveFileAt(path, saved, folder ? 0 : MOVEFILE_COPY_ALLOWED));
+    const uint32_t moved = MoveFileAt(path, saved, 0);
+    if (folder || moved != ERROR_NOT_SAME_DEVICE) return Status(moved);
+    // Across volumes: a whole copy first, then the file goes. A crash before
+    // its deletion leaves it in place beside a whole copy of itself.
+    if (const Status copied = CopyWhole(path, saved); !copied.ok()) return copied;
+    return Status(DeleteFileAt(path));
 }
 
 Status Journal::KeepCopyForReboot(const std::string& path) {
     const std::string saved = SavedPath();
     if (const Status s = Record({journal::kRebootReplace, {path, saved}}); !s.ok()) return s;
-    return Status(CopyFileAt(path, saved, false));
+    return CopyWhole(path, saved);
 }
 
 Status Journal::NoteNewFolders(const std::string& folder) {
+    // Files of one folder come one after another: its levels are looked at once.
+    if (!lastFolder_.empty() && EqualNoCase(folder, lastFolder_)) return Status();
+    lastFolder_ = folder;
     // The levels that do not exist yet, outermost first.
     std::vector<std::string> missing;
     for (std::string level = folder; !level.empty() && !PathExists(level); level = ParentFolder(level))
@@ -483,10 +599,13 @@ Status Journal::NoteNewFolders(const std::string& folder) {
     return Status();
 }
 
-Status Journal::NoteNewFile(const std::string& path) {
+Status Journal::NoteNewFile(const std::string& path, size_t* number) {
     if (const Status s = NoteNewFolders(ParentFolder(path)); !s.ok()) return s;
+    if (number) *number = records_;
     return Record({journal::kFileNew, {path}}, false);
 }
+
+Status Journal::WithdrawNote(size_t number) { return Record({journal::kUndone, {std::to_string(number)}}); }
 
 Status Journal::NoteNewKeys(HKEY root, const std::string& subkey, REGSAM view) {
     const std::string rootName = RootName(root);
@@ -506,26 +625,32 @@ Status Journal::NoteNewKeys(HKEY root, const std::string& subkey, REGSAM view) {
 
 Status Journal::NoteValue(HKEY root, const std::string& keyPath, const std::string& subkey, const std::string& name,
                           REGSAM view) {
-    const std::string rootName = RootName(root);
-    const std::string fullKey = rootName + (subkey.empty() ? "" : "\\" + subkey);
-    // The keys of the path that are not there yet go again, outermost last.
+    const std::string fullKey = RootName(root) + (subkey.empty() ? "" : "\\" + subkey);
+    // The keys of the path that are not there yet go again.
+    UniqueKey probe;
+    const bool keyThere = RegOpenKeyExA(root, subkey.c_str(), 0, KEY_QUERY_VALUE | view, probe.put()) == ERROR_SUCCESS;
+    probe.reset();
     std::vector<std::string> missing;
-    for (std::string level = subkey; !level.empty();) {
-        UniqueKey probe;
-        if (RegOpenKeyExA(root, level.c_str(), 0, KEY_QUERY_VALUE | view, probe.put()) == ERROR_SUCCESS) break;
-        missing.push_back(level);
-        const size_t slash = level.rfind('\\');
-        level = slash == std::string::npos ? std::string() : level.substr(0, slash);
+    if (!keyThere) {
+        missing.push_back(subkey);
+        if (const Status s = NoteNewKeys(root, subkey, view); !s.ok()) return s;
     }
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it)
-        if (const Status s = Record({journal::kKeyNew, {rootName + "\\" + *it, ViewText(view)}}, false); !s.ok())
-            return s;
     DWORD type = 0;
     std::string data;
-    UniqueKey key;
-    const bool present = missing.empty() &&
-                         RegOpenKeyExA(root, subkey.c_str(), 0, KEY_QUERY_VALUE | view, key.put()) == ERROR_SUCCESS &&
-                         ReadValue(key.get(), name, type, data);
+    bool present = false;
+    if (missing.empty()) {
+        // Only a value that is not there is kept as absent: one that cannot
+        // be read stops the change (its undo would delete it).
+        UniqueKey key;
+        LONG rc = RegOpenKeyExA(root, subkey.c_str(), 0, KEY_QUERY_VALUE | view, key.put());
+        if (rc == ERROR_SUCCESS) {
+            DWORD size = 0;
+            rc = RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, nullptr, &size);
+            if (rc == ERROR_SUCCESS) rc = ReadValue(key.get(), name, type, data) ? ERROR_SUCCESS : ERROR_READ_FAULT;
+            present = rc == ERROR_SUCCESS;
+        }
+        if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) return Status(static_cast<uint32_t>(rc));
+    }
     (void)keyPath;
     return Record({journal::kValue,
                    {fullKey, name, ViewText(view), present ? "1" : "0", std::to_string(type), HexOf(data)}});
@@ -550,6 +675,16 @@ RollbackReport RollBack(const std::string& folder, std::FILE* log) {
         report.journalUnreadable = true;
         return report;
     }
+    // The paths and views of a 64-bit run are reached as that run reached them.
+    std::string runId;
+    bool sixtyFourBit = false;
+    for (const JournalRecord& r : contents.records)
+        if (r.kind == journal::kBegin) {
+            runId = r.field(2);
+            sixtyFourBit = r.field(3) == "64";
+        }
+    const bool wasSixtyFourBit = SixtyFourBitTargets();
+    if (sixtyFourBit && RunsOnSixtyFourBitSystem()) SetSixtyFourBitTargets(true);
     Status status;
     std::unique_ptr<Journal> journal = Journal::Continue(folder, status);
     if (journal) (void)journal->Record({journal::kRollback, {}});
@@ -564,7 +699,12 @@ RollbackReport RollBack(const std::string& folder, std::FILE* log) {
         } else if (undone.ok()) {
             ++report.undone;
             if (log) WriteLogText(log, "Rolled back: " + what + "\n");
+        } else if (undone.code() == kDeferred) {
+            ++report.undone;
+            report.keepSaved = true;  // the reboot moves it back from there
+            if (log) WriteLogText(log, "Rolled back at the next reboot: " + what + "\n");
         } else {
+            report.keepSaved = true;
             ++report.notUndone;
             if (log) WriteLogText(log, "Not rolled back: " + what + ". " + SystemErrorText(undone.code()) + "\n");
         }
@@ -572,18 +712,37 @@ RollbackReport RollBack(const std::string& folder, std::FILE* log) {
         if (journal) (void)journal->Record({journal::kUndone, {std::to_string(number)}});
     }
     journal.reset();
-    DiscardJournal(folder);
+    SetSixtyFourBitTargets(wasSixtyFourBit);
+    // What could not be put back, or waits for the reboot to be, stays where
+    // it was kept (the log names it); the journal itself goes.
+    if (report.keepSaved) {
+        if (log) WriteLogText(log, "Kept for the rollback: " + folder + "\\saved-" + runId + "\n");
+        (void)DeleteFileAt(JournalFilePath(folder));
+    } else {
+        DiscardJournal(folder, false);
+    }
     return report;
 }
 
-void DiscardJournal(const std::string& folder) {
-    const std::string saved = folder + "\\saved";
-    std::vector<std::string> names;
-    (void)ListFolder(saved, [&names](const std::string& name, DWORD) { names.push_back(name); });
-    for (const std::string& name : names) (void)DeleteFileAt(saved + "\\" + name);
-    (void)RemoveFolder(saved);
+void DiscardJournal(const std::string& folder, bool succeeded) {
+    std::string text;
+    (void)ReadWholeFile(JournalFilePath(folder), text);
+    const JournalContents contents = ParseJournal(text);
+    std::string runId;
+    for (const JournalRecord& r : contents.records) {
+        if (r.kind == journal::kBegin) runId = r.field(2);
+        // A folder a run that succeeded deleted is gone for good now.
+        if (succeeded && r.kind == journal::kFolderSaved && IsFolder(r.field(1))) (void)DeleteDirectoryTree(r.field(1));
+    }
+    if (!runId.empty()) {
+        const std::string saved = folder + "\\saved-" + runId;
+        std::vector<std::string> names;
+        (void)ListFolder(saved, [&names](const std::string& name, DWORD) { names.push_back(name); });
+        for (const std::string& name : names) (void)DeleteFileAt(saved + "\\" + name);
+        (void)RemoveFolder(saved);
+    }
     (void)DeleteFileAt(JournalFilePath(folder));
-    (void)RemoveFolder(folder);
+    (void)RemoveFolder(folder);  // when nothing else is kept there
 }
 
 JournalState ReadJournalState(const std::string& folder, std::string* logPath) {

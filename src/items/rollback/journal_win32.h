@@ -14,11 +14,14 @@
 #include "base/handles_win32.h"
 #include "base/status.h"
 #include "items/rollback/journal_text.h"
+#include "items/work_item.h"
 
 namespace dp {
 
-// The machine's journal folder: "Deployator\Rollback" in the common
-// application data folder (one run at a time holds the machine).
+// The journal folder: "Deployator\Rollback" in the program files folder for
+// an administrator's runs (which other users cannot write), in the local
+// application data folder for a user's own (one run at a time holds the
+// machine).
 std::string JournalFolder();
 std::string JournalFilePath(const std::string& folder);
 
@@ -30,6 +33,10 @@ public:
                                           const std::string& logPath, Status& status);
     // Goes on with the journal of the run before the reboot.
     static std::unique_ptr<Journal> Continue(const std::string& folder, Status& status);
+    // What is not flushed yet reaches the disk when the journal is closed.
+    ~Journal();
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
 
     // Appends a record; with `flush`, on disk before this returns (a record
     // of a change that destroys something is always flushed).
@@ -46,7 +53,12 @@ public:
     Status KeepCopyForReboot(const std::string& path);
     // A file this run creates, and the folders above it that it creates
     // (not flushed: nothing is lost if the record does not reach the disk).
-    Status NoteNewFile(const std::string& path);
+    // `number` receives the number of the file's record.
+    Status NoteNewFile(const std::string& path, size_t* number = nullptr);
+    // Withdraws the note of a file as new (by its record's number), for a
+    // file that turned out to be there, put there by someone else since the
+    // note: the rollback leaves it alone (flushed at once).
+    Status WithdrawNote(size_t number);
     Status NoteNewFolders(const std::string& folder);
     // A registry value's old state (type and data, or its absence), and the
     // keys of the path that do not exist yet.
@@ -58,13 +70,17 @@ public:
     Status SaveKeyTree(HKEY root, const std::string& keyPath, const std::string& subkey, REGSAM view);
 
 private:
-    Journal(UniqueFile file, std::string folder, size_t records);
+    Journal(UniqueFile file, std::string folder, size_t records, std::string runId);
     std::string SavedPath();
 
     UniqueFile file_;
     std::string folder_;
     size_t records_;  // records in the journal, the header left out
-    std::string pending_;  // records written but not yet flushed
+    std::string pending_;  // records not yet handed to the system
+    std::string runId_;    // names the folder of what this run moved aside
+    std::string lastFolder_;  // the folder whose new levels were noted last
+    int unwritten_ = 0;       // records of new things not yet written
+    static constexpr int kRecordsHeldBack = 32;
 };
 
 // What a rollback did, for the log and the summary.
@@ -72,6 +88,7 @@ struct RollbackReport {
     int undone = 0;
     int notUndone = 0;  // programs that ran, and changes that could not be undone
     bool journalUnreadable = false;
+    bool keepSaved = false;  // something stays where it was kept (the log names the folder)
 };
 
 // Undoes every change of the journal in the folder not yet undone, latest
@@ -79,8 +96,13 @@ struct RollbackReport {
 // removes the journal and its folder. A rollback that is itself killed is
 // finished by the next one (each change undone is recorded).
 RollbackReport RollBack(const std::string& folder, std::FILE* log);
-// Removes the journal and what it kept aside (the run succeeded).
-void DiscardJournal(const std::string& folder);
+// Removes the journal and what its run kept aside; after a run that
+// succeeded also the folders it deleted (renamed beside themselves).
+void DiscardJournal(const std::string& folder, bool succeeded = true);
+
+// The result of an item whose undo could not be recorded: it is not carried
+// out, and the log says why.
+std::string JournalFailureText(uint32_t code);
 
 enum class JournalState { kNone, kUnfinished, kWaitsForReboot, kUnreadable };
 // What the journal in the folder says, and the log of its run (BEGIN).

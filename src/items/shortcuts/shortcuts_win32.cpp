@@ -136,7 +136,9 @@ public:
         if (const HRESULT result = CreateShellLink(link); FAILED(result))
             return ComFailure(*session_, ErrorOfResult(result), kMsgErrorCoCreateInstance, linkPath_);
         std::string target;
-        uint32_t error = LinkTarget(target_, target);
+        // The shell that follows the link knows the 64-bit system folder by its
+        // real name only.
+        uint32_t error = LinkTarget(RealSystemPath(target_), target);
         if (error != 0)
             return ItemResult::Failed(error, FormatLogMessage(error, kMsgErrorCreatingShortcut, linkPath_ + " (" + target_ + ")"),
                                       Report::kLog);
@@ -190,7 +192,7 @@ private:
         UniqueCom<IShellLinkA> link;
         if (FAILED(com.result()) || FAILED(CreateShellLink(link))) return Check::NotChecked("no shell link object");
         const std::string found = ReadLinkTarget(link.get(), linkPath_ + ".lnk");
-        if (EqualNoCase(found, target_)) return Check::Matches();
+        if (EqualNoCase(found, RealSystemPath(target_))) return Check::Matches();
         return Check::Differs(expected, found.empty() ? "a link that cannot be read" : "a shortcut to " + found);
     }
 
@@ -256,7 +258,7 @@ public:
             if (ListFolder(folder_, [&empty](const std::string&, DWORD) { empty = false; }) != 0 || !empty)
                 return ItemResult::UpToDate();  // gone already, or it holds other things
             if (const Status noted = step.journal->Record({journal::kFolderGone, {folder_}}); !noted.ok())
-                return ItemResult::Failed(noted.code(), "", Report::kNone);
+                return ItemResult::Failed(noted.code(), JournalFailureText(noted.code()), Report::kLog);
         }
         const uint32_t error = RemoveFolder(folder_);
         if (error == 0) return ItemResult::Done();
