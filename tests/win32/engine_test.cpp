@@ -144,7 +144,9 @@ TEST(Engine, FailedCopyOfTheThirdOfFive) {
         // (Its new context clears the cancel flag a full disk set in the case before.)
         EXPECT_EQ(RunOrdinaryInstallWithoutWindows(r.script), 1);
         const bool stop = c.code == kErrorDiskFull;
-        EXPECT_EQ(g_plan.calls, 1);
+        // A full disk is tried once more when files made ahead for the later
+        // items have given their room back.
+        EXPECT_EQ(g_plan.calls, stop ? 2 : 1);
         EXPECT_EQ(installCancelled.load(), stop ? 1 : 0);
         EXPECT_EQ(r.script.rebootRequired, c.rebootAfter);
         EXPECT_EQ(test::ReadRegValue(HKEY_LOCAL_MACHINE, kRunOnce, "Deployator").type != 0, c.rebootAfter != 0);

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <memory>
@@ -303,15 +304,18 @@ int ReadSavedList(const char* name, std::vector<std::string>& paths) {
     std::vector<Entry> entries(count);
     ParallelFor(count, kFileCallThreads, [&](size_t i) {
         Entry& entry = entries[i];
-        entry.data.assign(static_cast<size_t>(longest) + 1, '\0');
+        // Read into the thread's own buffer, kept in the entry at its size
+        // (a single long value among many must not cost its length for each).
+        thread_local std::string buffer;
+        buffer.assign(static_cast<size_t>(longest) + 1, '\0');
         char valueName[kLongestValueName + 1];
         DWORD nameSize = sizeof valueName;
         DWORD dataSize = longest;
         entry.read = RegEnumValueA(list.get(), static_cast<DWORD>(i), valueName, &nameSize, nullptr, nullptr,
-                                   reinterpret_cast<BYTE*>(entry.data.data()), &dataSize) == ERROR_SUCCESS;
+                                   reinterpret_cast<BYTE*>(buffer.data()), &dataSize) == ERROR_SUCCESS;
         if (!entry.read) return;
         entry.name.assign(valueName, nameSize);
-        entry.data.resize(dataSize);
+        entry.data.assign(buffer.data(), std::min<size_t>(dataSize, buffer.size()));
     });
     // Each entry goes to the place of its number, so that the paths come out
     // in the order they were saved, whatever order the values are listed in.

@@ -36,6 +36,8 @@ namespace {
 constexpr uint32_t kErrorFileNotFound = 2;
 constexpr uint32_t kErrorPathNotFound = 3;
 constexpr uint32_t kErrorInvalidName = 123;
+// The file or folder is corrupted and unreadable.
+constexpr uint32_t kErrorFileCorrupt = 1392;
 // No record of the journal notes a file as new.
 constexpr size_t kNotNoted = static_cast<size_t>(-1);
 
@@ -164,10 +166,11 @@ private:
 // bytes when small (one opening of the file for both). details tells the
 // copy whether these bytes can be taken as they are. As in the reading, the
 // facts are read aside under a guard: a fault in a damaged file's version
-// resource abandons what it was filling, and the facts count as unreadable.
-void ReadFactsLeftToTheCopy(FileItem& it, std::shared_ptr<const HeldContent>& held, CopyDetails& details) {
-    if (!it.sourceFactsAtCopy) return;
-    it.sourceFactsAtCopy = 0;
+// resource abandons what it was filling: false, the file is not to be
+// installed (as the reading would have failed on it), and a later call reads
+// it again.
+bool ReadFactsLeftToTheCopy(FileItem& it, std::shared_ptr<const HeldContent>& held, CopyDetails& details) {
+    if (!it.sourceFactsAtCopy) return true;
     struct Read {
         FileFacts facts;
         std::string version;
@@ -186,22 +189,30 @@ void ReadFactsLeftToTheCopy(FileItem& it, std::shared_ptr<const HeldContent>& he
     if (outcome != GuardOutcome::kCompleted) {
         if (outcome == GuardOutcome::kProcessorFault) (void)aside.release();
         ShowSourceFacts(it, FileFacts{}, std::string(), false);
-        return;
+        return false;
     }
+    it.sourceFactsAtCopy = 0;
     ShowSourceFacts(it, aside->facts, std::move(aside->version), aside->read);
     held = std::move(aside->whole);
     // Without the package file's attributes the copy looks at them.
     details.heldJustRead = held != nullptr && held->attributes != 0;
+    return true;
 }
 
 // A path as the file system compares names, for telling whether two items
-// may name the same file; empty for a path the policy refuses or one that
-// may hold a short (8.3) name, which could name any file.
+// may name the same file; empty for a path whose name may not be the only
+// one of its file: a path the policy refuses, one that may hold a short
+// (8.3) name, a relative part or forward slashes, a share or device path, or
+// a system folder that redirection maps onto another.
 std::wstring SameFileKey(const std::string& path) {
-    if (path.find('~') != std::string::npos) return {};
+    if (path.find_first_of("~/") != std::string::npos || path.rfind("\\\\", 0) == 0) return {};
+    for (size_t dot = path.find("\\."); dot != std::string::npos; dot = path.find("\\.", dot + 1))
+        if (dot + 2 == path.size() || path[dot + 2] == '\\' || path[dot + 2] == '.') return {};
     SystemPath system = MakeSystemPath(path);
     if (system.error || system.w.empty()) return {};
     CharUpperBuffW(system.w.data(), static_cast<DWORD>(system.w.size()));
+    for (const wchar_t* redirected : {L"\\SYSTEM32\\", L"\\SYSWOW64\\", L"\\SYSNATIVE\\"})
+        if (system.w.find(redirected) != std::wstring::npos) return {};
     return std::move(system.w);
 }
 
@@ -237,10 +248,11 @@ public:
     // In the turn of the item at `position`: the copies of the stretch from
     // here are made, unless made already.
     void Prepare(size_t position, Journal* journal) {
-        if (position < preparedEnd_) return;
+        if (stopped_ || position < preparedEnd_) return;
         const size_t end = std::min(order_.size(), position + kStretch);
-        preparedEnd_ = end;
-        std::vector<size_t> chosen = Choose(position, end, journal != nullptr);
+        size_t cut = end;
+        std::vector<size_t> chosen = Choose(position, end, journal != nullptr, cut);
+        preparedEnd_ = std::min(end, cut + 1);
         if (journal) {
             // Each target was missing at the reading: it is noted as new (a
             // copy ahead never replaces a file that came meanwhile; its turn
@@ -271,7 +283,7 @@ public:
             FileItem& it = files_.items[order_[at]];
             std::shared_ptr<const HeldContent> held = it.heldSource;
             CopyDetails details;
-            ReadFactsLeftToTheCopy(it, held, details);
+            if (!ReadFactsLeftToTheCopy(it, held, details)) return;  // its turn tells it
             details.newTargetOnly = true;
             int32_t scheduled = 0;
             if (g_copy(it.sourcePath, it.targetPath, scheduled, held.get(), &details) == 0) {
@@ -286,6 +298,13 @@ public:
                 it.heldSource = std::move(held);  // for the copy in its turn
             }
         });
+        // A note of a file not made ahead is withdrawn at once: if the file
+        // is there (put there by someone else) and the phase ends before its
+        // turn, a rollback must not take it for this run's.
+        if (journal)
+            for (const size_t at : chosen)
+                if (!made_[at] && noted_[at] != kNotNoted && journal->WithdrawNote(noted_[at]).ok())
+                    noted_[at] = kNotNoted;
     }
 
     // Whether the copy of the item at `position` was made ahead (then it is
@@ -297,6 +316,22 @@ public:
         return true;
     }
     // Whether the journal recorded the copy of the item at `position` ahead.
+    // Gives the room of the files made ahead for the items after `position`
+    // back (a copy in its turn found the disk full): they are deleted, and
+    // from now on every copy of the step waits for its turn. Whether there
+    // were any.
+    bool Release(size_t position) {
+        stopped_ = true;
+        bool released = false;
+        for (size_t at = position + 1; at < made_.size(); ++at) {
+            if (!made_[at]) continue;
+            RemoveMadeFile(files_.items[order_[at]].targetPath);
+            made_[at] = 0;
+            released = true;
+        }
+        return released;
+    }
+
     // The number of its record, or kNotNoted.
     size_t NotedAt(size_t position) const { return position < noted_.size() ? noted_[position] : kNotNoted; }
 
@@ -307,33 +342,54 @@ private:
     // target missing at the reading, whose package file is there, paths the
     // policy takes, and a target that no other item of the stretch names
     // (as its target or its package file) and a package file that no item of
-    // the stretch has as its target. With `unbroken`, only those before the
-    // first item that does not go ahead.
-    std::vector<size_t> Choose(size_t first, size_t end, bool unbroken) const {
-        std::vector<std::wstring> targets(end - first), sources(end - first);
+    // the stretch has as its target. The stretch ends before the first item
+    // with a path whose names cannot be compared (SameFileKey): that item and
+    // those after it wait for their turns; `cut` is its position, else end.
+    // With `unbroken`, only the items before the first one that does not go
+    // ahead, looked at one by one.
+    std::vector<size_t> Choose(size_t first, size_t end, bool unbroken, size_t& cut) const {
+        cut = end;
+        std::vector<size_t> chosen;
+        const auto eligible = [&](const FileItem& it) {
+            return it.selected && !it.targetExists && it.sourceExists && !Unreadable(it);
+        };
+        if (unbroken) {
+            std::set<std::wstring> names, targets;  // of the items chosen so far
+            for (size_t at = first; at < end; ++at) {
+                const FileItem& it = files_.items[order_[at]];
+                if (!eligible(it)) break;
+                std::wstring target = SameFileKey(it.targetPath), source = SameFileKey(it.sourcePath);
+                if (target.empty() || source.empty() || target == source || names.count(target) ||
+                    targets.count(source))
+                    break;
+                names.insert(source);
+                names.insert(target);
+                targets.insert(std::move(target));
+                chosen.push_back(at);
+            }
+            return chosen;
+        }
+        std::vector<std::wstring> targets, sources;
         std::map<std::wstring, int> named;  // how often a name stands in the stretch
         std::set<std::wstring> asTarget;
         for (size_t at = first; at < end; ++at) {
             const FileItem& it = files_.items[order_[at]];
-            targets[at - first] = SameFileKey(it.targetPath);
-            sources[at - first] = SameFileKey(it.sourcePath);
-            ++named[targets[at - first]];
-            ++named[sources[at - first]];
-            asTarget.insert(targets[at - first]);
+            std::wstring target = SameFileKey(it.targetPath), source = SameFileKey(it.sourcePath);
+            if (target.empty() || source.empty()) {
+                cut = at;
+                break;
+            }
+            ++named[target];
+            ++named[source];
+            asTarget.insert(target);
+            targets.push_back(std::move(target));
+            sources.push_back(std::move(source));
         }
-        std::vector<size_t> chosen;
-        for (size_t at = first; at < end; ++at) {
-            const FileItem& it = files_.items[order_[at]];
-            const std::wstring& target = targets[at - first];
-            const std::wstring& source = sources[at - first];
+        for (size_t i = 0; i < targets.size(); ++i) {
             // The package file may be named again as a package file, never
             // as a target.
-            const bool goes = it.selected && !it.targetExists && it.sourceExists && !Unreadable(it) &&
-                              !target.empty() && !source.empty() && named[target] == 1 && !asTarget.count(source);
-            if (goes)
-                chosen.push_back(at);
-            else if (unbroken)
-                break;
+            if (eligible(files_.items[order_[first + i]]) && named[targets[i]] == 1 && !asTarget.count(sources[i]))
+                chosen.push_back(first + i);
         }
         return chosen;
     }
@@ -353,6 +409,7 @@ private:
     std::vector<size_t> noted_;     // recorded in the journal ahead: the record's number
     std::vector<std::string> folders_;  // made ahead for a copy
     size_t preparedEnd_ = 0;
+    bool stopped_ = false;  // a full disk: no more work ahead in this step
 };
 
 // An install item of the file list: copied when marked, else kept. Its result
@@ -424,7 +481,9 @@ private:
         const bool madeAhead = ahead_->Take(position_, details);
         // The package file's facts left to the copy are read now.
         std::shared_ptr<const HeldContent> held = it.heldSource;
-        ReadFactsLeftToTheCopy(it, held, details);
+        if (!ReadFactsLeftToTheCopy(it, held, details))
+            return ItemResult::Failed(kErrorFileCorrupt, FormatLogMessage(kErrorFileCorrupt, kMsgFactsUnreadable, it.sourcePath),
+                                      Report::kLog);
         // Composed before the copy: the line tells the files as they were
         // found when the script was read.
         std::string line = c.logging() ? FormatResultLine(files_, c.level, static_cast<int>(index_)) : std::string();
@@ -457,6 +516,9 @@ private:
             // What was only noted as new is never replaced unseen.
             details.newTargetOnly = c.journal && !it.targetExists;
             code = g_copy(it.sourcePath, it.targetPath, scheduled, held.get(), &details);
+            // Files made ahead for later items may hold the room this one needs.
+            if (code == kErrorDiskFull && ahead_->Release(position_))
+                code = g_copy(it.sourcePath, it.targetPath, scheduled, held.get(), &details);
             if (details.newTargetOnly && code == ERROR_FILE_EXISTS) {
                 // A target that came after the reading is not this run's:
                 // the note of it as new is withdrawn, and it is kept before
