@@ -424,5 +424,63 @@ TEST(CopyAhead, RollbackAfterAnEarlyEndKeepsWhatOthersMade) {
     EXPECT_EQ(left, std::vector<std::string>{"\\f5=theirs"});
 }
 
+// A transactional run records where the files it replaces go for a stretch
+// of items at once, before any is moved: when the phase ends early (a full
+// disk at the fourth of eight replacements), the rollback puts back the four
+// files moved aside, tells only those, and leaves the others as they were,
+// whether the copies went ahead or not.
+TEST(CopyAhead, ReplacementsRecordedAheadUndoOnlyWhatWasMoved) {
+    test::ScratchDir scratch;
+    const std::string d = scratch.path() + "\\";
+    CreateDirectoryA((d + "src").c_str(), nullptr);
+    for (int i = 0; i < 8; ++i) WriteFileText(d + "src\\f" + std::to_string(i), "new " + std::to_string(i));
+    const test::Replaced<CopyFunction> fullAtThree(
+        SetCopyFunctionForTesting, [](const std::string& source, const std::string& target, int32_t& scheduled,
+                                      const HeldContent* held, CopyDetails* details) -> uint32_t {
+            if (target.ends_with("\\f3")) return 112;
+            return CopyPackageFile(source, target, scheduled, held, details);
+        });
+    for (int ahead = 0; ahead < 2; ++ahead) {
+        SCOPED_TRACE(ahead);
+        const std::string t = d + (ahead ? "b" : "a"), folder = t + "-journal";
+        CreateDirectoryA(t.c_str(), nullptr);
+        std::string section;
+        for (int i = 0; i < 8; ++i) {
+            const std::string target = t + "\\f" + std::to_string(i);
+            WriteFileText(target, "old " + std::to_string(i));
+            SetWriteTime(target, test::FileTimeOf(2020, 1, 1));
+            section += target + "=" + d + "src\\f" + std::to_string(i) + "\n";
+        }
+        std::vector<std::string> before, after;
+        ListTree(t, "", before);
+        Status status;
+        std::unique_ptr<Journal> journal = Journal::Begin(folder, "run", "log", status);
+        ASSERT_TRUE(journal) << status.code();
+        test::BoxRecorder boxes;
+        test::Step step(LogLevel::Short);
+        step.context.workAhead = ahead != 0;
+        step.context.journal = journal.get();
+        step.files.readEveryTarget = false;
+        step.files.sourceFactsAtCopy = true;
+        ASSERT_EQ(step.files.ParseInstallSection(section, 0, 0, 0, 0, step.variables, d), 1);
+        WorkItems items;
+        AddFileCopies(step.files, items);
+        EXPECT_FALSE(step.Run(std::move(items)));
+        EXPECT_EQ(test::ReadFileText(t + "\\f2"), "new 2");
+        journal.reset();
+        std::FILE* log = std::tmpfile();
+        const RollbackReport report = RollBack(folder, log);
+        std::rewind(log);
+        std::string told;
+        for (int ch; (ch = std::fgetc(log)) != EOF;) told += static_cast<char>(ch);
+        std::fclose(log);
+        EXPECT_EQ(report.undone, 4) << told;
+        EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 4) << told;
+        for (const char* untouched : {"f4", "f5", "f6", "f7"}) EXPECT_EQ(told.find(untouched), std::string::npos) << told;
+        ListTree(t, "", after);
+        EXPECT_EQ(after, before);
+    }
+}
+
 }  // namespace
 }  // namespace dp

@@ -84,10 +84,12 @@ uint32_t DeleteThroughJournal(Journal& journal, const std::string& path) {
 // target the reading found missing, the new file noted (the copy then never
 // replaces a file that came meanwhile: it says so and this is done first).
 // 0, or why the copy must not go on.
-// `noted` receives the number of a new file's record.
-Status PrepareCopy(Journal& journal, const std::string& target, bool knownMissing, size_t* noted) {
+// `noted` receives the number of a new file's record; `saved`, where given,
+// is the place the journal recorded already for the file (on the disk).
+Status PrepareCopy(Journal& journal, const std::string& target, bool knownMissing, size_t* noted,
+                   const std::string* saved = nullptr) {
     if (knownMissing) return journal.NoteNewFile(target, noted);
-    const Status moved = journal.MoveAside(target, false);
+    const Status moved = saved ? journal.MoveNotedAside(target, *saved) : journal.MoveAside(target, false);
     if (moved.notFound()) return journal.NoteNewFile(target, noted);
     if (moved.ok() || !InUse(moved)) return moved;
     return journal.KeepCopyForReboot(target);
@@ -335,6 +337,34 @@ public:
     // The number of its record, or kNotNoted.
     size_t NotedAt(size_t position) const { return position < noted_.size() ? noted_[position] : kNotNoted; }
 
+    // In a transactional run, where the file that the copy at `position`
+    // replaces goes: the journal records it for the items of a stretch from
+    // here whose targets were there at the reading, and hands all of those
+    // records to the disk with one flush (not one each) before any file is
+    // moved. A record whose file is never moved (its turn does not come, the
+    // file went meanwhile) undoes nothing. Null: the copy records its own.
+    const std::string* SavedPlace(size_t position, Journal& journal) {
+        if (position < savedFirst_ || position >= savedFirst_ + saved_.size()) {
+            saved_.clear();
+            savedFirst_ = position;
+            const size_t end = std::min(order_.size(), position + kStretch);
+            for (size_t at = position; at < end; ++at) {
+                const FileItem& it = files_.items[order_[at]];
+                std::string place;
+                if (it.selected && it.targetExists && !journal.NoteMoveAside(it.targetPath, place).ok()) break;
+                saved_.push_back(std::move(place));
+            }
+            if (!journal.Flush().ok()) saved_.clear();
+            if (saved_.empty()) {
+                // Nothing recorded ahead: this copy records its own.
+                saved_.emplace_back();
+                return nullptr;
+            }
+        }
+        const std::string& place = saved_[position - savedFirst_];
+        return place.empty() ? nullptr : &place;
+    }
+
 private:
     static constexpr size_t kStretch = 256;
 
@@ -410,6 +440,8 @@ private:
     std::vector<std::string> folders_;  // made ahead for a copy
     size_t preparedEnd_ = 0;
     bool stopped_ = false;  // a full disk: no more work ahead in this step
+    std::vector<std::string> saved_;  // places recorded ahead, from savedFirst_ on
+    size_t savedFirst_ = 0;
 };
 
 // An install item of the file list: copied when marked, else kept. Its result
@@ -499,13 +531,15 @@ private:
         // for a copy that went ahead). A target the reading found missing is
         // only noted as new.
         size_t notedAt = ahead_->NotedAt(position_);
-        auto prepare = [&](bool knownMissing) {
-            const Status prepared = PrepareCopy(*c.journal, it.targetPath, knownMissing, &notedAt);
+        auto prepare = [&](bool knownMissing, const std::string* saved = nullptr) {
+            const Status prepared = PrepareCopy(*c.journal, it.targetPath, knownMissing, &notedAt, saved);
             if (!prepared.ok() && c.logging()) WriteLogText(c.log, CopyResultText(line, prepared.code(), false));
             return prepared;
         };
         if (c.journal && notedAt == kNotNoted)
-            if (const Status prepared = prepare(!it.targetExists); !prepared.ok())
+            if (const Status prepared =
+                    prepare(!it.targetExists, it.targetExists ? ahead_->SavedPlace(position_, *c.journal) : nullptr);
+                !prepared.ok())
                 return ItemResult{Outcome::kFailed, prepared.code()};
         // A source the policy refused was never looked for: its copy fails
         // with the policy's code. The scheduling flag is the copy's own, so

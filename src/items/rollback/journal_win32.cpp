@@ -210,6 +210,9 @@ int RemovePendingRenames(const std::string& path) {
 
 // An undo the next reboot finishes.
 constexpr uint32_t kDeferred = 0xfffffffeu;
+// The change a record prepared was never made (a file recorded as moved aside
+// or made that is not there): nothing to undo, nothing to tell.
+constexpr uint32_t kNothingDone = 0xfffffffdu;
 
 // Puts a saved file back in its place (over what is there now); a place in
 // use takes it at the next reboot.
@@ -350,10 +353,11 @@ Status Undo(const JournalRecord& r, std::string& what, bool& undoable) {
         const uint32_t error = DeleteFileAt(path);
         if (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
             return Status(DeleteAtReboot(path) ? 0u : error);
-        return Status(error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0u : error);
+        return Status(error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? kNothingDone : error);
     }
     if (r.kind == kFileSaved) {
         what = "file " + path + " restored";
+        if (!PathExists(r.field(1))) return Status(kNothingDone);  // never moved
         return PutBack(r.field(1), path);
     }
     if (r.kind == kFolderNew) {
@@ -568,12 +572,26 @@ Status CopyWhole(const std::string& from, const std::string& to) {
 }  // namespace
 
 Status Journal::MoveAside(const std::string& path, bool folder) {
+    if (!folder) {
+        std::string saved;
+        if (const Status s = NoteMoveAside(path, saved); !s.ok()) return s;
+        if (const Status s = Flush(); !s.ok()) return s;
+        return MoveNotedAside(path, saved);
+    }
     // A folder is renamed beside itself: a rename is possible on its own volume only.
-    const std::string saved = folder ? path + ".deployator-rollback-" + std::to_string(records_) : SavedPath();
-    if (const Status s = Record({folder ? journal::kFolderSaved : journal::kFileSaved, {path, saved}}); !s.ok())
-        return s;
+    const std::string saved = path + ".deployator-rollback-" + std::to_string(records_);
+    if (const Status s = Record({journal::kFolderSaved, {path, saved}}); !s.ok()) return s;
+    return Status(MoveFileAt(path, saved, 0));
+}
+
+Status Journal::NoteMoveAside(const std::string& path, std::string& saved) {
+    saved = SavedPath();
+    return Record({journal::kFileSaved, {path, saved}}, false);
+}
+
+Status Journal::MoveNotedAside(const std::string& path, const std::string& saved) {
     const uint32_t moved = MoveFileAt(path, saved, 0);
-    if (folder || moved != ERROR_NOT_SAME_DEVICE) return Status(moved);
+    if (moved != ERROR_NOT_SAME_DEVICE) return Status(moved);
     // Across volumes: a whole copy first, then the file goes. A crash before
     // its deletion leaves it in place beside a whole copy of itself.
     if (const Status copied = CopyWhole(path, saved); !copied.ok()) return copied;
@@ -693,7 +711,9 @@ RollbackReport RollBack(const std::string& folder, std::FILE* log) {
         std::string what;
         bool undoable = true;
         const Status undone = Undo(r, what, undoable);
-        if (!undoable) {
+        if (undone.code() == kNothingDone) {
+            // Recorded ahead of a change that never came.
+        } else if (!undoable) {
             ++report.notUndone;
             if (log) WriteLogText(log, "Not rolled back: " + what + "\n");
         } else if (undone.ok()) {

@@ -48,6 +48,13 @@ public:
     // volumes), a rename beside itself for a folder. It is then gone from
     // its place: that is how a transactional run deletes.
     Status MoveAside(const std::string& path, bool folder);
+    // The two halves of MoveAside for a file, so that the records of several
+    // files can reach the disk with one flush before any of them is moved:
+    // NoteMoveAside records where the file goes (not flushed; `saved`
+    // receives the place), MoveNotedAside moves it there once the record is
+    // on the disk. A record whose file is never moved undoes nothing.
+    Status NoteMoveAside(const std::string& path, std::string& saved);
+    Status MoveNotedAside(const std::string& path, const std::string& saved);
     // A copy of a file kept aside, for a file in use that the system replaces
     // or deletes at the next reboot (recorded as REBOOT-REPLACE).
     Status KeepCopyForReboot(const std::string& path);
