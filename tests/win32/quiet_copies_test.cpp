@@ -14,6 +14,7 @@
 
 #include "base/path_policy.h"
 #include "items/com/com_registration.h"
+#include "items/files/file_facts.h"
 #include "items/files/file_items.h"
 #include "items/files/file_texts.h"
 #include "items/rollback/journal_win32.h"
@@ -479,6 +480,49 @@ TEST(CopyAhead, ReplacementsRecordedAheadUndoOnlyWhatWasMoved) {
         for (const char* untouched : {"f4", "f5", "f6", "f7"}) EXPECT_EQ(told.find(untouched), std::string::npos) << told;
         ListTree(t, "", after);
         EXPECT_EQ(after, before);
+    }
+}
+
+// A package file whose facts fault when its copy reads them (a damaged
+// version resource, say) is not installed: its item fails and says why,
+// whether its copy went ahead or not; the other files are installed.
+TEST(CopyAhead, FactsThatFaultFailTheirItem) {
+    test::ScratchDir scratch;
+    const std::string d = scratch.path() + "\\";
+    CreateDirectoryA((d + "src").c_str(), nullptr);
+    for (int i = 0; i < 4; ++i) WriteFileText(d + "src\\f" + std::to_string(i), "package " + std::to_string(i));
+    const test::Replaced<FactsReader> faultOnTwo(
+        SetFactsReaderForTesting, [](const std::string& path, FileFacts& facts, std::string& version, uint32_t& error,
+                                     std::shared_ptr<const HeldContent>* whole) {
+            if (path.ends_with("\\f2")) {
+                static void* page = VirtualAlloc(nullptr, 4096, MEM_RESERVE | MEM_COMMIT, PAGE_NOACCESS);
+                *static_cast<int* volatile>(page) = 1;
+            }
+            return ReadShownFacts(path, facts, version, error, whole);
+        });
+    for (int ahead = 0; ahead < 2; ++ahead) {
+        SCOPED_TRACE(ahead);
+        const std::string t = d + (ahead ? "b" : "a");
+        CreateDirectoryA(t.c_str(), nullptr);
+        std::string section;
+        for (int i = 0; i < 4; ++i) section += t + "\\f" + std::to_string(i) + "=" + d + "src\\f" + std::to_string(i) + "\n";
+        RunTally tally;
+        test::Step step(LogLevel::Short);
+        step.context.workAhead = ahead != 0;
+        step.context.tally = &tally;
+        step.files.readEveryTarget = false;
+        step.files.sourceFactsAtCopy = true;
+        ASSERT_EQ(step.files.ParseInstallSection(section, 0, 0, 0, 0, step.variables, d), 1);
+        WorkItems items;
+        AddFileCopies(step.files, items);
+        step.Run(std::move(items));
+        EXPECT_EQ(tally.done, 3);
+        EXPECT_EQ(tally.failed, 1);
+        EXPECT_FALSE(test::Exists(t + "\\f2"));
+        EXPECT_EQ(test::ReadFileText(t + "\\f3"), "package 3");
+        const std::string log = step.Log();
+        EXPECT_NE(log.find("the facts of the file cannot be read"), std::string::npos) << log;
+        EXPECT_NE(log.find(d + "src\\f2"), std::string::npos) << log;
     }
 }
 

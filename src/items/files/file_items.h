@@ -2,6 +2,7 @@
 // The work items of the file sections.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,5 +29,11 @@ void AddEndFileDeletions(const std::vector<std::string>& paths, WorkItems& items
 using CopyFunction = std::function<uint32_t(const std::string& source, const std::string& target,
                                             int32_t& scheduled, const HeldContent* held, CopyDetails* details)>;
 CopyFunction SetCopyFunctionForTesting(CopyFunction copy);
+
+// How a copy reads the package file's facts that the reading left to it
+// (ReadShownFacts); tests replace it to make that read fault.
+using FactsReader = std::function<bool(const std::string& path, FileFacts& facts, std::string& version,
+                                       uint32_t& error, std::shared_ptr<const HeldContent>* wholeFile)>;
+FactsReader SetFactsReaderForTesting(FactsReader reader);
 
 }  // namespace dp

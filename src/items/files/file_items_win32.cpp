@@ -43,6 +43,9 @@ constexpr size_t kNotNoted = static_cast<size_t>(-1);
 
 Seam<uint32_t(const std::string&, const std::string&, int32_t&, const HeldContent*, CopyDetails*)> g_copy(
     &CopyPackageFile);
+Seam<bool(const std::string&, FileFacts&, std::string&, uint32_t&, std::shared_ptr<const HeldContent>*)> g_readFacts(
+    static_cast<bool (*)(const std::string&, FileFacts&, std::string&, uint32_t&, std::shared_ptr<const HeldContent>*)>(
+        &ReadShownFacts));
 
 void ShowPaths(StepContext& c, const FileItem& it) {
     if (c.progress) c.progress->ShowPaths(it.sourcePath, it.targetPath);
@@ -184,7 +187,7 @@ bool ReadFactsLeftToTheCopy(FileItem& it, std::shared_ptr<const HeldContent>& he
     int done = 0;
     const GuardOutcome outcome = RunGuarded(
         [&] {
-            aside->read = ReadShownFacts(it.sourcePath, aside->facts, aside->version, aside->error, &aside->whole);
+            aside->read = g_readFacts(it.sourcePath, aside->facts, aside->version, aside->error, &aside->whole);
             return 1;
         },
         done);
@@ -639,6 +642,8 @@ private:
 }  // namespace
 
 CopyFunction SetCopyFunctionForTesting(CopyFunction copy) { return g_copy.Replace(std::move(copy)); }
+
+FactsReader SetFactsReaderForTesting(FactsReader reader) { return g_readFacts.Replace(std::move(reader)); }
 
 void AddFileDeletions(FileList& files, WorkItems& items) {
     for (size_t i = 0; i < files.items.size(); ++i)
