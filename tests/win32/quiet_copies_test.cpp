@@ -526,5 +526,51 @@ TEST(CopyAhead, FactsThatFaultFailTheirItem) {
     }
 }
 
+// A transactional run that replaces more files than one folder of saved files
+// holds: its rollback puts every one back; after a run that succeeded nothing
+// of the journal is left.
+TEST(CopyAhead, ManyReplacedFilesAreKeptAndDiscarded) {
+    test::ScratchDir scratch;
+    const std::string d = scratch.path() + "\\";
+    CreateDirectoryA((d + "src").c_str(), nullptr);
+    CreateDirectoryA((d + "t").c_str(), nullptr);
+    std::string section;
+    for (int i = 0; i < 300; ++i) {
+        const std::string n = std::to_string(i);
+        WriteFileText(d + "src\\f" + n, "new " + n);
+        WriteFileText(d + "t\\f" + n, "old " + n);
+        SetWriteTime(d + "t\\f" + n, test::FileTimeOf(2020, 1, 1));
+        section += d + "t\\f" + n + "=" + d + "src\\f" + n + "\n";
+    }
+    std::vector<std::string> before;
+    ListTree(d + "t", "", before);
+    for (const bool succeeded : {false, true}) {
+        SCOPED_TRACE(succeeded);
+        const std::string folder = d + "journal";
+        Status status;
+        std::unique_ptr<Journal> journal = Journal::Begin(folder, "run", "log", status);
+        ASSERT_TRUE(journal) << status.code();
+        test::Step step(LogLevel::None);
+        step.context.workAhead = true;
+        step.context.journal = journal.get();
+        step.files.readEveryTarget = false;
+        ASSERT_EQ(step.files.ParseInstallSection(section, 0, 0, 0, 0, step.variables, d), 1);
+        WorkItems items;
+        AddFileCopies(step.files, items);
+        EXPECT_TRUE(step.Run(std::move(items)));
+        EXPECT_EQ(test::ReadFileText(d + "t\\f299"), "new 299");
+        journal.reset();
+        if (succeeded) {
+            DiscardJournal(folder);
+            EXPECT_FALSE(test::Exists(folder));
+        } else {
+            EXPECT_EQ(RollBack(folder, nullptr).undone, 300);
+            std::vector<std::string> after;
+            ListTree(d + "t", "", after);
+            EXPECT_EQ(after, before);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace dp

@@ -552,7 +552,14 @@ Status Journal::Flush() {
     return Status(FlushFileBuffers(file_.get()) ? 0u : GetLastError());
 }
 
-std::string Journal::SavedPath() { return folder_ + "\\saved-" + runId_ + "\\" + std::to_string(records_); }
+std::string Journal::SavedPath() {
+    // In folders of kSavedPerFolder files each: a folder of thousands of
+    // names makes every new name slow to look up on some file systems.
+    const std::string bucket =
+        folder_ + "\\saved-" + runId_ + "\\" + std::to_string(records_ / kSavedPerFolder);
+    if (bucket != savedBucket_ && CreateFolderIfMissing(bucket) == 0) savedBucket_ = bucket;
+    return bucket + "\\" + std::to_string(records_);
+}
 
 namespace {
 
@@ -755,10 +762,26 @@ void DiscardJournal(const std::string& folder, bool succeeded) {
         if (succeeded && r.kind == journal::kFolderSaved && IsFolder(r.field(1))) (void)DeleteDirectoryTree(r.field(1));
     }
     if (!runId.empty()) {
+        // Saved files lie in folders of their own (directly in the saved
+        // folder for journals of earlier versions).
+        const auto namesIn = [](const std::string& where) {
+            std::vector<std::pair<std::string, bool>> names;
+            (void)ListFolder(where, [&names](const std::string& name, DWORD attributes) {
+                names.emplace_back(name, (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+            });
+            return names;
+        };
         const std::string saved = folder + "\\saved-" + runId;
-        std::vector<std::string> names;
-        (void)ListFolder(saved, [&names](const std::string& name, DWORD) { names.push_back(name); });
-        for (const std::string& name : names) (void)DeleteFileAt(saved + "\\" + name);
+        for (const auto& [name, isFolder] : namesIn(saved)) {
+            const std::string path = saved + "\\" + name;
+            if (!isFolder) {
+                (void)DeleteFileAt(path);
+                continue;
+            }
+            for (const auto& [inner, innerFolder] : namesIn(path))
+                if (!innerFolder) (void)DeleteFileAt(path + "\\" + inner);
+            (void)RemoveFolder(path);
+        }
         (void)RemoveFolder(saved);
     }
     (void)DeleteFileAt(JournalFilePath(folder));

@@ -86,6 +86,8 @@ private:
     std::string pending_;  // records not yet handed to the system
     std::string runId_;    // names the folder of what this run moved aside
     std::string lastFolder_;  // the folder whose new levels were noted last
+    std::string savedBucket_;  // the folder of saved files made last
+    static constexpr size_t kSavedPerFolder = 256;
     int unwritten_ = 0;       // records of new things not yet written
     static constexpr int kRecordsHeldBack = 32;
 };
