@@ -350,11 +350,27 @@ public:
         if (position < savedFirst_ || position >= savedFirst_ + saved_.size()) {
             saved_.clear();
             savedFirst_ = position;
-            const size_t end = std::min(order_.size(), position + kStretch);
+            // Only for a target that no other item of the stretch names (the
+            // records of one file stay in the order of the turns), up to the
+            // first path whose names cannot be compared.
+            size_t end = std::min(order_.size(), position + kStretch);
+            std::vector<std::wstring> keys;
+            std::map<std::wstring, int> named;
+            for (size_t at = position; at < end; ++at) {
+                std::wstring key = SameFileKey(files_.items[order_[at]].targetPath);
+                if (key.empty()) {
+                    end = at;
+                    break;
+                }
+                ++named[key];
+                keys.push_back(std::move(key));
+            }
             for (size_t at = position; at < end; ++at) {
                 const FileItem& it = files_.items[order_[at]];
                 std::string place;
-                if (it.selected && it.targetExists && !journal.NoteMoveAside(it.targetPath, place).ok()) break;
+                if (it.selected && it.targetExists && named[keys[at - position]] == 1 &&
+                    !journal.NoteMoveAside(it.targetPath, place).ok())
+                    break;
                 saved_.push_back(std::move(place));
             }
             if (!journal.Flush().ok()) saved_.clear();

@@ -480,10 +480,16 @@ std::unique_ptr<Journal> Journal::Begin(const std::string& folder, const std::st
         if (length == folder.size() || folder[length] == '\\') (void)CreateFolderIfMissing(folder.substr(0, length));
     // Each run keeps what it moves aside in a folder of its own: nothing an
     // earlier run left there can be taken for this run's.
-    const std::string runId = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
-    if (const uint32_t error = CreateFolderIfMissing(folder + "\\saved-" + runId)) {
-        status = Status(error);
-        return nullptr;
+    std::string runId;
+    for (int attempt = 0;; ++attempt) {
+        runId = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) +
+                (attempt ? "-" + std::to_string(attempt) : std::string());
+        if (CreateDirectoryA((folder + "\\saved-" + runId).c_str(), nullptr)) break;
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS || attempt >= 100) {
+            status = Status(error);
+            return nullptr;
+        }
     }
     uint32_t error = 0;
     // A journal already there (one that could not be rolled back) is never
@@ -529,26 +535,32 @@ Status Journal::Record(const JournalRecord& record, bool flush) {
     // the disk before the change. Records of things this run creates are
     // handed to the system a few at a time (a killed run leaves at most those
     // few new files behind; it loses nothing).
+    // Once a write failed the journal is not whole: nothing more goes on.
+    if (!failed_.ok()) return failed_;
     pending_ += EncodeJournalRecord(record);
     ++records_;
     if (!flush && ++unwritten_ < kRecordsHeldBack) return Status();
     unwritten_ = 0;
-    DWORD written = 0;
-    if (!WriteFile(file_.get(), pending_.data(), static_cast<DWORD>(pending_.size()), &written, nullptr) ||
-        written != pending_.size())
-        return Status(GetLastError());
-    pending_.clear();
+    if (const Status s = WritePending(); !s.ok()) return s;
     return flush ? Flush() : Status();
 }
 
-Status Journal::Flush() {
-    if (!pending_.empty()) {
-        DWORD written = 0;
-        if (!WriteFile(file_.get(), pending_.data(), static_cast<DWORD>(pending_.size()), &written, nullptr) ||
-            written != pending_.size())
-            return Status(GetLastError());
-        pending_.clear();
+Status Journal::WritePending() {
+    if (!failed_.ok()) return failed_;
+    if (pending_.empty()) return Status();
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file_.get(), pending_.data(), static_cast<DWORD>(pending_.size()), &written, nullptr);
+    if (!ok || written != pending_.size()) {
+        // Never written again in part: the records would stand twice.
+        failed_ = Status(ok ? static_cast<DWORD>(ERROR_WRITE_FAULT) : GetLastError());
+        return failed_;
     }
+    pending_.clear();
+    return Status();
+}
+
+Status Journal::Flush() {
+    if (const Status s = WritePending(); !s.ok()) return s;
     return Status(FlushFileBuffers(file_.get()) ? 0u : GetLastError());
 }
 
@@ -739,6 +751,12 @@ RollbackReport RollBack(const std::string& folder, std::FILE* log) {
         if (journal) (void)journal->Record({journal::kUndone, {std::to_string(number)}});
     }
     journal.reset();
+    // A file still where it was kept (a put-back that failed or waits for the
+    // reboot, in this rollback or in one before it that was cut short) stays.
+    for (const JournalRecord& r : contents.records)
+        if ((r.kind == journal::kFileSaved || r.kind == journal::kRebootReplace) && !r.field(1).empty() &&
+            PathExists(r.field(1)))
+            report.keepSaved = true;
     SetSixtyFourBitTargets(wasSixtyFourBit);
     // What could not be put back, or waits for the reboot to be, stays where
     // it was kept (the log names it); the journal itself goes.

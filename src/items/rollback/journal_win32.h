@@ -79,6 +79,9 @@ public:
 private:
     Journal(UniqueFile file, std::string folder, size_t records, std::string runId);
     std::string SavedPath();
+    // Hands what is held back to the system; after a failed write, that
+    // failure for good.
+    Status WritePending();
 
     UniqueFile file_;
     std::string folder_;
@@ -87,6 +90,7 @@ private:
     std::string runId_;    // names the folder of what this run moved aside
     std::string lastFolder_;  // the folder whose new levels were noted last
     std::string savedBucket_;  // the folder of saved files made last
+    Status failed_;            // the first write that failed
     static constexpr size_t kSavedPerFolder = 256;
     int unwritten_ = 0;       // records of new things not yet written
     static constexpr int kRecordsHeldBack = 32;
