@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "items/step_context.h"
+#include "items/work/step_context.h"
 
 namespace dp {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "base/report_format.h"
-#include "items/work_item.h"
+#include "items/work/work_item.h"
 
 namespace dp {
 

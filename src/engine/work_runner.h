@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "items/work_item.h"
+#include "items/work/work_item.h"
 
 namespace dp {
 

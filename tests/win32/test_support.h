@@ -17,7 +17,7 @@
 #include "base/program_win32.h"
 #include "engine/work_runner.h"
 #include "items/files/file_list.h"
-#include "items/step_context.h"
+#include "items/work/step_context.h"
 #include "script/variable_table.h"
 #include "support/recorders.h"
 

@@ -9,7 +9,7 @@
 
 #include "base/reporting_base.h"
 #include "base/status.h"
-#include "items/work_item.h"
+#include "items/work/work_item.h"
 
 namespace dp {
 

@@ -8,7 +8,7 @@
 
 #include "items/files/file_list.h"
 #include "items/files/file_operations.h"
-#include "items/work_item.h"
+#include "items/work/work_item.h"
 
 namespace dp {
 

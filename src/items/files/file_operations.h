@@ -7,7 +7,7 @@
 
 #include "base/log_level.h"
 #include "items/files/file_list.h"
-#include "items/step_context.h"
+#include "items/work/step_context.h"
 
 namespace dp {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "base/log_level.h"
-#include "items/work_item.h"
+#include "items/work/work_item.h"
 
 namespace dp {
 

@@ -1,7 +1,7 @@
 #pragma once
 // Font files of the file list: made known to the system after copying, and
 // withdrawn from it before deletion.
-#include "items/work_item.h"
+#include "items/work/work_item.h"
 
 namespace dp {
 

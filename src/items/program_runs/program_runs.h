@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/reporting_base.h"
-#include "items/work_item.h"
+#include "items/work/work_item.h"
 
 namespace dp {
 

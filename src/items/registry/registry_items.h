@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "items/work_item.h"
+#include "items/work/work_item.h"
 
 namespace dp {
 

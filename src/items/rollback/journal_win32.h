@@ -14,7 +14,7 @@
 #include "base/handles_win32.h"
 #include "base/status.h"
 #include "items/rollback/journal_text.h"
-#include "items/work_item.h"
+#include "items/work/work_item.h"
 
 namespace dp {
 

@@ -1,4 +1,4 @@
-#include "items/work_item.h"
+#include "items/work/work_item.h"
 
 namespace dp {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "items/step_context.h"
+#include "items/work/step_context.h"
 
 namespace dp {
 
