@@ -48,9 +48,7 @@ TEST(Journal, FinishedRollbackKeepsWhatTheFirstOneCouldNotPutBack) {
                   "UNDONE\t1\n");
     std::FILE* log = std::tmpfile();
     const RollbackReport report = RollBack(folder, log);
-    std::rewind(log);
-    std::string told;
-    for (int ch; (ch = std::fgetc(log)) != EOF;) told += static_cast<char>(ch);
+    const std::string told = test::ReadStream(log);
     std::fclose(log);
     EXPECT_TRUE(report.keepSaved);
     EXPECT_EQ(ReadFileText(saved + "\\1"), "original");

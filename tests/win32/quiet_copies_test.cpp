@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -136,6 +137,64 @@ void ListTree(const std::string& root, const std::string& rel, std::vector<std::
     std::sort(out.begin(), out.end());
 }
 
+// Package files src\\f0 ... holding "<what> <i>" in a scratch folder; Section
+// installs them as f0 ... into a folder of it (made here), whose files are
+// there first, of 2020 and holding "old <i>", when `old`.
+struct Numbered {
+    explicit Numbered(int n, const std::string& what = "package") : count(n) {
+        CreateDirectoryA((d + "src").c_str(), nullptr);
+        for (int i = 0; i < n; ++i) WriteFileText(d + "src\\f" + std::to_string(i), what + " " + std::to_string(i));
+    }
+    std::string Section(const std::string& folder, bool old = false) const {
+        CreateDirectoryA((d + folder).c_str(), nullptr);
+        std::string section;
+        for (int i = 0; i < count; ++i) {
+            const std::string target = d + folder + "\\f" + std::to_string(i);
+            if (old) {
+                WriteFileText(target, "old " + std::to_string(i));
+                SetWriteTime(target, test::FileTimeOf(2020, 1, 1));
+            }
+            section += target + "=" + d + "src\\f" + std::to_string(i) + "\n";
+        }
+        return section;
+    }
+    test::ScratchDir scratch;
+    const std::string d = scratch.path() + "\\";
+    int count;
+};
+
+// Reads the section as a quiet run reads it and carries its copies out as one
+// step, going ahead or not, with the journal given; betweenTheTwo runs after
+// the reading. What the runner returned.
+bool RunCopies(test::Step& step, const std::string& section, const std::string& dir, bool ahead,
+               Journal* journal = nullptr, const std::function<void()>& betweenTheTwo = {}) {
+    step.context.workAhead = ahead;
+    step.context.journal = journal;
+    step.files.readEveryTarget = false;
+    step.files.holdSmallSources = true;
+    step.files.sourceFactsAtCopy = true;
+    EXPECT_EQ(step.files.ParseInstallSection(section, 0, 0, 0, 0, step.variables, dir), 1);
+    if (betweenTheTwo) betweenTheTwo();
+    WorkItems items;
+    AddFileCopies(step.files, items);
+    return step.Run(std::move(items));
+}
+
+// The real copy, but a full disk for a target whose path ends so.
+CopyFunction DiskFullFor(std::string ending) {
+    return [ending](const std::string& source, const std::string& target, int32_t& scheduled, const HeldContent* held,
+                    CopyDetails* details) -> uint32_t {
+        return target.ends_with(ending) ? 112 : CopyPackageFile(source, target, scheduled, held, details);
+    };
+}
+
+std::unique_ptr<Journal> BeginJournal(const std::string& folder) {
+    Status status;
+    std::unique_ptr<Journal> journal = Journal::Begin(folder, "run", "log", status);
+    EXPECT_TRUE(journal) << status.code();
+    return journal;
+}
+
 // A section whose copies may or may not go ahead: new targets in new and
 // existing folders, a folder two levels deep, existing targets, a target
 // named twice, a package file that an earlier and one that a later line
@@ -190,15 +249,8 @@ TEST(CopyAhead, SameLinesAndFilesAsInTurn) {
     for (int ahead = 0; ahead < 2; ++ahead) {
         const std::string t = ahead ? "b" : "a";
         test::Step step;
-        step.context.workAhead = ahead != 0;
-        step.files.readEveryTarget = false;
-        step.files.holdSmallSources = true;
-        step.files.sourceFactsAtCopy = true;
         test::BoxRecorder boxes(kAnswerCancel);
-        ASSERT_EQ(step.files.ParseInstallSection(section.For(t), 0, 0, 0, 0, step.variables, d), 1);
-        WorkItems items;
-        AddFileCopies(step.files, items);
-        EXPECT_TRUE(step.Run(std::move(items)));
+        EXPECT_TRUE(RunCopies(step, section.For(t), d, ahead != 0));
         logs[ahead] = Replaced(step.Log(), d + t + "\\", d + "T\\");
         ListTree(d + t, "", trees[ahead]);
     }
@@ -229,22 +281,11 @@ TEST(CopyAhead, PhaseEndingEarlyTakesBackWhatWasMadeAhead) {
     }
     WriteFileText(d + "t\\f10", "old");
     SetWriteTime(d + "t\\f10", test::FileTimeOf(2020, 1, 1));
-    const test::Replaced<CopyFunction> fullAtTen(
-        SetCopyFunctionForTesting, [](const std::string& source, const std::string& target, int32_t& scheduled,
-                                      const HeldContent* held, CopyDetails* details) -> uint32_t {
-            if (target.find("\\f10") != std::string::npos) return 112;
-            return CopyPackageFile(source, target, scheduled, held, details);
-        });
+    const test::Replaced<CopyFunction> fullAtTen(SetCopyFunctionForTesting, DiskFullFor("\\f10"));
     {
         test::BoxRecorder boxes;  // the full disk's
         test::Step step(LogLevel::Short);
-        step.context.workAhead = true;
-        step.files.readEveryTarget = false;
-        step.files.sourceFactsAtCopy = true;
-        ASSERT_EQ(step.files.ParseInstallSection(section, 0, 0, 0, 0, step.variables, d), 1);
-        WorkItems items;
-        AddFileCopies(step.files, items);
-        EXPECT_FALSE(step.Run(std::move(items)));
+        EXPECT_FALSE(RunCopies(step, section, d, true));
         EXPECT_TRUE(step.context.endPhase);
         const std::string log = step.Log();
         EXPECT_NE(log.find("f9 "), std::string::npos);
@@ -275,20 +316,11 @@ TEST(CopyAhead, TransactionalRunRollsBackToWhatWasThere) {
         std::vector<std::string> before, installed, after;
         ListTree(d + t, "", before);
         const std::string folder = d + "journal-" + t;
-        Status status;
-        std::unique_ptr<Journal> journal = Journal::Begin(folder, "run", "log", status);
-        ASSERT_TRUE(journal) << status.code();
+        std::unique_ptr<Journal> journal = BeginJournal(folder);
+        ASSERT_TRUE(journal);
         test::Step step;
-        step.context.workAhead = ahead != 0;
-        step.context.journal = journal.get();
-        step.files.readEveryTarget = false;
-        step.files.holdSmallSources = true;
-        step.files.sourceFactsAtCopy = true;
         test::BoxRecorder boxes(kAnswerCancel);
-        ASSERT_EQ(step.files.ParseInstallSection(script, 0, 0, 0, 0, step.variables, d), 1);
-        WorkItems items;
-        AddFileCopies(step.files, items);
-        step.Run(std::move(items));
+        RunCopies(step, script, d, ahead != 0, journal.get());
         journal.reset();
         logs[ahead] = Replaced(step.Log(), d + t + "\\", d + "T\\");
         ListTree(d + t, "", installed);
@@ -307,10 +339,7 @@ TEST(CopyAhead, TransactionalRunRollsBackToWhatWasThere) {
 // it before replacing it, and its rollback puts it back instead of deleting
 // it, whether the copy went ahead or not.
 TEST(CopyAhead, FileThatCameMeanwhileIsPutBackByTheRollback) {
-    test::ScratchDir scratch;
-    const std::string d = scratch.path() + "\\";
-    CreateDirectoryA((d + "src").c_str(), nullptr);
-    for (int i = 0; i < 6; ++i) WriteFileText(d + "src\\f" + std::to_string(i), "package " + std::to_string(i));
+    const Numbered files(6);
     static std::atomic<int> planted{0};
     const test::Replaced<CopyFunction> plantFirst(
         SetCopyFunctionForTesting, [](const std::string& source, const std::string& target, int32_t& scheduled,
@@ -321,28 +350,17 @@ TEST(CopyAhead, FileThatCameMeanwhileIsPutBackByTheRollback) {
     for (int ahead = 0; ahead < 2; ++ahead) {
         SCOPED_TRACE(ahead);
         planted = 0;
-        const std::string t = d + (ahead ? "b" : "a"), folder = t + "-journal";
-        CreateDirectoryA(t.c_str(), nullptr);
-        std::string section;
-        for (int i = 0; i < 6; ++i) section += t + "\\f" + std::to_string(i) + "=" + d + "src\\f" + std::to_string(i) + "\n";
-        Status status;
-        std::unique_ptr<Journal> journal = Journal::Begin(folder, "run", "log", status);
-        ASSERT_TRUE(journal) << status.code();
+        const std::string t = ahead ? "b" : "a", folder = files.d + t + "-journal";
+        std::unique_ptr<Journal> journal = BeginJournal(folder);
+        ASSERT_TRUE(journal);
         test::Step step;
-        step.context.workAhead = ahead != 0;
-        step.context.journal = journal.get();
-        step.files.readEveryTarget = false;
-        step.files.sourceFactsAtCopy = true;
-        ASSERT_EQ(step.files.ParseInstallSection(section, 0, 0, 0, 0, step.variables, d), 1);
-        WorkItems items;
-        AddFileCopies(step.files, items);
-        EXPECT_TRUE(step.Run(std::move(items)));
-        EXPECT_EQ(test::ReadFileText(t + "\\f3"), "package 3");
+        EXPECT_TRUE(RunCopies(step, files.Section(t), files.d, ahead != 0, journal.get()));
+        EXPECT_EQ(test::ReadFileText(files.d + t + "\\f3"), "package 3");
         journal.reset();
         const RollbackReport report = RollBack(folder, nullptr);
         EXPECT_EQ(report.notUndone, 0);
         std::vector<std::string> left;
-        ListTree(t, "", left);
+        ListTree(files.d + t, "", left);
         EXPECT_EQ(left, std::vector<std::string>{"\\f3=theirs"});
     }
 }
@@ -351,15 +369,7 @@ TEST(CopyAhead, FileThatCameMeanwhileIsPutBackByTheRollback) {
 // ahead for later items hold it gets that room back (they are made again in
 // their turns), and is installed as it would have been without work ahead.
 TEST(CopyAhead, FullDiskInATurnGetsTheRoomOfFilesMadeAhead) {
-    test::ScratchDir scratch;
-    const std::string d = scratch.path() + "\\";
-    CreateDirectoryA((d + "src").c_str(), nullptr);
-    CreateDirectoryA((d + "t").c_str(), nullptr);
-    std::string section;
-    for (int i = 0; i < 8; ++i) {
-        WriteFileText(d + "src\\f" + std::to_string(i), "package " + std::to_string(i));
-        section += d + "t\\f" + std::to_string(i) + "=" + d + "src\\f" + std::to_string(i) + "\n";
-    }
+    const Numbered files(8);
     // No room for f2 ahead, nor in its turn while the last file is there.
     const test::Replaced<CopyFunction> roomForOne(
         SetCopyFunctionForTesting, [](const std::string& source, const std::string& target, int32_t& scheduled,
@@ -371,15 +381,10 @@ TEST(CopyAhead, FullDiskInATurnGetsTheRoomOfFilesMadeAhead) {
         });
     test::BoxRecorder boxes;
     test::Step step(LogLevel::Short);
-    step.context.workAhead = true;
-    step.files.readEveryTarget = false;
-    step.files.sourceFactsAtCopy = true;
-    ASSERT_EQ(step.files.ParseInstallSection(section, 0, 0, 0, 0, step.variables, d), 1);
-    WorkItems items;
-    AddFileCopies(step.files, items);
-    EXPECT_TRUE(step.Run(std::move(items))) << step.Log();
+    EXPECT_TRUE(RunCopies(step, files.Section("t"), files.d, true)) << step.Log();
     EXPECT_TRUE(boxes.boxes.empty());
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(test::ReadFileText(d + "t\\f" + std::to_string(i)), "package " + std::to_string(i));
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(test::ReadFileText(files.d + "t\\f" + std::to_string(i)), "package " + std::to_string(i));
 }
 
 // A transactional run whose copies went ahead and whose phase ends early:
@@ -387,41 +392,21 @@ TEST(CopyAhead, FullDiskInATurnGetsTheRoomOfFilesMadeAhead) {
 // (so that it was not made ahead) is not this run's, and the rollback leaves
 // it where it is.
 TEST(CopyAhead, RollbackAfterAnEarlyEndKeepsWhatOthersMade) {
-    test::ScratchDir scratch;
-    const std::string d = scratch.path() + "\\";
-    CreateDirectoryA((d + "src").c_str(), nullptr);
-    CreateDirectoryA((d + "t").c_str(), nullptr);
-    std::string section;
-    for (int i = 0; i < 8; ++i) {
-        WriteFileText(d + "src\\f" + std::to_string(i), "package " + std::to_string(i));
-        section += d + "t\\f" + std::to_string(i) + "=" + d + "src\\f" + std::to_string(i) + "\n";
-    }
-    const test::Replaced<CopyFunction> fullAtTwo(
-        SetCopyFunctionForTesting, [](const std::string& source, const std::string& target, int32_t& scheduled,
-                                      const HeldContent* held, CopyDetails* details) -> uint32_t {
-            if (target.ends_with("\\f2")) return 112;
-            return CopyPackageFile(source, target, scheduled, held, details);
-        });
+    const Numbered files(8);
+    const test::Replaced<CopyFunction> fullAtTwo(SetCopyFunctionForTesting, DiskFullFor("\\f2"));
     test::BoxRecorder boxes;
-    const std::string folder = d + "journal";
-    Status status;
-    std::unique_ptr<Journal> journal = Journal::Begin(folder, "run", "log", status);
-    ASSERT_TRUE(journal) << status.code();
+    const std::string folder = files.d + "journal";
+    std::unique_ptr<Journal> journal = BeginJournal(folder);
+    ASSERT_TRUE(journal);
     test::Step step(LogLevel::Short);
-    step.context.workAhead = true;
-    step.context.journal = journal.get();
-    step.files.readEveryTarget = false;
-    step.files.sourceFactsAtCopy = true;
-    ASSERT_EQ(step.files.ParseInstallSection(section, 0, 0, 0, 0, step.variables, d), 1);
-    WriteFileText(d + "t\\f5", "theirs");  // after the reading, before the copies
-    WorkItems items;
-    AddFileCopies(step.files, items);
-    EXPECT_FALSE(step.Run(std::move(items)));
+    // After the reading, before the copies:
+    EXPECT_FALSE(RunCopies(step, files.Section("t"), files.d, true, journal.get(),
+                           [&] { WriteFileText(files.d + "t\\f5", "theirs"); }));
     EXPECT_TRUE(step.context.endPhase);
     journal.reset();
     RollBack(folder, nullptr);
     std::vector<std::string> left;
-    ListTree(d + "t", "", left);
+    ListTree(files.d + "t", "", left);
     EXPECT_EQ(left, std::vector<std::string>{"\\f5=theirs"});
 }
 
@@ -431,54 +416,29 @@ TEST(CopyAhead, RollbackAfterAnEarlyEndKeepsWhatOthersMade) {
 // files moved aside, tells only those, and leaves the others as they were,
 // whether the copies went ahead or not.
 TEST(CopyAhead, ReplacementsRecordedAheadUndoOnlyWhatWasMoved) {
-    test::ScratchDir scratch;
-    const std::string d = scratch.path() + "\\";
-    CreateDirectoryA((d + "src").c_str(), nullptr);
-    for (int i = 0; i < 8; ++i) WriteFileText(d + "src\\f" + std::to_string(i), "new " + std::to_string(i));
-    const test::Replaced<CopyFunction> fullAtThree(
-        SetCopyFunctionForTesting, [](const std::string& source, const std::string& target, int32_t& scheduled,
-                                      const HeldContent* held, CopyDetails* details) -> uint32_t {
-            if (target.ends_with("\\f3")) return 112;
-            return CopyPackageFile(source, target, scheduled, held, details);
-        });
+    const Numbered files(8, "new");
+    const test::Replaced<CopyFunction> fullAtThree(SetCopyFunctionForTesting, DiskFullFor("\\f3"));
     for (int ahead = 0; ahead < 2; ++ahead) {
         SCOPED_TRACE(ahead);
-        const std::string t = d + (ahead ? "b" : "a"), folder = t + "-journal";
-        CreateDirectoryA(t.c_str(), nullptr);
-        std::string section;
-        for (int i = 0; i < 8; ++i) {
-            const std::string target = t + "\\f" + std::to_string(i);
-            WriteFileText(target, "old " + std::to_string(i));
-            SetWriteTime(target, test::FileTimeOf(2020, 1, 1));
-            section += target + "=" + d + "src\\f" + std::to_string(i) + "\n";
-        }
+        const std::string t = ahead ? "b" : "a", folder = files.d + t + "-journal";
+        const std::string section = files.Section(t, true);
         std::vector<std::string> before, after;
-        ListTree(t, "", before);
-        Status status;
-        std::unique_ptr<Journal> journal = Journal::Begin(folder, "run", "log", status);
-        ASSERT_TRUE(journal) << status.code();
+        ListTree(files.d + t, "", before);
+        std::unique_ptr<Journal> journal = BeginJournal(folder);
+        ASSERT_TRUE(journal);
         test::BoxRecorder boxes;
         test::Step step(LogLevel::Short);
-        step.context.workAhead = ahead != 0;
-        step.context.journal = journal.get();
-        step.files.readEveryTarget = false;
-        step.files.sourceFactsAtCopy = true;
-        ASSERT_EQ(step.files.ParseInstallSection(section, 0, 0, 0, 0, step.variables, d), 1);
-        WorkItems items;
-        AddFileCopies(step.files, items);
-        EXPECT_FALSE(step.Run(std::move(items)));
-        EXPECT_EQ(test::ReadFileText(t + "\\f2"), "new 2");
+        EXPECT_FALSE(RunCopies(step, section, files.d, ahead != 0, journal.get()));
+        EXPECT_EQ(test::ReadFileText(files.d + t + "\\f2"), "new 2");
         journal.reset();
         std::FILE* log = std::tmpfile();
         const RollbackReport report = RollBack(folder, log);
-        std::rewind(log);
-        std::string told;
-        for (int ch; (ch = std::fgetc(log)) != EOF;) told += static_cast<char>(ch);
+        const std::string told = test::ReadStream(log);
         std::fclose(log);
         EXPECT_EQ(report.undone, 4) << told;
         EXPECT_EQ(std::count(told.begin(), told.end(), '\n'), 4) << told;
         for (const char* untouched : {"f4", "f5", "f6", "f7"}) EXPECT_EQ(told.find(untouched), std::string::npos) << told;
-        ListTree(t, "", after);
+        ListTree(files.d + t, "", after);
         EXPECT_EQ(after, before);
     }
 }
@@ -487,10 +447,7 @@ TEST(CopyAhead, ReplacementsRecordedAheadUndoOnlyWhatWasMoved) {
 // version resource, say) is not installed: its item fails and says why,
 // whether its copy went ahead or not; the other files are installed.
 TEST(CopyAhead, FactsThatFaultFailTheirItem) {
-    test::ScratchDir scratch;
-    const std::string d = scratch.path() + "\\";
-    CreateDirectoryA((d + "src").c_str(), nullptr);
-    for (int i = 0; i < 4; ++i) WriteFileText(d + "src\\f" + std::to_string(i), "package " + std::to_string(i));
+    const Numbered files(4);
     const test::Replaced<FactsReader> faultOnTwo(
         SetFactsReaderForTesting, [](const std::string& path, FileFacts& facts, std::string& version, uint32_t& error,
                                      std::shared_ptr<const HeldContent>* whole) {
@@ -502,27 +459,18 @@ TEST(CopyAhead, FactsThatFaultFailTheirItem) {
         });
     for (int ahead = 0; ahead < 2; ++ahead) {
         SCOPED_TRACE(ahead);
-        const std::string t = d + (ahead ? "b" : "a");
-        CreateDirectoryA(t.c_str(), nullptr);
-        std::string section;
-        for (int i = 0; i < 4; ++i) section += t + "\\f" + std::to_string(i) + "=" + d + "src\\f" + std::to_string(i) + "\n";
+        const std::string t = ahead ? "b" : "a";
         RunTally tally;
         test::Step step(LogLevel::Short);
-        step.context.workAhead = ahead != 0;
         step.context.tally = &tally;
-        step.files.readEveryTarget = false;
-        step.files.sourceFactsAtCopy = true;
-        ASSERT_EQ(step.files.ParseInstallSection(section, 0, 0, 0, 0, step.variables, d), 1);
-        WorkItems items;
-        AddFileCopies(step.files, items);
-        step.Run(std::move(items));
+        RunCopies(step, files.Section(t), files.d, ahead != 0);
         EXPECT_EQ(tally.done, 3);
         EXPECT_EQ(tally.failed, 1);
-        EXPECT_FALSE(test::Exists(t + "\\f2"));
-        EXPECT_EQ(test::ReadFileText(t + "\\f3"), "package 3");
+        EXPECT_FALSE(test::Exists(files.d + t + "\\f2"));
+        EXPECT_EQ(test::ReadFileText(files.d + t + "\\f3"), "package 3");
         const std::string log = step.Log();
         EXPECT_NE(log.find("the facts of the file cannot be read"), std::string::npos) << log;
-        EXPECT_NE(log.find(d + "src\\f2"), std::string::npos) << log;
+        EXPECT_NE(log.find(files.d + "src\\f2"), std::string::npos) << log;
     }
 }
 
@@ -530,35 +478,18 @@ TEST(CopyAhead, FactsThatFaultFailTheirItem) {
 // holds: its rollback puts every one back; after a run that succeeded nothing
 // of the journal is left.
 TEST(CopyAhead, ManyReplacedFilesAreKeptAndDiscarded) {
-    test::ScratchDir scratch;
-    const std::string d = scratch.path() + "\\";
-    CreateDirectoryA((d + "src").c_str(), nullptr);
-    CreateDirectoryA((d + "t").c_str(), nullptr);
-    std::string section;
-    for (int i = 0; i < 300; ++i) {
-        const std::string n = std::to_string(i);
-        WriteFileText(d + "src\\f" + n, "new " + n);
-        WriteFileText(d + "t\\f" + n, "old " + n);
-        SetWriteTime(d + "t\\f" + n, test::FileTimeOf(2020, 1, 1));
-        section += d + "t\\f" + n + "=" + d + "src\\f" + n + "\n";
-    }
+    const Numbered files(300, "new");
+    const std::string section = files.Section("t", true);
     std::vector<std::string> before;
-    ListTree(d + "t", "", before);
+    ListTree(files.d + "t", "", before);
     for (const bool succeeded : {false, true}) {
         SCOPED_TRACE(succeeded);
-        const std::string folder = d + "journal";
-        Status status;
-        std::unique_ptr<Journal> journal = Journal::Begin(folder, "run", "log", status);
-        ASSERT_TRUE(journal) << status.code();
+        const std::string folder = files.d + "journal";
+        std::unique_ptr<Journal> journal = BeginJournal(folder);
+        ASSERT_TRUE(journal);
         test::Step step(LogLevel::None);
-        step.context.workAhead = true;
-        step.context.journal = journal.get();
-        step.files.readEveryTarget = false;
-        ASSERT_EQ(step.files.ParseInstallSection(section, 0, 0, 0, 0, step.variables, d), 1);
-        WorkItems items;
-        AddFileCopies(step.files, items);
-        EXPECT_TRUE(step.Run(std::move(items)));
-        EXPECT_EQ(test::ReadFileText(d + "t\\f299"), "new 299");
+        EXPECT_TRUE(RunCopies(step, section, files.d, true, journal.get()));
+        EXPECT_EQ(test::ReadFileText(files.d + "t\\f299"), "new 299");
         journal.reset();
         if (succeeded) {
             DiscardJournal(folder);
@@ -566,7 +497,7 @@ TEST(CopyAhead, ManyReplacedFilesAreKeptAndDiscarded) {
         } else {
             EXPECT_EQ(RollBack(folder, nullptr).undone, 300);
             std::vector<std::string> after;
-            ListTree(d + "t", "", after);
+            ListTree(files.d + "t", "", after);
             EXPECT_EQ(after, before);
         }
     }

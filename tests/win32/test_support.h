@@ -219,6 +219,17 @@ private:
 
 // ---- Install steps ------------------------------------------------------------
 
+// Everything written to the stream so far (read from its start; it is left
+// at its end for what comes next).
+inline std::string ReadStream(std::FILE* file) {
+    std::fflush(file);
+    std::rewind(file);
+    std::string text;
+    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+    std::fseek(file, 0, SEEK_END);
+    return text;
+}
+
 // What an install step works with: a log at `level` in a temporary file (none
 // at NONE), variables, a file list, the reboot and cancel flags.
 struct Step {
@@ -229,14 +240,7 @@ struct Step {
     Step& operator=(const Step&) = delete;
 
     // What was logged so far.
-    std::string Log() {
-        std::fflush(file);
-        std::rewind(file);
-        std::string text;
-        for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
-        std::fseek(file, 0, SEEK_END);
-        return text;
-    }
+    std::string Log() { return ReadStream(file); }
 
     std::FILE* file = std::tmpfile();
     VariableTable variables;
